@@ -1,0 +1,59 @@
+#include "platform/MessageBox.h"
+
+#include <QApplication>
+
+namespace {
+
+MessageHandler& handler()
+{
+    static MessageHandler instance;
+    return instance;
+}
+
+QString titleOf(MessageType type)
+{
+    switch (type) {
+    case MessageType::Error: return QStringLiteral("Error");
+    case MessageType::Warning: return QStringLiteral("Warning");
+    case MessageType::Confirmation: return QStringLiteral("Confirm");
+    case MessageType::Information: return QStringLiteral("Information");
+    }
+    return {};
+}
+
+QMessageBox::Icon iconOf(MessageType type)
+{
+    switch (type) {
+    case MessageType::Error: return QMessageBox::Critical;
+    case MessageType::Warning: return QMessageBox::Warning;
+    case MessageType::Confirmation: return QMessageBox::Question;
+    case MessageType::Information: return QMessageBox::Information;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+void SetMessageHandler(MessageHandler h)
+{
+    handler() = std::move(h);
+}
+
+QMessageBox::StandardButton ShowMessage(MessageType type, const QString& text,
+                                        QMessageBox::StandardButtons buttons, QWidget* parent)
+{
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    if (handler())
+        return handler()({type, shown, buttons});
+
+    if (!parent)
+        parent = QApplication::activeWindow();
+    QMessageBox box(iconOf(type), titleOf(type), shown, buttons, parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void ShowErrorReport(const QString& text)
+{
+    ShowMessage(MessageType::Error, text, QMessageBox::Ok);
+}
