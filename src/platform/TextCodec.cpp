@@ -1,0 +1,88 @@
+#include "platform/TextCodec.h"
+
+#include "platform/QuillonError.h"
+
+#include <algorithm>
+#include <iconv.h>
+
+namespace {
+
+class Converter {
+public:
+    Converter(const char* to, const char* from) : handle_(iconv_open(to, from))
+    {
+        if (handle_ == reinterpret_cast<iconv_t>(-1))
+            throw QuillonError(QStringLiteral("The system cannot convert text between %1 and %2")
+                                   .arg(QLatin1String(from), QLatin1String(to)));
+    }
+    ~Converter() { iconv_close(handle_); }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // Converts as much as it can; returns false at a sequence it cannot convert, in and out then
+    // pointing at it.
+    bool Convert(char*& in, size_t& inLeft, char*& out, size_t& outLeft)
+    {
+        return iconv(handle_, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1);
+    }
+
+private:
+    iconv_t handle_;
+};
+
+// Length of the UTF-8 sequence that starts with lead, so that one unconvertible character costs
+// exactly one "?".
+qsizetype Utf8SequenceLength(unsigned char lead)
+{
+    if (lead >= 0xF0)
+        return 4;
+    if (lead >= 0xE0)
+        return 3;
+    if (lead >= 0xC0)
+        return 2;
+    return 1;
+}
+
+} // namespace
+
+QString FromCp1251(const QByteArray& bytes)
+{
+    static constexpr char replacement[] = "\xEF\xBF\xBD"; // U+FFFD
+    Converter converter("UTF-8", "CP1251");
+    // No character of the code page needs more than three bytes of UTF-8.
+    QByteArray utf8(bytes.size() * 3, Qt::Uninitialized);
+    QByteArray input = bytes;
+    char* in = input.data();
+    size_t inLeft = static_cast<size_t>(input.size());
+    char* out = utf8.data();
+    size_t outLeft = static_cast<size_t>(utf8.size());
+    while (!converter.Convert(in, inLeft, out, outLeft)) {
+        out = std::copy_n(replacement, 3, out);
+        outLeft -= 3;
+        ++in;
+        --inLeft;
+    }
+    utf8.truncate(out - utf8.data());
+    return QString::fromUtf8(utf8);
+}
+
+QByteArray ToCp1251(const QString& text)
+{
+    Converter converter("CP1251", "UTF-8");
+    QByteArray input = text.toUtf8();
+    QByteArray cp1251(input.size(), Qt::Uninitialized);
+    char* in = input.data();
+    size_t inLeft = static_cast<size_t>(input.size());
+    char* out = cp1251.data();
+    size_t outLeft = static_cast<size_t>(cp1251.size());
+    while (!converter.Convert(in, inLeft, out, outLeft)) {
+        const auto skip = std::min(Utf8SequenceLength(static_cast<unsigned char>(*in)),
+                                   static_cast<qsizetype>(inLeft));
+        *out++ = '?';
+        --outLeft;
+        in += skip;
+        inLeft -= static_cast<size_t>(skip);
+    }
+    cp1251.truncate(out - cp1251.data());
+    return cp1251;
+}
