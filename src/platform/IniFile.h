@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class IniDocument;
+
+// One INI file of the program, Windows-1251 text. Nothing is cached: every call opens the file,
+// does its work and closes it. Reads of a missing file, section or key yield the caller's default;
+// a key present with an empty value reads as the empty text. Writes create the file, the section
+// and the key as needed (the folder must exist), keep every other line byte for byte, replace the
+// file atomically, and throw FileError "Unable to write to %s" when they fail.
+class IniFile {
+public:
+    explicit IniFile(QString path);
+
+    const QString& FileName() const { return path_; }
+
+    // At most 2047 characters of the value are read.
+    QString ReadString(const QString& section, const QString& key, const QString& def) const;
+    // Decimal with an optional sign, or hexadecimal after "0x", "0X" or "$"; anything else
+    // yields def.
+    int ReadInteger(const QString& section, const QString& key, int def) const;
+    // True for any integer other than 0; a value that is no integer yields def.
+    bool ReadBool(const QString& section, const QString& key, bool def) const;
+    // Key names of the section in file order.
+    QStringList ReadSection(const QString& section) const;
+    bool SectionExists(const QString& section) const;
+    bool ValueExists(const QString& section, const QString& key) const;
+
+    void WriteString(const QString& section, const QString& key, const QString& value);
+    void WriteInteger(const QString& section, const QString& key, int value);
+    void WriteBool(const QString& section, const QString& key, bool value);
+    // Leaves the file untouched when the key is not there.
+    void DeleteKey(const QString& section, const QString& key);
+
+private:
+    std::optional<QString> Read(const QString& section, const QString& key) const;
+    IniDocument Load() const;
+    IniDocument LoadForWriting() const;
+    void Save(const IniDocument& document) const;
+
+    QString path_;
+};

@@ -1,0 +1,253 @@
+#include "platform/FileBytes.h"
+#include "platform/FileSystem.h"
+#include "platform/IniFile.h"
+#include "platform/QuillonError.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+QString S(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+} // namespace
+
+class TestIniFile : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir_;
+    QString Path() const { return dir_.filePath(QStringLiteral("test.ini")); }
+
+    // A file holding one key, to read its value back in every form.
+    IniFile WithValue(const QByteArray& value)
+    {
+        PutBytes(Path(), "[S]\r\nk=" + value + "\r\n");
+        return IniFile(Path());
+    }
+
+private Q_SLOTS:
+    void init() { QFile::remove(Path()); }
+
+    void readsOddlyFormattedFile_data()
+    {
+        QTest::addColumn<QByteArray>("lineEnd");
+        QTest::addColumn<QByteArray>("finalEnd");
+        QTest::newRow("CR LF") << QByteArray("\r\n") << QByteArray("\r\n");
+        QTest::newRow("LF") << QByteArray("\n") << QByteArray("\n");
+        QTest::newRow("CR") << QByteArray("\r") << QByteArray("\r");
+        QTest::newRow("no final break") << QByteArray("\r\n") << QByteArray();
+    }
+    void readsOddlyFormattedFile()
+    {
+        QFETCH(QByteArray, lineEnd);
+        QFETCH(QByteArray, finalEnd);
+        const QList<QByteArray> lines{
+            "; Name=comment",     "orphan=before any section", "  [ Main ]  ",
+            "  Name   =   value with blanks  ", "Quoted = \"  in quotes  \"", "Single='x'",
+            "Mixed=\"x'",         "Empty =",                   "a malformed line",
+            "\t",                 "[\xCF\xF0\xE8\xEC\xE5\xF0]", "\xCA\xEB\xFE\xF7=\xC7\xED\xE0\xF7\xE5\xED\xE8\xE5",
+            "[main]",             "Name=second",               "Hidden=1"};
+        PutBytes(Path(), lines.join(lineEnd) + finalEnd);
+        const IniFile ini(Path());
+
+        QCOMPARE(ini.ReadString(S("MAIN"), S("name"), S("def")), S("value with blanks"));
+        QCOMPARE(ini.ReadString(S("Main"), S("Quoted"), S("def")), S("  in quotes  "));
+        QCOMPARE(ini.ReadString(S("Main"), S("Single"), S("def")), S("x"));
+        QCOMPARE(ini.ReadString(S("Main"), S("Mixed"), S("def")), S("\"x'"));
+        QCOMPARE(ini.ReadString(S("Main"), S("Empty"), S("def")), QString());
+        QCOMPARE(ini.ReadString(S("Main"), S("Hidden"), S("def")), S("def"));
+        QCOMPARE(ini.ReadString(S("ПРИМЕР"), S("ключ"), S("def")), S("Значение"));
+        QCOMPARE(ini.ReadSection(S("main")),
+                 (QStringList{S("Name"), S("Quoted"), S("Single"), S("Mixed"), S("Empty")}));
+        QVERIFY(ini.ValueExists(S("Main"), S("EMPTY")));
+        QVERIFY(!ini.ValueExists(S("Main"), S("a malformed line")));
+        QVERIFY(!ini.ValueExists(S("Main"), S("; Name")));
+        QVERIFY(ini.SectionExists(S("пример")));
+        QVERIFY(!ini.SectionExists(S("orphan")));
+        QVERIFY(ini.ReadSection(S("Absent")).isEmpty());
+    }
+
+    void missingFileReadsAsDefaults()
+    {
+        const IniFile ini(Path());
+        QCOMPARE(ini.ReadString(S("Main"), S("Name"), S("def")), S("def"));
+        QCOMPARE(ini.ReadInteger(S("Main"), S("Name"), 7), 7);
+        QVERIFY(!ini.SectionExists(S("Main")));
+        QVERIFY(!QFile::exists(Path()));
+    }
+
+    void longValuesAndHighBytes()
+    {
+        const QByteArray longValue(5000, 'v');
+        const QByteArray text = "[A]\r\nlong=" + longValue + "\r\nodd=a\x98\xE1\r\n";
+        PutBytes(Path(), text);
+        IniFile ini(Path());
+
+        QCOMPARE(ini.ReadString(S("A"), S("long"), {}), QString(2047, QLatin1Char('v')));
+        QCOMPARE(ini.ReadString(S("A"), S("odd"), {}), S("a\uFFFDб"));
+
+        ini.WriteString(S("A"), S("new"), S("Привет"));
+        QCOMPARE(GetBytes(Path()), text + "new=\xCF\xF0\xE8\xE2\xE5\xF2\r\n");
+    }
+
+    void integers_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("decimal") << QByteArray("200") << 200;
+        QTest::newRow("negative") << QByteArray("-5") << -5;
+        QTest::newRow("plus") << QByteArray("+5") << 5;
+        QTest::newRow("0x") << QByteArray("0x1F4") << 500;
+        QTest::newRow("0X") << QByteArray("0X1f4") << 500;
+        QTest::newRow("dollar") << QByteArray("$1F4") << 500;
+        QTest::newRow("all bits") << QByteArray("$FFFFFFFF") << -1;
+        QTest::newRow("blanks around") << QByteArray("  42  ") << 42;
+        QTest::newRow("letters") << QByteArray("abc") << -99;
+        QTest::newRow("trailing letters") << QByteArray("12abc") << -99;
+        QTest::newRow("empty") << QByteArray("") << -99;
+        QTest::newRow("blanks only") << QByteArray("   ") << -99;
+        QTest::newRow("prefix only") << QByteArray("0x") << -99;
+        QTest::newRow("signed hex") << QByteArray("-$10") << -99;
+        QTest::newRow("too large") << QByteArray("2147483648") << -99;
+        QTest::newRow("hex too large") << QByteArray("0x100000000") << -99;
+    }
+    void integers()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(int, expected);
+        QCOMPARE(WithValue(value).ReadInteger(S("S"), S("k"), -99), expected);
+    }
+
+    void booleans()
+    {
+        QCOMPARE(WithValue("1").ReadBool(S("S"), S("k"), false), true);
+        QCOMPARE(WithValue("0").ReadBool(S("S"), S("k"), true), false);
+        QCOMPARE(WithValue("-1").ReadBool(S("S"), S("k"), false), true);
+        QCOMPARE(WithValue("0x1").ReadBool(S("S"), S("k"), false), true);
+        QCOMPARE(WithValue("abc").ReadBool(S("S"), S("k"), true), true);
+        QCOMPARE(WithValue("abc").ReadBool(S("S"), S("k"), false), false);
+        QCOMPARE(WithValue("").ReadBool(S("S"), S("k"), true), true);
+        QCOMPARE(WithValue("1").ReadBool(S("S"), S("absent"), false), false);
+
+        IniFile ini(Path());
+        ini.WriteBool(S("S"), S("k"), false);
+        ini.WriteBool(S("S"), S("t"), true);
+        ini.WriteInteger(S("S"), S("i"), -12);
+        QCOMPARE(GetBytes(Path()), QByteArray("[S]\r\nk=0\r\nt=1\r\ni=-12\r\n"));
+    }
+
+    void writesCreateFileSectionsAndKeysInOrder()
+    {
+        IniFile ini(Path());
+        ini.WriteString(S("Main"), S("ServerList"), S("a"));
+        ini.WriteInteger(S("Main"), S("SLEEP_INTERVAL"), 200);
+        ini.WriteString(S("Window"), S("Left"), S("3"));
+        ini.WriteString(S("MAIN"), S("MenuFile"), S("日"));
+        ini.WriteString(S("main"), S("serverlist"), S("b"));
+        QCOMPARE(GetBytes(Path()), QByteArray("[Main]\r\nServerList=b\r\nSLEEP_INTERVAL=200\r\n"
+                                              "MenuFile=?\r\n[Window]\r\nLeft=3\r\n"));
+    }
+
+    void writesKeepUntouchedLinesByteForByte()
+    {
+        const QByteArray before = "; settings\n"
+                                  "[A]\r"
+                                  "  x = 1  \r\n"
+                                  "junk \x98\xFF\n"
+                                  "x=duplicate\r\n"
+                                  "\r\n"
+                                  "; about B\r\n"
+                                  "[\xD0\xE0\xE7\xE4\xE5\xEB]\n"
+                                  "\xCA\xEB\xFE\xF7=\xFF\n"
+                                  "[Empty]\n"
+                                  "[a]\n"
+                                  "x=second section";
+        PutBytes(Path(), before);
+        IniFile ini(Path());
+
+        ini.WriteString(S("a"), S("X"), S("2"));
+        ini.WriteString(S("A"), S("y"), S("3"));
+        ini.WriteString(S("РАЗДЕЛ"), S("ключ"), S("4"));
+        ini.WriteString(S("empty"), S("z"), S("5"));
+        ini.WriteString(S("New"), S("w"), S("6"));
+        QCOMPARE(GetBytes(Path()), QByteArray("; settings\n"
+                                              "[A]\r"
+                                              "x=2\r\n"
+                                              "junk \x98\xFF\n"
+                                              "x=duplicate\r\n"
+                                              "y=3\r\n"
+                                              "\r\n"
+                                              "; about B\r\n"
+                                              "[\xD0\xE0\xE7\xE4\xE5\xEB]\n"
+                                              "\xCA\xEB\xFE\xF7=4\r\n"
+                                              "[Empty]\n"
+                                              "z=5\r\n"
+                                              "[a]\n"
+                                              "x=second section\r\n"
+                                              "[New]\r\n"
+                                              "w=6\r\n"));
+    }
+
+    void deleteKey()
+    {
+        PutBytes(Path(), "[A]\nx=1\ny=2\nX=3\n[B]\nx=4\n");
+        IniFile ini(Path());
+        ini.DeleteKey(S("a"), S("x"));
+        QCOMPARE(GetBytes(Path()), QByteArray("[A]\ny=2\n[B]\nx=4\n"));
+        QVERIFY(!ini.ValueExists(S("A"), S("x")));
+
+        ini.DeleteKey(S("A"), S("absent"));
+        ini.DeleteKey(S("Absent"), S("y"));
+        QCOMPARE(GetBytes(Path()), QByteArray("[A]\ny=2\n[B]\nx=4\n"));
+
+        IniFile missing(dir_.filePath(QStringLiteral("missing.ini")));
+        missing.DeleteKey(S("A"), S("x"));
+        QVERIFY(!QFile::exists(missing.FileName()));
+    }
+
+    void failedWritesRaiseAndKeepTheFile()
+    {
+        PutBytes(Path(), "[A]\r\nx=1\r\n");
+        IniFile ini(Path());
+        const QString message = QStringLiteral("Unable to write to ") + Path();
+
+        platform_testing::FailNextRename();
+        try {
+            ini.WriteString(S("A"), S("x"), S("2"));
+            QFAIL("a failed rename went unnoticed");
+        } catch (const FileError& e) {
+            QCOMPARE(e.message(), message);
+        }
+        QVERIFY_THROWS_EXCEPTION(FileError, ini.WriteString(S("A"), S("x=y"), S("2")));
+        QVERIFY_THROWS_EXCEPTION(FileError, ini.WriteString(S("A"), S("x"), S("2\r\n[B]")));
+        QVERIFY_THROWS_EXCEPTION(FileError, ini.WriteString(S("A"), S("  "), S("2")));
+        QCOMPARE(GetBytes(Path()), QByteArray("[A]\r\nx=1\r\n"));
+        QCOMPARE(FolderEntries(dir_.path()), QStringList{QStringLiteral("test.ini")});
+    }
+
+    void writeIntoMissingFolderRaises()
+    {
+        const QString path = dir_.path() + QStringLiteral("\\Config\\Quillon.ini");
+        IniFile ini(path);
+        try {
+            ini.WriteInteger(S("Main"), S("SLEEP_INTERVAL"), 200);
+            QFAIL("wrote into a missing folder");
+        } catch (const FileError& e) {
+            QCOMPARE(e.message(), QStringLiteral("Unable to write to ") + path);
+        }
+    }
+
+    void unreadableFileIsNotReplaced()
+    {
+        QDir(dir_.path()).mkdir(QStringLiteral("folder.ini"));
+        IniFile ini(dir_.filePath(QStringLiteral("folder.ini")));
+        QCOMPARE(ini.ReadString(S("A"), S("x"), S("def")), S("def"));
+        QVERIFY_THROWS_EXCEPTION(FileError, ini.WriteString(S("A"), S("x"), S("1")));
+        QVERIFY(QFileInfo(ini.FileName()).isDir());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestIniFile)
+#include "tst_ini_file.moc"
