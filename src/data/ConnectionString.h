@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <utility>
+
+// What the logon's ADO-style connection string says, key by key.
+struct ConnectionSettings {
+    QString provider;
+    QString dataSource;
+    QString userId;
+    QString password;
+    QString applicationName;
+    QString initialCatalog;
+    bool integratedSecurity = false;
+    bool persistSecurityInfo = false;
+};
+
+// The drivers tried, best first, when Data Source names no ODBC data source.
+inline const QStringList SqlServerDriverNames = {
+    QStringLiteral("ODBC Driver 18 for SQL Server"),
+    QStringLiteral("ODBC Driver 17 for SQL Server"),
+    QStringLiteral("FreeTDS"),
+};
+
+// "key=value" pairs separated by ";"; keys are trimmed and returned as written, values may be
+// enclosed in double or single quotes (a doubled quote inside stands for one).
+QList<std::pair<QString, QString>> SplitConnectionString(const QString& text);
+
+// Keys compared without regard to case; unknown keys are ignored.
+ConnectionSettings ParseConnectionString(const QString& text);
+
+// The ODBC connection string for these settings: a DSN when Data Source names one of
+// dataSources (compared without regard to case), else a DSN-less SQL Server connection with the
+// best of SqlServerDriverNames found in drivers. Throws DataError when no driver fits or when a
+// value cannot be carried by the chosen driver.
+QString TranslateToOdbc(const ConnectionSettings& settings, const QStringList& dataSources,
+                        const QStringList& drivers);

@@ -1,0 +1,139 @@
+#include "data/ConnectionString.h"
+#include "data/DataErrors.h"
+
+#include <QTest>
+
+class TestConnectionString : public QObject {
+    Q_OBJECT
+
+private:
+    const QString sqlLogin_ = QStringLiteral(
+        "Provider=SQLOLEDB.1;Persist Security Info=True;Data Source=SRV;User ID=sa"
+        ";Replication server name connect option=True;Application Name=\"Quillon\";Password=secret");
+    const QString windowsLogin_ = QStringLiteral(
+        "Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Data Source=SRV"
+        ";Application Name=\"Quillon\"");
+
+private Q_SLOTS:
+    void parsesTheLogonStrings()
+    {
+        const ConnectionSettings sql = ParseConnectionString(sqlLogin_);
+        QCOMPARE(sql.provider, QStringLiteral("SQLOLEDB.1"));
+        QCOMPARE(sql.dataSource, QStringLiteral("SRV"));
+        QCOMPARE(sql.userId, QStringLiteral("sa"));
+        QCOMPARE(sql.password, QStringLiteral("secret"));
+        QCOMPARE(sql.applicationName, QStringLiteral("Quillon"));
+        QVERIFY(sql.persistSecurityInfo);
+        QVERIFY(!sql.integratedSecurity);
+
+        const ConnectionSettings win = ParseConnectionString(windowsLogin_);
+        QVERIFY(win.integratedSecurity);
+        QVERIFY(!win.persistSecurityInfo);
+        QVERIFY(win.userId.isEmpty());
+    }
+
+    void parsingIgnoresKeyCaseAndReadsQuotes()
+    {
+        const ConnectionSettings s = ParseConnectionString(QStringLiteral(
+            " data SOURCE = srv\\inst ; USER id=bob;password='it''s;x';application name=\"A \"\"B\"\"\";;junk"));
+        QCOMPARE(s.dataSource, QStringLiteral("srv\\inst"));
+        QCOMPARE(s.userId, QStringLiteral("bob"));
+        QCOMPARE(s.password, QStringLiteral("it's;x"));
+        QCOMPARE(s.applicationName, QStringLiteral("A \"B\""));
+    }
+
+    void emptyPasswordIsKept()
+    {
+        const ConnectionSettings s = ParseConnectionString(
+            QStringLiteral("Data Source=SRV;User ID=sa;Application Name=\"Quillon\";Password="));
+        QCOMPARE(s.password, QString());
+        QCOMPARE(TranslateToOdbc(s, {}, {QStringLiteral("FreeTDS")}),
+                 QStringLiteral("DRIVER={FreeTDS};SERVER=SRV;UID=sa;PWD=;APP=Quillon;ClientCharset=UTF-8"));
+    }
+
+    void dataSourceNamingADsnUsesIt()
+    {
+        ConnectionSettings s = ParseConnectionString(sqlLogin_);
+        s.dataSource = QStringLiteral("srv");
+        QCOMPARE(TranslateToOdbc(s, {QStringLiteral("Other"), QStringLiteral("SRV")}, {QStringLiteral("FreeTDS")}),
+                 QStringLiteral("DSN=SRV;UID=sa;PWD=secret"));
+        const ConnectionSettings win = ParseConnectionString(windowsLogin_);
+        QCOMPARE(TranslateToOdbc(win, {QStringLiteral("SRV")}, {}), QStringLiteral("DSN=SRV"));
+    }
+
+    void dsnLessPicksTheBestDriver_data()
+    {
+        QTest::addColumn<QStringList>("drivers");
+        QTest::addColumn<QString>("expected");
+        const QString tail = QStringLiteral(";SERVER=SRV;UID=sa;PWD=secret;APP=Quillon");
+        QTest::newRow("18 first") << QStringList{QStringLiteral("FreeTDS"), QStringLiteral("ODBC Driver 17 for SQL Server"),
+                                                  QStringLiteral("ODBC Driver 18 for SQL Server")}
+                                  << QStringLiteral("DRIVER={ODBC Driver 18 for SQL Server}") + tail + QStringLiteral(";Encrypt=Optional");
+        QTest::newRow("17 before FreeTDS") << QStringList{QStringLiteral("FreeTDS"), QStringLiteral("ODBC Driver 17 for SQL Server")}
+                                           << QStringLiteral("DRIVER={ODBC Driver 17 for SQL Server}") + tail;
+        QTest::newRow("FreeTDS") << QStringList{QStringLiteral("PostgreSQL Unicode"), QStringLiteral("FreeTDS")}
+                                 << QStringLiteral("DRIVER={FreeTDS}") + tail + QStringLiteral(";ClientCharset=UTF-8");
+    }
+    void dsnLessPicksTheBestDriver()
+    {
+        QFETCH(QStringList, drivers);
+        QFETCH(QString, expected);
+        QCOMPARE(TranslateToOdbc(ParseConnectionString(sqlLogin_), {QStringLiteral("PG")}, drivers), expected);
+    }
+
+    void serverFormsPassUnchanged_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::newRow("host") << QStringLiteral("db1");
+        QTest::newRow("instance") << QStringLiteral("db1\\SQLEXPRESS");
+        QTest::newRow("port") << QStringLiteral("db1,1433");
+    }
+    void serverFormsPassUnchanged()
+    {
+        QFETCH(QString, server);
+        ConnectionSettings win = ParseConnectionString(windowsLogin_);
+        win.dataSource = server;
+        QCOMPARE(TranslateToOdbc(win, {}, {QStringLiteral("FreeTDS")}),
+                 QStringLiteral("DRIVER={FreeTDS};SERVER=%1;Trusted_Connection=yes;APP=Quillon;ClientCharset=UTF-8").arg(server));
+    }
+
+    void specialCharactersAreBraced()
+    {
+        ConnectionSettings s = ParseConnectionString(sqlLogin_);
+        s.password = QStringLiteral("a;b}c");
+        QCOMPARE(TranslateToOdbc(s, {}, {QStringLiteral("ODBC Driver 17 for SQL Server")}),
+                 QStringLiteral("DRIVER={ODBC Driver 17 for SQL Server};SERVER=SRV;UID=sa;PWD={a;b}}c};APP=Quillon"));
+        // FreeTDS reads no doubled brace: the value goes in as it is.
+        QCOMPARE(TranslateToOdbc(s, {}, {QStringLiteral("FreeTDS")}),
+                 QStringLiteral("DRIVER={FreeTDS};SERVER=SRV;UID=sa;PWD={a;b}c};APP=Quillon;ClientCharset=UTF-8"));
+    }
+
+    void freeTdsRefusesWhatItCannotCarry()
+    {
+        ConnectionSettings s = ParseConnectionString(sqlLogin_);
+        s.password = QStringLiteral("x};y");
+        try {
+            TranslateToOdbc(s, {}, {QStringLiteral("FreeTDS")});
+            QFAIL("a password with }; must be refused for FreeTDS");
+        } catch (const DataError& e) {
+            QVERIFY(e.message().contains(QStringLiteral("password")));
+            QVERIFY(!e.message().contains(QStringLiteral("x};y")));
+        }
+        QVERIFY(TranslateToOdbc(s, {}, {QStringLiteral("ODBC Driver 17 for SQL Server")}).contains(QStringLiteral("PWD={x}};y}")));
+    }
+
+    void noDriverNamesWhatIsMissing()
+    {
+        try {
+            TranslateToOdbc(ParseConnectionString(sqlLogin_), {QStringLiteral("PG")}, {QStringLiteral("SQLite3")});
+            QFAIL("no driver must be an error");
+        } catch (const DataError& e) {
+            QVERIFY(e.message().contains(QStringLiteral("\"SRV\"")));
+            QVERIFY(e.message().contains(QStringLiteral("FreeTDS")));
+            QVERIFY(e.message().contains(QStringLiteral("ODBC Driver 18 for SQL Server")));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConnectionString)
+#include "test_connection_string.moc"
