@@ -33,7 +33,8 @@ public:
     void WriteString(const QString& section, const QString& key, const QString& value);
     void WriteInteger(const QString& section, const QString& key, int value);
     void WriteBool(const QString& section, const QString& key, bool value);
-    // Leaves the file untouched when the key is not there.
+    // Removes the key's lines in its section, duplicates included; leaves the file untouched when
+    // the key is not there.
     void DeleteKey(const QString& section, const QString& key);
 
 private:
