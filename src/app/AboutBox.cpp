@@ -1,0 +1,21 @@
+#include "app/AboutBox.h"
+#include "ui_AboutBox.h"
+
+#include "app/ImageList.h"
+#include "app/ServiceClasses.h"
+
+TAboutBox::TAboutBox(QWidget* parent)
+    : QDialog(parent)
+    , ui(std::make_unique<Ui::AboutBox>())
+{
+    ui->setupUi(this);
+    setFixedSize(298, 213);
+    ui->ProgramIcon->setPixmap(ProgramIcon().pixmap(32, 32));
+    ui->ProductName->setText(QStringLiteral("Product Name: Quillon"));
+    ui->Version->setText(QStringLiteral("Version: ") + App->ProgramVersion);
+    ui->DateVersion->setText(QStringLiteral("Date: ") + App->ProgramDate);
+    connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    ui->OKButton->setFocus();
+}
+
+TAboutBox::~TAboutBox() = default;

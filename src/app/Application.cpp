@@ -1,0 +1,59 @@
+#include "app/Application.h"
+
+#include "platform/MessageBox.h"
+#include "platform/QuillonError.h"
+
+#include <QWidget>
+
+namespace {
+
+QString& storedTitle()
+{
+    static QString title;
+    return title;
+}
+
+} // namespace
+
+Application::Application(int& argc, char** argv)
+    : QApplication(argc, argv)
+{
+}
+
+bool Application::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (...) {
+        ReportCurrentException();
+        return false;
+    }
+}
+
+void Application::setTitle(const QString& title)
+{
+    storedTitle() = title;
+    // The task bar shows the main window's icon text where the window system has one.
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == QLatin1String("FormMain"))
+            widget->setWindowIconText(title);
+    }
+}
+
+QString Application::title()
+{
+    return storedTitle();
+}
+
+void ReportCurrentException()
+{
+    try {
+        throw;
+    } catch (const QuillonError& error) {
+        ShowErrorReport(error.message());
+    } catch (const std::exception& error) {
+        ShowErrorReport(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        ShowErrorReport(QStringLiteral("Unknown error"));
+    }
+}

@@ -1,0 +1,220 @@
+#include "app/FormMain.h"
+#include "ui_FormMain.h"
+
+#include "app/AboutBox.h"
+#include "app/Application.h"
+#include "app/HelpWindow.h"
+#include "app/ImageList.h"
+#include "app/ModalResult.h"
+#include "app/ServiceClasses.h"
+#include "app/Texts.h"
+#include "connection/Connect.h"
+#include "connection/FormLogon.h"
+#include "monitor/FormMon.h"
+#include "platform/MessageBox.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+TFormMain::TFormMain(QWidget* parent)
+    : TFormMain(QCoreApplication::applicationFilePath(), parent)
+{
+}
+
+TFormMain::TFormMain(const QString& executablePath, QWidget* parent)
+    : QMainWindow(parent)
+    , ui(std::make_unique<Ui::FormMain>())
+{
+    ui->setupUi(this);
+    ui->MdiArea->setBackground(palette().brush(QPalette::Dark));
+
+    const std::pair<QAction*, int> images[] = {
+        {ui->acConnect, 6}, {ui->acExit, 3}, {ui->acScripts, 8}, {ui->acSettings, 4},
+        {ui->acHelp, 10}, {ui->acAbout, 9}, {ui->WindowTileHorizontal1, 1},
+        {ui->WindowTileVertical1, 2}, {ui->WindowCascade1, 0},
+    };
+    for (const auto& [action, image] : images)
+        action->setIcon(ImageListIcon(image));
+    for (QAction* action : findChildren<QAction*>())
+        action->setShortcutContext(Qt::ApplicationShortcut);
+    setWindowIcon(ProgramIcon());
+
+    // The scripts and settings windows are not part of this version of the program.
+    ui->acScripts->setEnabled(false);
+    ui->acSettings->setEnabled(false);
+
+    connect(ui->acConnect, &QAction::triggered, this, [this] { Guarded([this] { acConnectExecute(); }); });
+    connect(ui->acExit, &QAction::triggered, this, [this] { acExitExecute(); });
+    connect(ui->acHelp, &QAction::triggered, this, [this] { Guarded([this] { acHelpExecute(); }); });
+    connect(ui->acAbout, &QAction::triggered, this, [this] { Guarded([this] { acAboutExecute(); }); });
+    connect(ui->WindowTileHorizontal1, &QAction::triggered, this, [this] { TileChildren(Qt::Vertical); });
+    connect(ui->WindowTileVertical1, &QAction::triggered, this, [this] { TileChildren(Qt::Horizontal); });
+    connect(ui->WindowCascade1, &QAction::triggered, ui->MdiArea, &QMdiArea::cascadeSubWindows);
+    connect(ui->WindowArrange1, &QAction::triggered, this, [this] { WindowArrange1Execute(); });
+    connect(ui->WindowMinimizeAll1, &QAction::triggered, this, [this] { WindowMinimizeAll1Execute(); });
+
+    Guarded([&] { FormCreate(executablePath); });
+}
+
+TFormMain::~TFormMain()
+{
+    FormDestroy();
+}
+
+QMdiArea* TFormMain::mdiArea() const
+{
+    return ui->MdiArea;
+}
+
+int WindowStateCode(const QWidget* window)
+{
+    if (window->isMinimized())
+        return 1;
+    if (window->isMaximized())
+        return 2;
+    return 0;
+}
+
+void ApplyWindowStateCode(QWidget* window, int state)
+{
+    switch (state) {
+    case 1: window->setWindowState(Qt::WindowMinimized); break;
+    case 2: window->setWindowState(Qt::WindowMaximized); break;
+    default: window->setWindowState(Qt::WindowNoState); break;
+    }
+}
+
+void TFormMain::FormCreate(const QString& executablePath)
+{
+    Application::setTitle(QStringLiteral("Quillon"));
+    setWindowIconText(Application::title());
+
+    // Position of the frame, size of the client area: what is read back is what was written.
+    int Left = x();
+    int Top = y();
+    int Height = height();
+    int Width = width();
+    int State = WindowStateCode(this);
+    App = new TApp(executablePath, Left, Top, Height, Width, State);
+    App->LoadSensors();
+    move(Left, Top);
+    resize(Width, Height);
+    ApplyWindowStateCode(this, State);
+}
+
+void TFormMain::closeEvent(QCloseEvent* event)
+{
+    FormDestroy();
+    event->accept();
+}
+
+void TFormMain::FormDestroy()
+{
+    if (destroyed_)
+        return;
+    destroyed_ = true;
+    // Child windows save their own state at destruction and still need App: newest first.
+    const QList<QMdiSubWindow*> children = ui->MdiArea->subWindowList(QMdiArea::CreationOrder);
+    for (auto it = children.crbegin(); it != children.crend(); ++it)
+        delete *it;
+    if (!App)
+        return;
+    Guarded([this] { App->Destroy(x(), y(), height(), width(), WindowStateCode(this)); });
+    delete App;
+    App = nullptr;
+}
+
+void TFormMain::acConnectExecute()
+{
+    std::unique_ptr<TConnect> descriptor(new TConnect);
+    Connect = descriptor.get();
+    int attempts = 0;
+    bool connected = false;
+    do {
+        int result;
+        {
+            TFormLogon logon(*Connect, this);
+            result = logon.exec();
+        }
+        if (result == mrCancel)
+            break;
+        if (result == mrOk) {
+            TConnect* handed = descriptor.release();
+            auto* monitor = new TFormMon(handed, ui->MdiArea);
+            ui->MdiArea->addSubWindow(monitor);
+            monitor->show();
+            connected = true;
+        } else if (attempts < 2) {
+            ShowMessage(MessageType::Error, Texts::ConnectFailed + QLatin1Char('\r') + Texts::TryAgain,
+                        QMessageBox::Ok, this);
+        }
+        ++attempts;
+    } while (!connected && attempts < 3);
+    if (!connected && attempts == 3)
+        ShowMessage(MessageType::Error, Texts::ConnectFailed + QLatin1Char('\r') + Texts::WorkEnded,
+                    QMessageBox::Ok, this);
+    Connect = nullptr;
+}
+
+void TFormMain::acExitExecute()
+{
+    close();
+}
+
+void TFormMain::acHelpExecute()
+{
+    ShowHelpContents(this);
+}
+
+void TFormMain::acAboutExecute()
+{
+    TAboutBox box(this);
+    box.setWindowTitle(QStringLiteral("О программе ..."));
+    box.exec();
+}
+
+void TFormMain::TileChildren(Qt::Orientation stacking)
+{
+    QList<QMdiSubWindow*> children;
+    for (QMdiSubWindow* child : ui->MdiArea->subWindowList(QMdiArea::CreationOrder)) {
+        if (!child->isMinimized() && child->isVisible())
+            children.append(child);
+    }
+    if (children.isEmpty())
+        return;
+    const QRect area = ui->MdiArea->viewport()->rect();
+    const int count = static_cast<int>(children.size());
+    for (int i = 0; i < count; ++i) {
+        QMdiSubWindow* child = children.at(i);
+        child->showNormal();
+        if (stacking == Qt::Vertical) {
+            const int top = area.height() * i / count;
+            child->setGeometry(0, top, area.width(), area.height() * (i + 1) / count - top);
+        } else {
+            const int left = area.width() * i / count;
+            child->setGeometry(left, 0, area.width() * (i + 1) / count - left, area.height());
+        }
+    }
+}
+
+void TFormMain::WindowArrange1Execute()
+{
+    // Minimized children line up along the bottom of the frame, as icons do.
+    int left = 0;
+    const int bottom = ui->MdiArea->viewport()->height();
+    for (QMdiSubWindow* child : ui->MdiArea->subWindowList()) {
+        if (!child->isMinimized())
+            continue;
+        const QSize size = child->minimumSizeHint();
+        child->move(left, bottom - size.height());
+        left += size.width();
+    }
+}
+
+void TFormMain::WindowMinimizeAll1Execute()
+{
+    for (QMdiSubWindow* child : ui->MdiArea->subWindowList())
+        child->showMinimized();
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+
+namespace Ui {
+class FormMain;
+}
+class QMdiArea;
+
+// The main window: the frame of the monitor and catalogue windows, with the program's main menu.
+class TFormMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TFormMain(QWidget* parent = nullptr);
+    // Tests run the window for a program folder of their own.
+    TFormMain(const QString& executablePath, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    QMdiArea* mdiArea() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate(const QString& executablePath);
+    void FormDestroy();
+    void acConnectExecute();
+    void acExitExecute();
+    void acHelpExecute();
+    void acAboutExecute();
+    void WindowMinimizeAll1Execute();
+    void WindowArrange1Execute();
+    // Vertical stacks the children one above the other, Horizontal sets them side by side.
+    void TileChildren(Qt::Orientation stacking);
+
+    std::unique_ptr<Ui::FormMain> ui;
+    bool destroyed_ = false;
+};
+
+// Window state as the settings file stores it: 0 normal, 1 minimized, 2 maximized.
+int WindowStateCode(const QWidget* window);
+void ApplyWindowStateCode(QWidget* window, int state);

@@ -1,0 +1,48 @@
+#include "app/HelpWindow.h"
+
+#include "app/Utils.h"
+#include "platform/FileSystem.h"
+
+#include <QDialog>
+#include <QFileInfo>
+#include <QPointer>
+#include <QTextBrowser>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+
+QString manualPath()
+{
+    QString path = FileSystemPath(ExpandAppPath(QString::fromLatin1(HelpFile)));
+    path.chop(QFileInfo(path).suffix().size());
+    return path + QStringLiteral("html");
+}
+
+} // namespace
+
+void ShowHelpContents(QWidget* parent)
+{
+    static QPointer<QDialog> window;
+    const QString path = manualPath();
+    if (!FileExists(path))
+        return;
+    if (!window) {
+        window = new QDialog(parent, Qt::Window);
+        window->setObjectName(QStringLiteral("HelpWindow"));
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->resize(760, 600);
+        auto* browser = new QTextBrowser(window);
+        browser->setObjectName(QStringLiteral("HelpBrowser"));
+        browser->setOpenExternalLinks(false);
+        auto* layout = new QVBoxLayout(window);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(browser);
+    }
+    auto* browser = window->findChild<QTextBrowser*>();
+    browser->setSource(QUrl::fromLocalFile(path));
+    window->setWindowTitle(browser->documentTitle().isEmpty() ? QStringLiteral("Помощь") : browser->documentTitle());
+    window->show();
+    window->raise();
+    window->activateWindow();
+}

@@ -1,0 +1,16 @@
+#include "app/Application.h"
+#include "app/FormMain.h"
+#include "app/ProgramStart.h"
+#include "app/ServiceClasses.h"
+
+int main(int argc, char** argv)
+{
+    Application application(argc, argv);
+    TFormMain formMain;
+    // Without its application object the program cannot work; the error has been reported.
+    if (!App)
+        return 1;
+    formMain.show();
+    SetProgramVersion(formMain);
+    return application.exec();
+}

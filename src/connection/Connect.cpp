@@ -1,0 +1,3 @@
+#include "connection/Connect.h"
+
+TConnect* Connect = nullptr;

@@ -1,0 +1,201 @@
+#include "connection/FormLogon.h"
+#include "ui_FormLogon.h"
+
+#include "app/Application.h"
+#include "app/ImageList.h"
+#include "app/ModalResult.h"
+#include "app/Utils.h"
+#include "connection/Connect.h"
+#include "data/Connection.h"
+
+#include <QKeyEvent>
+
+namespace {
+
+// The data layer's own login time-out, used where the profile sets none.
+constexpr int DefaultLoginTimeout = 15;
+
+const QString DefaultServer = QStringLiteral("localhost");
+
+} // namespace
+
+QString LogonCaption(const QString& version)
+{
+    return QStringLiteral("Вход в систему - [Версия MDAC: ") + version.left(3) + QStringLiteral("]");
+}
+
+QString WindowsAuthConnectionString(const QString& server)
+{
+    return QStringLiteral("Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Data Source=")
+        + server + QStringLiteral(";Application Name=\"Quillon\"");
+}
+
+QString SqlAuthConnectionString(const QString& server, const QString& user)
+{
+    return QStringLiteral("Provider=SQLOLEDB.1;Persist Security Info=True;Data Source=") + server
+        + QStringLiteral(";User ID=") + user + QStringLiteral(";Replication server name connect option=True")
+        + QStringLiteral(";Application Name=\"Quillon\"");
+}
+
+int ProbeLoginTimeout(int profileSeconds)
+{
+    return profileSeconds > 0 ? profileSeconds : DefaultLoginTimeout;
+}
+
+TFormLogon::TFormLogon(TConnect& descriptor, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    , ui(std::make_unique<Ui::FormLogon>())
+    , connect_(descriptor)
+    , ADOC1(std::make_unique<Connection>())
+{
+    ui->setupUi(this);
+    ui->Image1->setPixmap(ImageListIcon(6).pixmap(32, 32));
+    ui->ComboBox1->setEditText(DefaultServer);
+
+    connect(ui->RadioButton1, &QRadioButton::clicked, this, [this] { RadioButton1Click(); });
+    connect(ui->RadioButton2, &QRadioButton::clicked, this, [this] { RadioButton2Click(); });
+    connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { Guarded([this] { BitBtn1Click(); }); });
+    connect(ui->BitBtn2, &QPushButton::clicked, this, [this] { done(mrCancel); });
+    connect(ADOC1.get(), &Connection::afterConnect, this, [this] { ADOC1AfterConnect(); });
+
+    // The dialog sees keys before its controls, and the server box reports losing the focus.
+    for (QWidget* child : findChildren<QWidget*>())
+        child->installEventFilter(this);
+
+    Guarded([this] { FormCreate(); });
+}
+
+TFormLogon::~TFormLogon() = default;
+
+void TFormLogon::FormCreate()
+{
+    ui->RadioButton1->setChecked(true);
+    RadioButton1Click();
+
+    connect_.Sleep = 3;
+    connect_.QueryIndex = 0;
+    connect_.WindowState = 0;
+    QStringList servers;
+    bool windowsAuth = true;
+    if (LoadServerList(servers)) {
+        ui->ComboBox1->clear();
+        ui->ComboBox1->addItems(servers);
+        LogonChoice choice;
+        if (LoadProfile(servers.value(0), connect_, choice)) {
+            windowsAuth = choice.WindowsAuth;
+            ui->Edit1->setText(choice.LastUser);
+        }
+    }
+
+    setWindowTitle(LogonCaption(Connection::driverManagerVersion()));
+    if (ui->ComboBox1->count() > 0)
+        ui->ComboBox1->setCurrentIndex(0);
+
+    if (windowsAuth) {
+        ui->ComboBox1->setFocus();
+    } else {
+        ui->RadioButton2->setChecked(true);
+        RadioButton2Click();
+        ui->Edit1->setFocus();
+    }
+}
+
+void TFormLogon::paintUserBoxes(bool enabled)
+{
+    for (QLineEdit* box : {ui->Edit1, ui->Edit2}) {
+        box->setEnabled(enabled);
+        QPalette colours = box->palette();
+        colours.setColor(QPalette::Disabled, QPalette::Base, palette().color(QPalette::Window));
+        box->setPalette(colours);
+    }
+}
+
+void TFormLogon::RadioButton1Click()
+{
+    paintUserBoxes(false);
+}
+
+void TFormLogon::RadioButton2Click()
+{
+    paintUserBoxes(true);
+}
+
+void TFormLogon::ComboBox1Exit()
+{
+    PromoteComboText(ui->ComboBox1);
+}
+
+bool TFormLogon::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        done(mrCancel);
+        return true;
+    }
+    if (event->type() == QEvent::FocusOut && watched == ui->ComboBox1)
+        ComboBox1Exit();
+    return QDialog::eventFilter(watched, event);
+}
+
+void TFormLogon::BitBtn1Click()
+{
+    PromoteComboText(ui->ComboBox1);
+    const QString server = ui->ComboBox1->currentText();
+    if (ui->RadioButton2->isChecked()) {
+        connect_.ConnectionString = SqlAuthConnectionString(server, ui->Edit1->text());
+        connect_.Password = ui->Edit2->text();
+        connect_.WindowsAuth = 0;
+    } else {
+        connect_.ConnectionString = WindowsAuthConnectionString(server);
+        connect_.WindowsAuth = 1;
+    }
+    connect_.Server = server;
+    if (connect_.WindowsAuth == 0)
+        connect_.ConnectionString += QStringLiteral(";Password=") + connect_.Password;
+
+    ADOC1->setConnectionTimeout(ProbeLoginTimeout(connect_.ConnectionTimeout));
+    ADOC1->setCommandTimeout(connect_.CommandTimeout);
+    ADOC1->setConnectionString(connect_.ConnectionString);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        ADOC1->open();
+    } catch (...) {
+        // The connect action reports the failure; the dialog itself stays silent.
+        setResult(mrNo);
+    }
+    QApplication::restoreOverrideCursor();
+    done(result() == mrOk ? mrOk : mrNo);
+}
+
+void TFormLogon::ADOC1AfterConnect()
+{
+    setResult(mrOk);
+}
+
+void TFormLogon::reject()
+{
+    done(mrCancel);
+}
+
+void TFormLogon::done(int result)
+{
+    if (!closing_) {
+        closing_ = true;
+        Guarded([this] { FormClose(); });
+    }
+    QDialog::done(result);
+}
+
+void TFormLogon::FormClose()
+{
+    QStringList servers;
+    for (int i = 0; i < ui->ComboBox1->count(); ++i)
+        servers << ui->ComboBox1->itemText(i);
+    SaveServerList(servers);
+
+    LogonChoice choice;
+    choice.WindowsAuth = ui->RadioButton1->isChecked();
+    if (choice.WindowsAuth)
+        ui->Edit1->clear();
+    choice.LastUser = ui->Edit1->text();
+    SaveLogonChoice(ui->ComboBox1->currentText(), choice);
+}

@@ -1,0 +1,199 @@
+#include "connection/QueryThread.h"
+
+#include "app/ServiceClasses.h"
+#include "app/Texts.h"
+#include "app/Utils.h"
+#include "data/Connection.h"
+#include "data/DataErrors.h"
+#include "data/Query.h"
+#include "monitor/FormMon.h"
+#include "platform/LineFile.h"
+
+#include <QComboBox>
+#include <exception>
+
+namespace {
+
+// A wait step below this would make the loop spin; the settings file keeps what it holds.
+constexpr int MinimumStep = 10;
+
+} // namespace
+
+TQueryThread::TQueryThread(TFormMon* window)
+    : Monitor(window)
+    , WorkConnection(std::make_unique<Connection>())
+    , WorkQuery(std::make_unique<Query>())
+{
+    step_ = std::max(App->SleepInterval, MinimumStep);
+    WorkConnection->setConnectionString(window->ADOC->connectionString());
+    WorkConnection->open();
+    WorkQuery->setConnection(WorkConnection.get());
+    WorkQuery->setSql(window->Query->sql());
+    WorkQuery->setDecimalsAsFloat(window->Query->decimalsAsFloat());
+}
+
+TQueryThread::~TQueryThread()
+{
+    wait();
+}
+
+void TQueryThread::Start()
+{
+    start(QThread::LowestPriority);
+}
+
+template <typename F>
+void TQueryThread::Synchronize(F&& f)
+{
+    std::exception_ptr error;
+    QMetaObject::invokeMethod(
+        Monitor,
+        [&] {
+            try {
+                f();
+            } catch (...) {
+                error = std::current_exception();
+            }
+        },
+        Qt::BlockingQueuedConnection);
+    if (error)
+        std::rethrow_exception(error);
+}
+
+int TQueryThread::Interval() const
+{
+    return Monitor->Interval();
+}
+
+void TQueryThread::run()
+{
+    try {
+        RunNow = true;
+        int waitCounter = 0;
+        for (;;) {
+            if (isInterruptionRequested() || Stopped)
+                break;
+            msleep(static_cast<unsigned long>(step_));
+            const int interval = Interval();
+            // The counter is compared before it grows: after a pass the next one comes after
+            // ceil(interval * 1000 / step) + 1 steps.
+            if (!(static_cast<qint64>(waitCounter) * step_ >= static_cast<qint64>(interval) * 1000 || RunNow)) {
+                ++waitCounter;
+                continue;
+            }
+            if (Pass() == PassResult::End)
+                break;
+            waitCounter = 0;
+            RunNow = false;
+            if (Interval() <= 0)
+                Stopped = true;
+        }
+        if (Stopped || Interval() <= 0)
+            EndUpdates();
+    } catch (...) {
+        // A reload that cannot be read, a catalogue position gone or a failed hand-over end the
+        // worker at once, without a message.
+    }
+    WorkQuery.reset();
+    WorkConnection.reset();
+}
+
+TQueryThread::PassResult TQueryThread::Pass()
+{
+    if (!MayRun)
+        return PassResult::Done;
+    MayRun = false;
+    WorkQuery->close();
+
+    const bool reloaded = ScriptChanged;
+    if (reloaded) {
+        QStringList lines;
+        // The catalogue and the script box belong to the user-interface thread.
+        Synchronize([&] {
+            const int index = Monitor->cmBox->currentIndex();
+            if (index < 0 || index >= static_cast<int>(App->Sensors.size()))
+                throw std::out_of_range("script position outside the catalogue");
+            lines = ReadLines(ExpandAppPath(App->Sensors[static_cast<std::size_t>(index)]->ScriptFile));
+        });
+        WorkQuery->setSql(lines);
+        if (lines.isEmpty()) {
+            Synchronize([&] {
+                Monitor->SetPanelText(4, QLatin1Char(' ') + TimeStamp() + Texts::OfflineScriptLoad);
+                Monitor->IndicatorState = 2;
+                Monitor->RepaintStatusBar();
+            });
+            return PassResult::End;
+        }
+    }
+
+    try {
+        WorkQuery->open();
+        Stopped = false;
+    } catch (const QuillonError&) {
+        MayRun = false;
+        GoOffline(QLatin1Char(' ') + TimeStamp() + Texts::OfflineRun);
+        Stopped = true;
+        WorkConnection->close();
+        return PassResult::End;
+    }
+
+    Synchronize([&] { HandOver(reloaded); });
+    MayRun = true;
+    return PassResult::Done;
+}
+
+void TQueryThread::GoOffline(const QString& message)
+{
+    Synchronize([&] {
+        Monitor->Query->setFiltered(false);
+        Monitor->Query->setFilter(QString());
+        if (Monitor->acSetFilter->isChecked())
+            Monitor->acSetFilterExecute();
+        Monitor->SetPanelText(4, message);
+    });
+}
+
+void TQueryThread::HandOver(bool reloaded)
+{
+    if (Stopped)
+        return;
+    ::Query& query = *Monitor->Query;
+    const bool wasActive = query.active();
+    const Bookmark bookmark = wasActive && query.recordCount() > 0 ? query.bookmark() : Bookmark{};
+    std::vector<int> tags;
+    if (wasActive) {
+        for (int i = 0; i < query.fieldCount(); ++i)
+            tags.push_back(query.fieldTag(i));
+    }
+
+    // The data set keeps its sort text and filter and applies them to the rows it takes over.
+    query.adopt(*WorkQuery);
+    if (static_cast<int>(tags.size()) == query.fieldCount()) {
+        for (int i = 0; i < query.fieldCount(); ++i)
+            query.setFieldTag(i, tags[static_cast<std::size_t>(i)]);
+    }
+
+    if (reloaded) {
+        ScriptChanged = false;
+    } else if (bookmark.valid()) {
+        try {
+            query.gotoBookmark(bookmark);
+        } catch (const QuillonError&) {
+            // The row is gone: the data set stays on its first row.
+        }
+    }
+    Monitor->CountRefresh();
+    Monitor->ShowPosition();
+}
+
+void TQueryThread::EndUpdates()
+{
+    Synchronize([&] {
+        Monitor->Working = false;
+        Monitor->SetPanelText(0, QStringLiteral("0"));
+        Monitor->SetPanelText(1, QStringLiteral("0"));
+        Monitor->IndicatorState = 2;
+        Monitor->RepaintStatusBar();
+        Monitor->acStart->setChecked(Monitor->Working);
+    });
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QThread>
+#include <atomic>
+#include <memory>
+
+class Connection;
+class Query;
+class TFormMon;
+
+// The background worker of one monitor window: runs the window's script on a connection of its own
+// at the window's interval and hands every result set over to the window's data set on the
+// user-interface thread. Everything it changes in the window happens there, inside a blocking call.
+class TQueryThread : public QThread {
+    Q_OBJECT
+public:
+    // Opens the worker's own connection on the calling thread; throws when it cannot be opened.
+    // The loop runs only after Start().
+    explicit TQueryThread(TFormMon* window);
+    ~TQueryThread() override;
+
+    void Start();
+
+    // Written by the window: no new pass may begin (cleared before a termination request), and the
+    // next pass reloads the script.
+    std::atomic<bool> MayRun{true};
+    std::atomic<bool> ScriptChanged{false};
+
+protected:
+    void run() override;
+
+private:
+    enum class PassResult { Done, End };
+
+    PassResult Pass();
+    void HandOver(bool reloaded);
+    void EndUpdates();
+    void GoOffline(const QString& message);
+    int Interval() const;
+
+    // Runs f on the user-interface thread and waits; an error raised there comes back here.
+    template <typename F>
+    void Synchronize(F&& f);
+
+    TFormMon* Monitor;
+    std::unique_ptr<Connection> WorkConnection;
+    std::unique_ptr<Query> WorkQuery;
+    std::atomic<bool> RunNow{false};
+    std::atomic<bool> Stopped{false};
+    int step_ = 200;
+};

@@ -1,0 +1,197 @@
+#include "ProgramFolder.h"
+
+#include "app/ServiceClasses.h"
+#include "app/Utils.h"
+#include "platform/QuillonError.h"
+
+#include <QtTest>
+
+// The main settings file as the application object reads, creates and writes it.
+class TestAppSettings : public QObject {
+    Q_OBJECT
+
+    struct Geometry {
+        int left = 362, top = 160, height = 482, width = 696, state = 0;
+    };
+
+    std::unique_ptr<TApp> create(const ProgramFolder& folder, Geometry& g)
+    {
+        auto app = std::make_unique<TApp>(folder.executable(), g.left, g.top, g.height, g.width, g.state);
+        App = app.get();
+        return app;
+    }
+
+private Q_SLOTS:
+    void cleanup() { App = nullptr; }
+
+    void firstStartCreatesMainSectionOnly()
+    {
+        ProgramFolder folder;
+        QDir(folder.file(QStringLiteral("Config"))).removeRecursively();
+        Geometry g;
+        auto app = create(folder, g);
+
+        const QString base = folder.path() + QLatin1Char('/');
+        QCOMPARE(app->AppPath, base);
+        const QByteArray expected = "[Main]\r\n"
+                                    "ServerList=" + base.toUtf8() + "Config/Servers.lst\r\n"
+                                    "ConnectionList=" + base.toUtf8() + "Config/Connections.ini\r\n"
+                                    "SensorsFile=" + base.toUtf8() + "Config/Sensors.ini\r\n"
+                                    "MenuFile=" + base.toUtf8() + "Config/Menus.ini\r\n"
+                                    "INI_DELIMITER=;\r\n"
+                                    "SLEEP_INTERVAL=200\r\n";
+        QCOMPARE(folder.read(QStringLiteral("Config/quillon.ini")), expected);
+        QCOMPARE(g.left, 362);
+        QCOMPARE(g.top, 160);
+        QCOMPARE(g.width, 696);
+        QCOMPARE(g.height, 482);
+        QCOMPARE(g.state, 0);
+        QVERIFY(app->Sensors.empty());
+    }
+
+    void stateAloneGivesDefaultPosition()
+    {
+        ProgramFolder folder;
+        folder.write(QStringLiteral("Config/quillon.ini"), "[Window]\r\nWindowState=0\r\n");
+        Geometry g;
+        create(folder, g);
+        QCOMPARE(g.left, 3);
+        QCOMPARE(g.top, 3);
+        QCOMPARE(g.width, 696);
+        QCOMPARE(g.height, 482);
+    }
+
+    void maximizedKeepsStoredGeometry()
+    {
+        ProgramFolder folder;
+        folder.write(QStringLiteral("Config/quillon.ini"),
+                     "[Window]\r\nWindowState=2\r\nLeft=10\r\nTop=20\r\nHeight=300\r\nWidth=400\r\n");
+        Geometry g;
+        auto app = create(folder, g);
+        QCOMPARE(g.state, 2);
+        QCOMPARE(g.left, 362);
+        QCOMPARE(g.width, 696);
+
+        app->Destroy(1, 2, 3, 4, 2);
+        const QByteArray after = folder.read(QStringLiteral("Config/quillon.ini"));
+        QVERIFY(after.contains("WindowState=2\r\nLeft=10\r\nTop=20\r\nHeight=300\r\nWidth=400\r\n"));
+        QVERIFY(after.contains("[Main]\r\nINI_DELIMITER=;\r\nSLEEP_INTERVAL=200\r\n"));
+    }
+
+    void normalStateWritesGeometryAtExit()
+    {
+        ProgramFolder folder;
+        folder.write(QStringLiteral("Config/quillon.ini"), "[Main]\r\nSLEEP_INTERVAL=50\r\n");
+        Geometry g;
+        auto app = create(folder, g);
+        app->Destroy(11, 12, 13, 14, 0);
+        QCOMPARE(folder.read(QStringLiteral("Config/quillon.ini")),
+                 QByteArray("[Main]\r\nSLEEP_INTERVAL=50\r\nINI_DELIMITER=;\r\n"
+                            "[Window]\r\nWindowState=0\r\nLeft=11\r\nTop=12\r\nHeight=13\r\nWidth=14\r\n"));
+    }
+
+    void oddValues_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("delimiter");
+        QTest::addColumn<int>("sleep");
+        QTest::addColumn<bool>("captions");
+        QTest::newRow("blank delimiter") << QByteArray("[Main]\r\nINI_DELIMITER=   \r\n") << ";" << 200 << true;
+        QTest::newRow("hex interval") << QByteArray("[Main]\r\nSLEEP_INTERVAL=0x1F4\r\n") << ";" << 500 << true;
+        QTest::newRow("text interval") << QByteArray("[Main]\r\nSLEEP_INTERVAL=abc\r\n") << ";" << 200 << true;
+        QTest::newRow("captions off") << QByteArray("[Window]\r\nShowCaptions=0\r\n") << ";" << 200 << false;
+        QTest::newRow("captions text") << QByteArray("[Window]\r\nShowCaptions=abc\r\n") << ";" << 200 << true;
+        QTest::newRow("other delimiter") << QByteArray("[main]\r\nini_delimiter=|\r\n") << "|" << 200 << true;
+    }
+
+    void oddValues()
+    {
+        QFETCH(QByteArray, file);
+        ProgramFolder folder;
+        folder.write(QStringLiteral("Config/quillon.ini"), file);
+        Geometry g;
+        auto app = create(folder, g);
+        QTEST(app->IniDelimiter, "delimiter");
+        QTEST(app->SleepInterval, "sleep");
+        QTEST(app->ShowCaptions, "captions");
+
+        // What was read is what goes back at exit: a blank delimiter becomes ";", text becomes 200.
+        app->Destroy(0, 0, 0, 0, 1);
+        Geometry again;
+        auto reread = create(folder, again);
+        QTEST(reread->IniDelimiter, "delimiter");
+        QTEST(reread->SleepInterval, "sleep");
+    }
+
+    void unknownWindowStateOpensNormal()
+    {
+        ProgramFolder folder;
+        folder.write(QStringLiteral("Config/quillon.ini"), "[Window]\r\nWindowState=7\r\nLeft=40\r\n");
+        Geometry g;
+        create(folder, g);
+        QCOMPARE(g.state, 0);
+        QCOMPARE(g.left, 40);
+    }
+
+    void pathsStayAsConfigured()
+    {
+        ProgramFolder folder;
+        folder.write(QStringLiteral("Config/quillon.ini"),
+                     "[Main]\r\nServerList=\r\nSensorsFile=Config\\Other.ini\r\n");
+        Geometry g;
+        auto app = create(folder, g);
+        QCOMPARE(app->ServerList, QString());
+        QCOMPARE(ExpandAppPath(app->ServerList), app->AppPath);
+        QCOMPARE(app->SensorsFile, QStringLiteral("Config\\Other.ini"));
+        QCOMPARE(app->MenuFile, app->AppPath + QStringLiteral("Config/Menus.ini"));
+    }
+
+    void pathRule_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("expected");
+        const QString base = QStringLiteral("<base>");
+        QTest::newRow("lone backslash") << "\\" << base;
+        QTest::newRow("drive") << "D:" << "D:";
+        QTest::newRow("drive relative") << "D:x.sql" << "D:x.sql";
+        QTest::newRow("drive after backslash") << "\\C:\\Data\\s.ini" << "C:\\Data\\s.ini";
+        QTest::newRow("relative") << "Scripts\\a.sql" << base + "Scripts\\a.sql";
+        QTest::newRow("leading backslash") << "\\Config\\Sensors.ini" << base + "Config\\Sensors.ini";
+        QTest::newRow("network path") << "\\\\srv\\share\\a.sql" << base + "\\srv\\share\\a.sql";
+        QTest::newRow("empty") << "" << base;
+        QTest::newRow("root") << "/etc/quillon/s.ini" << "/etc/quillon/s.ini";
+    }
+
+    void pathRule()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, expected);
+        TApp* previous = App;
+        int l = 0, t = 0, h = 0, w = 0, s = 0;
+        ProgramFolder folder;
+        TApp app(folder.executable(), l, t, h, w, s);
+        App = &app;
+        expected.replace(QStringLiteral("<base>"), app.AppPath);
+        QCOMPARE(ExpandAppPath(path), expected);
+        App = previous;
+    }
+
+    void refusedWriteNamesTheFile()
+    {
+        ProgramFolder folder;
+        Geometry g;
+        auto app = create(folder, g);
+        // A folder standing where the settings file should be cannot be replaced by a file.
+        QFile::remove(folder.settingsFile());
+        QDir().mkpath(folder.settingsFile());
+        try {
+            app->Destroy(0, 0, 0, 0, 0);
+            QFAIL("the write should have failed");
+        } catch (const QuillonError& error) {
+            QCOMPARE(error.message(), QStringLiteral("Unable to write to ") + app->MainSettingsFile());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAppSettings)
+#include "tst_app_settings.moc"
