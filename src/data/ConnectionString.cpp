@@ -189,7 +189,11 @@ QString TranslateToOdbc(const ConnectionSettings& settings, const QStringList& d
     // the older drivers rarely have.
     if (driver.contains(QStringLiteral("18")))
         builder.add(QStringLiteral("Encrypt"), QString(), QStringLiteral("Optional"));
-    if (freeTds)
+    if (freeTds) {
+        // With its automatic protocol choice FreeTDS retries a silent server for ever, login
+        // time-out or not; 7.3 is understood by every SQL Server from 2008 on.
+        builder.add(QStringLiteral("TDS_Version"), QString(), QStringLiteral("7.3"));
         builder.add(QStringLiteral("ClientCharset"), QString(), QStringLiteral("UTF-8"));
+    }
     return builder.text();
 }

@@ -48,7 +48,7 @@ private Q_SLOTS:
             QStringLiteral("Data Source=SRV;User ID=sa;Application Name=\"Quillon\";Password="));
         QCOMPARE(s.password, QString());
         QCOMPARE(TranslateToOdbc(s, {}, {QStringLiteral("FreeTDS")}),
-                 QStringLiteral("DRIVER={FreeTDS};SERVER=SRV;UID=sa;PWD=;APP=Quillon;ClientCharset=UTF-8"));
+                 QStringLiteral("DRIVER={FreeTDS};SERVER=SRV;UID=sa;PWD=;APP=Quillon;TDS_Version=7.3;ClientCharset=UTF-8"));
     }
 
     void dataSourceNamingADsnUsesIt()
@@ -72,7 +72,7 @@ private Q_SLOTS:
         QTest::newRow("17 before FreeTDS") << QStringList{QStringLiteral("FreeTDS"), QStringLiteral("ODBC Driver 17 for SQL Server")}
                                            << QStringLiteral("DRIVER={ODBC Driver 17 for SQL Server}") + tail;
         QTest::newRow("FreeTDS") << QStringList{QStringLiteral("PostgreSQL Unicode"), QStringLiteral("FreeTDS")}
-                                 << QStringLiteral("DRIVER={FreeTDS}") + tail + QStringLiteral(";ClientCharset=UTF-8");
+                                 << QStringLiteral("DRIVER={FreeTDS}") + tail + QStringLiteral(";TDS_Version=7.3;ClientCharset=UTF-8");
     }
     void dsnLessPicksTheBestDriver()
     {
@@ -94,7 +94,7 @@ private Q_SLOTS:
         ConnectionSettings win = ParseConnectionString(windowsLogin_);
         win.dataSource = server;
         QCOMPARE(TranslateToOdbc(win, {}, {QStringLiteral("FreeTDS")}),
-                 QStringLiteral("DRIVER={FreeTDS};SERVER=%1;Trusted_Connection=yes;APP=Quillon;ClientCharset=UTF-8").arg(server));
+                 QStringLiteral("DRIVER={FreeTDS};SERVER=%1;Trusted_Connection=yes;APP=Quillon;TDS_Version=7.3;ClientCharset=UTF-8").arg(server));
     }
 
     void specialCharactersAreBraced()
@@ -105,7 +105,7 @@ private Q_SLOTS:
                  QStringLiteral("DRIVER={ODBC Driver 17 for SQL Server};SERVER=SRV;UID=sa;PWD={a;b}}c};APP=Quillon"));
         // FreeTDS reads no doubled brace: the value goes in as it is.
         QCOMPARE(TranslateToOdbc(s, {}, {QStringLiteral("FreeTDS")}),
-                 QStringLiteral("DRIVER={FreeTDS};SERVER=SRV;UID=sa;PWD={a;b}c};APP=Quillon;ClientCharset=UTF-8"));
+                 QStringLiteral("DRIVER={FreeTDS};SERVER=SRV;UID=sa;PWD={a;b}c};APP=Quillon;TDS_Version=7.3;ClientCharset=UTF-8"));
     }
 
     void freeTdsRefusesWhatItCannotCarry()

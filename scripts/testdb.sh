@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# The throwaway test database: a PostgreSQL 15 cluster on a free loopback port, a SQLite file and
+# a private unixODBC configuration pointing at both.
+#   testdb.sh start DIR   writes DIR/odbc/odbcinst.ini, DIR/odbc/odbc.ini and DIR/env
+#   testdb.sh stop DIR    stops the cluster and removes it; also after a failed start
+# The cluster itself lives in a folder under /tmp that the postgres user owns: PostgreSQL refuses
+# to run as root, and the postgres user may not be able to reach DIR (a clone under /root).
+set -euo pipefail
+
+action=${1:-}
+dir=${2:-}
+if [ -z "$action" ] || [ -z "$dir" ]; then
+  echo "usage: $0 start|stop DIR" >&2
+  exit 2
+fi
+
+pgbin=/usr/lib/postgresql/15/bin
+role=quillon
+database=quillon
+# Characters that must be braced in an ODBC connection string, so the tests cover the bracing.
+password='q;ui}llon'
+
+as_postgres() {
+  if [ "$(id -u)" -eq 0 ]; then
+    runuser -u postgres -- "$@"
+  else
+    "$@"
+  fi
+}
+
+stop_cluster() {
+  local cluster
+  [ -f "$dir/cluster" ] || return 0
+  cluster=$(cat "$dir/cluster")
+  if [ -f "$cluster/data/postmaster.pid" ]; then
+    as_postgres "$pgbin/pg_ctl" -D "$cluster/data" -m fast -w -t 30 stop >/dev/null 2>&1 || true
+  fi
+  case "$cluster" in
+    /tmp/quillon-pg.*) rm -rf "$cluster" ;;
+  esac
+  rm -f "$dir/cluster"
+}
+
+port_is_free() {
+  ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
+}
+
+odbc_library() {
+  local found
+  for found in /usr/lib/*/odbc/"$1" /usr/lib/odbc/"$1" /usr/lib64/"$1"; do
+    if [ -e "$found" ]; then
+      echo "$found"
+      return
+    fi
+  done
+  echo "$1"
+}
+
+start() {
+  stop_cluster
+  mkdir -p "$dir/odbc"
+  rm -f "$dir/env" "$dir/test.sqlite"
+
+  local cluster
+  cluster=$(mktemp -d /tmp/quillon-pg.XXXXXX)
+  echo "$cluster" > "$dir/cluster"
+  chmod 755 "$cluster"
+  if [ "$(id -u)" -eq 0 ]; then chown postgres: "$cluster"; fi
+
+  local pwfile="$cluster/superuser-password"
+  as_postgres bash -c "umask 077; echo postgres > '$pwfile'"
+  as_postgres "$pgbin/initdb" -D "$cluster/data" -U postgres --pwfile="$pwfile" \
+    --auth-local=trust --auth-host=scram-sha-256 -E UTF8 --locale=C.UTF-8 >"$cluster/initdb.log" 2>&1 || {
+    cat "$cluster/initdb.log" >&2
+    exit 1
+  }
+
+  local port started=0
+  for _ in $(seq 1 20); do
+    port=$((20000 + RANDOM % 30000))
+    port_is_free "$port" || continue
+    if as_postgres "$pgbin/pg_ctl" -D "$cluster/data" -l "$cluster/server.log" -w -t 60 \
+         -o "-c listen_addresses=127.0.0.1 -p $port -c unix_socket_directories=$cluster -c fsync=off -c synchronous_commit=off -c full_page_writes=off" \
+         start >/dev/null; then
+      started=1
+      break
+    fi
+  done
+  if [ "$started" -ne 1 ]; then
+    cat "$cluster/server.log" >&2 || true
+    echo "testdb: the PostgreSQL cluster did not start" >&2
+    exit 1
+  fi
+
+  "$pgbin/psql" -X -q -v ON_ERROR_STOP=1 -h "$cluster" -p "$port" -U postgres -d postgres <<SQL
+create role $role login password '$password';
+create database $database owner $role encoding 'UTF8' template template0;
+SQL
+
+  cat > "$dir/odbc/odbcinst.ini" <<INI
+[PostgreSQL Unicode]
+Description=PostgreSQL ODBC driver (Unicode)
+Driver=$(odbc_library psqlodbcw.so)
+
+[SQLite3]
+Description=SQLite3 ODBC driver
+Driver=$(odbc_library libsqlite3odbc.so)
+
+[FreeTDS]
+Description=FreeTDS ODBC driver
+Driver=$(odbc_library libtdsodbc.so)
+INI
+
+  cat > "$dir/odbc/odbc.ini" <<INI
+[QuillonPG]
+Driver=PostgreSQL Unicode
+Servername=127.0.0.1
+Port=$port
+Database=$database
+UseDeclareFetch=1
+Fetch=1000
+
+[QuillonSQLite]
+Driver=SQLite3
+Database=$dir/test.sqlite
+INI
+
+  cat > "$dir/env" <<ENV
+PG_DSN='QuillonPG'
+SQLITE_DSN='QuillonSQLite'
+SQLITE_FILE='$dir/test.sqlite'
+PG_HOST='127.0.0.1'
+PG_PORT='$port'
+PG_SOCKET_DIR='$cluster'
+PG_DATABASE='$database'
+PG_USER='$role'
+PG_PASSWORD='$password'
+PG_SUPERUSER='postgres'
+PG_BIN='$pgbin'
+ENV
+  echo "testdb: PostgreSQL on 127.0.0.1:$port, configuration in $dir"
+}
+
+case "$action" in
+  start) start ;;
+  stop)
+    stop_cluster
+    rm -rf "$dir/odbc" "$dir/env" "$dir/test.sqlite"
+    ;;
+  *)
+    echo "usage: $0 start|stop DIR" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,310 @@
+#include "data/odbc/OdbcBlockReader.h"
+
+#include "data/DataErrors.h"
+#include "data/RecordSet.h"
+#include "data/TemporalValue.h"
+#include "data/odbc/OdbcConnection.h"
+#include "data/odbc/OdbcDiagnostics.h"
+#include "data/odbc/OdbcFieldTypes.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr SQLULEN BlockRows = 1000;
+constexpr qsizetype BlockBytes = 16 * 1024 * 1024;
+// Text up to this many characters is bound at its full width; longer or unknown sizes get the
+// chunk width, and the rare longer value is read again alone.
+constexpr SQLLEN MaxBoundChars = 4000;
+constexpr SQLLEN LongChunkChars = 512;
+constexpr SQLLEN MaxBoundBytes = 8000;
+constexpr SQLLEN LongChunkBytes = 1024;
+
+bool IsLongType(FieldType type)
+{
+    return type == FieldType::LongVarChar || type == FieldType::LongVarWChar;
+}
+
+template <typename T>
+T Read(const char* cell)
+{
+    T value;
+    std::memcpy(&value, cell, sizeof(T));
+    return value;
+}
+
+void AppendHex(RecordColumn& column, const char* bytes, qsizetype length)
+{
+    const QString hex = QString::fromLatin1(QByteArray::fromRawData(bytes, length).toHex().toUpper());
+    column.appendText(reinterpret_cast<const char16_t*>(hex.utf16()), hex.size());
+}
+
+} // namespace
+
+OdbcBlockReader::OdbcBlockReader(SQLHSTMT stmt, OdbcConnection& connection, bool decimalsAsFloat)
+    : stmt_(stmt), connection_(connection), decimalsAsFloat_(decimalsAsFloat)
+{
+}
+
+OdbcBlockReader::~OdbcBlockReader()
+{
+    // The statement outlives this reader's buffers: leave it no pointers into them.
+    if (bound_) {
+        SQLFreeStmt(stmt_, SQL_UNBIND);
+        SQLSetStmtAttrW(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, nullptr, 0);
+        SQLSetStmtAttrW(stmt_, SQL_ATTR_ROW_STATUS_PTR, nullptr, 0);
+        SQLSetStmtAttrW(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(SQLULEN(1)), 0);
+    }
+}
+
+QList<FieldInfo> OdbcBlockReader::describe()
+{
+    SQLSMALLINT count = 0;
+    CheckOdbc(SQLNumResultCols(stmt_, &count), SQL_HANDLE_STMT, stmt_, "SQLNumResultCols");
+    QList<FieldInfo> fields;
+    fields.reserve(count);
+    for (SQLUSMALLINT i = 1; i <= SQLUSMALLINT(count); ++i) {
+        std::vector<SQLWCHAR> name(256);
+        SQLSMALLINT nameLength = 0;
+        SQLSMALLINT sqlType = 0;
+        SQLULEN size = 0;
+        SQLSMALLINT decimals = 0;
+        SQLSMALLINT nullable = 0;
+        CheckOdbc(SQLDescribeColW(stmt_, i, name.data(), SQLSMALLINT(name.size()), &nameLength, &sqlType, &size,
+                                  &decimals, &nullable),
+                  SQL_HANDLE_STMT, stmt_, "SQLDescribeCol");
+        if (nameLength >= SQLSMALLINT(name.size())) {
+            name.resize(std::size_t(nameLength) + 1);
+            CheckOdbc(SQLDescribeColW(stmt_, i, name.data(), SQLSMALLINT(name.size()), &nameLength, &sqlType, &size,
+                                      &decimals, &nullable),
+                      SQL_HANDLE_STMT, stmt_, "SQLDescribeCol");
+        }
+        SQLWCHAR typeName[128] = {};
+        SQLSMALLINT typeNameBytes = 0;
+        SQLColAttributeW(stmt_, i, SQL_DESC_TYPE_NAME, typeName, sizeof(typeName), &typeNameBytes, nullptr);
+
+        FieldInfo field;
+        field.name = FromSqlWide(name.data(), nameLength);
+        field.sqlType = sqlType;
+        field.typeName = FromSqlWide(typeName, qMin<qsizetype>(typeNameBytes / 2, 127));
+        field.size = qint64(size);
+        field.decimals = decimals;
+        field.type = FieldTypeOf(sqlType, field.typeName, decimalsAsFloat_);
+        fields.append(field);
+    }
+    return fields;
+}
+
+void OdbcBlockReader::prepareBindings(const QList<FieldInfo>& fields)
+{
+    qsizetype rowBytes = 0;
+    for (const FieldInfo& field : fields) {
+        Binding b;
+        b.type = field.type;
+        const bool unbounded = IsLongType(field.type) || field.size <= 0;
+        switch (StorageOf(field.type)) {
+        case RecordColumn::Storage::Integer:
+            switch (field.type) {
+            case FieldType::DateTime:
+                b.cType = SQL_C_TYPE_TIMESTAMP;
+                b.width = sizeof(SQL_TIMESTAMP_STRUCT);
+                break;
+            case FieldType::Date:
+                b.cType = SQL_C_TYPE_DATE;
+                b.width = sizeof(SQL_DATE_STRUCT);
+                break;
+            case FieldType::Time:
+                b.cType = SQL_C_TYPE_TIME;
+                b.width = sizeof(SQL_TIME_STRUCT);
+                break;
+            default:
+                b.cType = SQL_C_SBIGINT;
+                b.width = sizeof(qint64);
+            }
+            break;
+        case RecordColumn::Storage::Real:
+            b.cType = SQL_C_DOUBLE;
+            b.width = sizeof(double);
+            break;
+        case RecordColumn::Storage::Text:
+            b.mayTruncate = true;
+            if (field.type == FieldType::Binary) {
+                b.cType = SQL_C_BINARY;
+                b.width = unbounded || field.size > MaxBoundBytes ? LongChunkBytes : SQLLEN(field.size);
+            } else {
+                b.cType = SQL_C_WCHAR;
+                SQLLEN chars = unbounded || field.size > MaxBoundChars ? LongChunkChars : SQLLEN(field.size);
+                if (field.type == FieldType::Decimal)
+                    chars += 3;   // sign, point, leading zero
+                else if (field.type == FieldType::Guid)
+                    chars = qMax<SQLLEN>(chars, 38);
+                b.width = (chars + 1) * SQLLEN(sizeof(SQLWCHAR));
+            }
+            break;
+        }
+        rowBytes += b.width + qsizetype(sizeof(SQLLEN));
+        bindings_.push_back(std::move(b));
+    }
+    rowsetSize_ = qBound<SQLULEN>(1, SQLULEN(BlockBytes / qMax<qsizetype>(rowBytes, 1)), BlockRows);
+}
+
+std::unique_ptr<RecordSet> OdbcBlockReader::readAll()
+{
+    QList<FieldInfo> fields = describe();
+    prepareBindings(fields);
+    auto records = std::make_unique<RecordSet>(std::move(fields));
+    bool hasLong = false;
+    for (int i = 0; i < records->fieldCount(); ++i)
+        hasLong = hasLong || IsLongType(records->field(i).type) || records->field(i).size <= 0;
+    if (hasLong && !connection_.getDataAfterBlockFetch())
+        readRows(*records);
+    else
+        readBlocks(*records);
+    return records;
+}
+
+void OdbcBlockReader::readBlocks(RecordSet& records)
+{
+    SQLULEN fetched = 0;
+    std::vector<SQLUSMALLINT> status(rowsetSize_);
+    for (Binding& b : bindings_) {
+        b.data.resize(std::size_t(b.width) * rowsetSize_);
+        b.indicators.resize(rowsetSize_);
+    }
+    bound_ = true;
+    CheckOdbc(SQLSetStmtAttrW(stmt_, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_BIND_BY_COLUMN)), 0),
+              SQL_HANDLE_STMT, stmt_, "SQLSetStmtAttr");
+    CheckOdbc(SQLSetStmtAttrW(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rowsetSize_), 0),
+              SQL_HANDLE_STMT, stmt_, "SQLSetStmtAttr");
+    SQLSetStmtAttrW(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
+    SQLSetStmtAttrW(stmt_, SQL_ATTR_ROW_STATUS_PTR, status.data(), 0);
+    for (std::size_t i = 0; i < bindings_.size(); ++i) {
+        Binding& b = bindings_[i];
+        CheckOdbc(SQLBindCol(stmt_, SQLUSMALLINT(i + 1), b.cType, b.data.data(), b.width, b.indicators.data()),
+                  SQL_HANDLE_STMT, stmt_, "SQLBindCol");
+    }
+    while (true) {
+        const SQLRETURN rc = SQLFetch(stmt_);
+        if (rc == SQL_NO_DATA)
+            break;
+        CheckOdbc(rc, SQL_HANDLE_STMT, stmt_, "SQLFetch");
+        for (SQLULEN row = 0; row < fetched; ++row) {
+            if (status[row] == SQL_ROW_ERROR)
+                throw DiagnosticsError(SQL_HANDLE_STMT, stmt_, QStringLiteral("A row could not be read"));
+            for (std::size_t i = 0; i < bindings_.size(); ++i)
+                store(records.column(int(i)), bindings_[i], SQLUSMALLINT(i + 1), row, false);
+        }
+        checkCancel();
+    }
+}
+
+void OdbcBlockReader::readRows(RecordSet& records)
+{
+    for (Binding& b : bindings_) {
+        b.data.resize(std::size_t(b.width));
+        b.indicators.resize(1);
+    }
+    while (true) {
+        const SQLRETURN rc = SQLFetch(stmt_);
+        if (rc == SQL_NO_DATA)
+            break;
+        CheckOdbc(rc, SQL_HANDLE_STMT, stmt_, "SQLFetch");
+        for (std::size_t i = 0; i < bindings_.size(); ++i) {
+            Binding& b = bindings_[i];
+            const SQLRETURN got = SQLGetData(stmt_, SQLUSMALLINT(i + 1), b.cType, b.data.data(), b.width, b.indicators.data());
+            if (got == SQL_NO_DATA)
+                b.indicators[0] = SQL_NULL_DATA;
+            else
+                CheckOdbc(got, SQL_HANDLE_STMT, stmt_, "SQLGetData");
+            store(records.column(int(i)), b, SQLUSMALLINT(i + 1), 0, true);
+        }
+        if ((records.rowCount() & 1023) == 0)
+            checkCancel();
+    }
+}
+
+void OdbcBlockReader::store(RecordColumn& column, Binding& b, SQLUSMALLINT columnNumber, SQLULEN row, bool positioned)
+{
+    const SQLLEN indicator = b.indicators[row];
+    if (indicator == SQL_NULL_DATA) {
+        column.appendNull();
+        return;
+    }
+    const char* cell = b.data.data() + std::size_t(b.width) * row;
+    switch (b.cType) {
+    case SQL_C_SBIGINT:
+        column.appendInteger(Read<qint64>(cell));
+        return;
+    case SQL_C_DOUBLE:
+        column.appendReal(Read<double>(cell));
+        return;
+    case SQL_C_TYPE_DATE: {
+        const auto d = Read<SQL_DATE_STRUCT>(cell);
+        column.appendInteger(QDate(d.year, d.month, d.day).toJulianDay());
+        return;
+    }
+    case SQL_C_TYPE_TIME: {
+        const auto t = Read<SQL_TIME_STRUCT>(cell);
+        column.appendInteger(TimeToMicros(t.hour, t.minute, t.second, 0));
+        return;
+    }
+    case SQL_C_TYPE_TIMESTAMP: {
+        const auto ts = Read<SQL_TIMESTAMP_STRUCT>(cell);
+        column.appendInteger(DateTimeToMicros(QDate(ts.year, ts.month, ts.day),
+                                              TimeToMicros(ts.hour, ts.minute, ts.second, qint64(ts.fraction) / 1000)));
+        return;
+    }
+    default:
+        break;
+    }
+
+    const SQLLEN terminator = b.cType == SQL_C_WCHAR ? SQLLEN(sizeof(SQLWCHAR)) : 0;
+    const bool truncated = indicator == SQL_NO_TOTAL || indicator > b.width - terminator;
+    if (!truncated) {
+        if (b.cType == SQL_C_WCHAR)
+            column.appendText(reinterpret_cast<const char16_t*>(cell), indicator / SQLLEN(sizeof(SQLWCHAR)));
+        else
+            AppendHex(column, cell, indicator);
+        return;
+    }
+
+    std::vector<char> value;
+    if (positioned) {
+        // SQLGetData carries on where the first part ended.
+        value.assign(cell, cell + (b.width - terminator));
+    } else {
+        if (!connection_.getDataAfterBlockFetch())
+            throw DataError(QStringLiteral("The driver cannot read values longer than %1 bytes in a block").arg(b.width));
+        CheckOdbc(SQLSetPos(stmt_, SQLSETPOSIROW(row + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_HANDLE_STMT, stmt_,
+                  "SQLSetPos");
+    }
+    readRest(b, columnNumber, value);
+    if (b.cType == SQL_C_WCHAR)
+        column.appendText(reinterpret_cast<const char16_t*>(value.data()), qsizetype(value.size() / sizeof(SQLWCHAR)));
+    else
+        AppendHex(column, value.data(), qsizetype(value.size()));
+}
+
+void OdbcBlockReader::readRest(Binding& b, SQLUSMALLINT columnNumber, std::vector<char>& value)
+{
+    const SQLLEN terminator = b.cType == SQL_C_WCHAR ? SQLLEN(sizeof(SQLWCHAR)) : 0;
+    std::vector<char> chunk(64 * 1024);
+    while (true) {
+        SQLLEN indicator = 0;
+        const SQLRETURN rc = SQLGetData(stmt_, columnNumber, b.cType, chunk.data(), SQLLEN(chunk.size()), &indicator);
+        if (rc == SQL_NO_DATA || indicator == SQL_NULL_DATA)
+            return;
+        CheckOdbc(rc, SQL_HANDLE_STMT, stmt_, "SQLGetData");
+        const SQLLEN room = SQLLEN(chunk.size()) - terminator;
+        const SQLLEN bytes = indicator == SQL_NO_TOTAL || indicator > room ? room : indicator;
+        value.insert(value.end(), chunk.data(), chunk.data() + bytes);
+        if (rc == SQL_SUCCESS)
+            return;
+    }
+}
+
+void OdbcBlockReader::checkCancel() const
+{
+    if (connection_.cancelRequested())
+        throw DataError(QStringLiteral("The query was cancelled"));
+}

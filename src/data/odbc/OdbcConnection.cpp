@@ -1,0 +1,80 @@
+#include "data/odbc/OdbcConnection.h"
+
+#include "data/odbc/OdbcApi.h"
+#include "data/odbc/OdbcDiagnostics.h"
+#include "data/odbc/OdbcEnvironment.h"
+
+OdbcConnection::OdbcConnection()
+{
+    SQLHDBC dbc = SQL_NULL_HDBC;
+    CheckOdbc(SQLAllocHandle(SQL_HANDLE_DBC, OdbcEnvironment::instance().handle(), &dbc), SQL_HANDLE_ENV,
+              OdbcEnvironment::instance().handle(), "SQLAllocHandle");
+    dbc_ = dbc;
+}
+
+OdbcConnection::~OdbcConnection()
+{
+    disconnect();
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc_);
+}
+
+void OdbcConnection::connect(const QString& odbcConnectionString, int loginTimeout)
+{
+    disconnect();
+    // Without a login time-out a server that accepts TCP and never answers holds the caller for ever.
+    SQLSetConnectAttrW(dbc_, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(qMax(0, loginTimeout))), 0);
+    SQLSMALLINT outLength = 0;
+    const SQLRETURN rc = SQLDriverConnectW(dbc_, nullptr, const_cast<SQLWCHAR*>(ToSqlWide(odbcConnectionString)),
+                                           SQLSMALLINT(odbcConnectionString.size()), nullptr, 0, &outLength,
+                                           SQL_DRIVER_NOPROMPT);
+    CheckOdbc(rc, SQL_HANDLE_DBC, dbc_, "SQLDriverConnect");
+    open_ = true;
+    SQLUINTEGER extensions = 0;
+    if (SQL_SUCCEEDED(SQLGetInfoW(dbc_, SQL_GETDATA_EXTENSIONS, &extensions, sizeof(extensions), nullptr)))
+        getDataAfterBlockFetch_ = (extensions & SQL_GD_BLOCK) && (extensions & SQL_GD_BOUND);
+}
+
+void OdbcConnection::disconnect()
+{
+    if (!open_)
+        return;
+    // A connection left in a transaction refuses to disconnect; roll it back, there is no work to keep.
+    if (!SQL_SUCCEEDED(SQLDisconnect(dbc_))) {
+        SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
+        SQLDisconnect(dbc_);
+    }
+    open_ = false;
+}
+
+bool OdbcConnection::isDead() const
+{
+    if (!open_)
+        return true;
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    if (!SQL_SUCCEEDED(SQLGetConnectAttrW(dbc_, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)))
+        return false;
+    return dead == SQL_CD_TRUE;
+}
+
+void OdbcConnection::beginStatement(void* statement)
+{
+    std::lock_guard lock(runningMutex_);
+    running_ = statement;
+    cancelRequested_ = false;
+}
+
+void OdbcConnection::endStatement()
+{
+    std::lock_guard lock(runningMutex_);
+    running_ = nullptr;
+}
+
+void OdbcConnection::cancel()
+{
+    // The lock keeps the statement handle alive while SQLCancel uses it.
+    std::lock_guard lock(runningMutex_);
+    if (running_ == nullptr)
+        return;
+    cancelRequested_ = true;
+    SQLCancel(running_);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <atomic>
+#include <mutex>
+
+// A connection handle of the ODBC environment, and the statement now running on it, so that
+// another thread can cancel that statement.
+class OdbcConnection {
+public:
+    OdbcConnection();
+    ~OdbcConnection();
+    OdbcConnection(const OdbcConnection&) = delete;
+    OdbcConnection& operator=(const OdbcConnection&) = delete;
+
+    // Throws DatabaseError with the driver's message. loginTimeout 0 waits without limit.
+    void connect(const QString& odbcConnectionString, int loginTimeout);
+    void disconnect();
+    bool isOpen() const { return open_; }
+    // Whether the driver holds the connection for dead (SQL_ATTR_CONNECTION_DEAD).
+    bool isDead() const;
+
+    void* handle() const { return dbc_; }
+    // Whether SQLGetData may follow a block fetch on bound columns (SQL_GD_BLOCK and SQL_GD_BOUND).
+    bool getDataAfterBlockFetch() const { return getDataAfterBlockFetch_; }
+
+    // Brackets the run of a statement; cancel() in between interrupts it.
+    void beginStatement(void* statement);
+    void endStatement();
+    void cancel();
+    // Whether cancel() came since beginStatement(): the fetch loop stops at the next block.
+    bool cancelRequested() const { return cancelRequested_.load(); }
+
+private:
+    void* dbc_ = nullptr;
+    bool open_ = false;
+    bool getDataAfterBlockFetch_ = false;
+    std::mutex runningMutex_;
+    void* running_ = nullptr;
+    std::atomic<bool> cancelRequested_{false};
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The process's one ODBC environment (ODBC 3 behaviour), created on first use.
+class OdbcEnvironment {
+public:
+    static OdbcEnvironment& instance();
+
+    void* handle() const { return env_; }
+    QStringList dataSources() const;
+    QStringList drivers() const;
+    QString driverManagerVersion() const;
+
+    OdbcEnvironment(const OdbcEnvironment&) = delete;
+    OdbcEnvironment& operator=(const OdbcEnvironment&) = delete;
+
+private:
+    OdbcEnvironment();
+    ~OdbcEnvironment();
+
+    void* env_ = nullptr;
+};

@@ -1,0 +1,86 @@
+#pragma once
+
+// The throwaway databases that scripts/testdb.sh starts for the tests that need the "database"
+// fixture: names, login and a way to prepare data through psql, read from <QUILLON_TEST_DB_DIR>/env.
+
+#include <QFile>
+#include <QHash>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace TestDatabase {
+
+inline QString dir()
+{
+    return qEnvironmentVariable("QUILLON_TEST_DB_DIR");
+}
+
+// A KEY='value' line of the env file; empty when the fixture did not run.
+inline QString value(const QString& key)
+{
+    static const QHash<QString, QString> values = [] {
+        QHash<QString, QString> result;
+        QFile file(dir() + QStringLiteral("/env"));
+        if (!file.open(QIODevice::ReadOnly))
+            return result;
+        for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+            const qsizetype eq = line.indexOf(u'=');
+            if (eq <= 0)
+                continue;
+            QString v = line.mid(eq + 1).trimmed();
+            if (v.size() >= 2 && v.startsWith(u'\'') && v.endsWith(u'\''))
+                v = v.mid(1, v.size() - 2);
+            result.insert(line.left(eq).trimmed(), v);
+        }
+        return result;
+    }();
+    return values.value(key);
+}
+
+inline bool available() { return !value(QStringLiteral("PG_DSN")).isEmpty(); }
+inline QString pgDsn() { return value(QStringLiteral("PG_DSN")); }
+inline QString sqliteDsn() { return value(QStringLiteral("SQLITE_DSN")); }
+inline QString user() { return value(QStringLiteral("PG_USER")); }
+inline QString password() { return value(QStringLiteral("PG_PASSWORD")); }
+inline int pgPort() { return value(QStringLiteral("PG_PORT")).toInt(); }
+
+// The logon's form of connection string for the PostgreSQL data source, password quoted.
+inline QString pgConnectionString()
+{
+    return QStringLiteral("Provider=SQLOLEDB.1;Persist Security Info=True;Data Source=%1;User ID=%2"
+                          ";Application Name=\"Quillon\";Password=\"%3\"")
+        .arg(pgDsn(), user(), password());
+}
+
+inline QString sqliteConnectionString()
+{
+    return QStringLiteral("Data Source=%1").arg(sqliteDsn());
+}
+
+// Runs SQL as the superuser on the test database through psql; returns its unaligned output.
+// On failure returns false and puts psql's message into error.
+inline bool psql(const QString& sql, QString* output = nullptr, QString* error = nullptr)
+{
+    QProcess process;
+    process.start(value(QStringLiteral("PG_BIN")) + QStringLiteral("/psql"),
+                  {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-At"), QStringLiteral("-v"),
+                   QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-h"), value(QStringLiteral("PG_SOCKET_DIR")),
+                   QStringLiteral("-p"), value(QStringLiteral("PG_PORT")), QStringLiteral("-U"),
+                   value(QStringLiteral("PG_SUPERUSER")), QStringLiteral("-d"), value(QStringLiteral("PG_DATABASE")),
+                   QStringLiteral("-c"), sql});
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished(5000);
+        if (error)
+            *error = QStringLiteral("psql did not finish");
+        return false;
+    }
+    if (output)
+        *output = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    if (error)
+        *error = QString::fromUtf8(process.readAllStandardError());
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+} // namespace TestDatabase
