@@ -28,6 +28,8 @@ TFormMain::TFormMain(const QString& executablePath, QWidget* parent)
     , ui(std::make_unique<Ui::FormMain>())
 {
     ui->setupUi(this);
+    // The form builder keeps only the size of a top-level window; the design position is ours.
+    move(362, 160);
     ui->MdiArea->setBackground(palette().brush(QPalette::Dark));
 
     const std::pair<QAction*, int> images[] = {

@@ -24,17 +24,30 @@ QString LogonCaption(const QString& version)
     return QStringLiteral("Вход в систему - [Версия MDAC: ") + version.left(3) + QStringLiteral("]");
 }
 
+QString ConnectionStringValue(const QString& text)
+{
+    // Typed values go in as they are; only one that would cut the string short or lose its own
+    // blanks or quotes is enclosed in double quotes, a quote inside doubled.
+    const bool plain = !text.contains(QLatin1Char(';')) && !text.startsWith(QLatin1Char('"'))
+        && !text.startsWith(QLatin1Char('\'')) && text.trimmed() == text;
+    if (plain)
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
 QString WindowsAuthConnectionString(const QString& server)
 {
     return QStringLiteral("Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;Data Source=")
-        + server + QStringLiteral(";Application Name=\"Quillon\"");
+        + ConnectionStringValue(server) + QStringLiteral(";Application Name=\"Quillon\"");
 }
 
 QString SqlAuthConnectionString(const QString& server, const QString& user)
 {
-    return QStringLiteral("Provider=SQLOLEDB.1;Persist Security Info=True;Data Source=") + server
-        + QStringLiteral(";User ID=") + user + QStringLiteral(";Replication server name connect option=True")
-        + QStringLiteral(";Application Name=\"Quillon\"");
+    return QStringLiteral("Provider=SQLOLEDB.1;Persist Security Info=True;Data Source=") + ConnectionStringValue(server)
+        + QStringLiteral(";User ID=") + ConnectionStringValue(user)
+        + QStringLiteral(";Replication server name connect option=True") + QStringLiteral(";Application Name=\"Quillon\"");
 }
 
 int ProbeLoginTimeout(int profileSeconds)
@@ -150,7 +163,7 @@ void TFormLogon::BitBtn1Click()
     }
     connect_.Server = server;
     if (connect_.WindowsAuth == 0)
-        connect_.ConnectionString += QStringLiteral(";Password=") + connect_.Password;
+        connect_.ConnectionString += QStringLiteral(";Password=") + ConnectionStringValue(connect_.Password);
 
     ADOC1->setConnectionTimeout(ProbeLoginTimeout(connect_.ConnectionTimeout));
     ADOC1->setCommandTimeout(connect_.CommandTimeout);

@@ -44,6 +44,9 @@ private:
 // "Вход в систему - [Версия MDAC: " + the first three characters of the version + "]".
 QString LogonCaption(const QString& version);
 
+// A value as the connection string carries it: as typed, or quoted when it would break the string.
+QString ConnectionStringValue(const QString& text);
+
 // The connection strings the logon builds for the two kinds of login, before the password is added.
 QString WindowsAuthConnectionString(const QString& server);
 QString SqlAuthConnectionString(const QString& server, const QString& user);

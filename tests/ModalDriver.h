@@ -1,0 +1,45 @@
+#pragma once
+
+// Acting on modal dialogs from a test: a poller waits until a dialog of the wanted class is the
+// active modal widget, acts on it once and stops. A poller that waits too long closes whatever
+// modal widget is open and records the failure, so a stuck dialog never hangs the test.
+
+#include <QApplication>
+#include <QDialog>
+#include <QPointer>
+#include <QTimer>
+#include <functional>
+
+class ModalDriver : public QObject {
+public:
+    explicit ModalDriver(QObject* parent = nullptr) : QObject(parent) {}
+
+    // Runs act on the next modal T to appear.
+    template <typename T>
+    void next(std::function<void(T*)> act, int timeoutMs = 20000)
+    {
+        auto* timer = new QTimer(this);
+        auto started = std::make_shared<qint64>(0);
+        timer->setInterval(20);
+        QObject::connect(timer, &QTimer::timeout, this, [this, timer, act, started, timeoutMs] {
+            *started += timer->interval();
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* dialog = qobject_cast<T*>(modal)) {
+                timer->stop();
+                timer->deleteLater();
+                act(dialog);
+                return;
+            }
+            if (*started > timeoutMs) {
+                timer->stop();
+                timer->deleteLater();
+                failures.append(QStringLiteral("no modal %1 appeared").arg(QString::fromLatin1(T::staticMetaObject.className())));
+                if (auto* stuck = qobject_cast<QDialog*>(modal))
+                    stuck->reject();
+            }
+        });
+        timer->start();
+    }
+
+    QStringList failures;
+};

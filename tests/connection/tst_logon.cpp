@@ -1,0 +1,156 @@
+#include "ModalDriver.h"
+#include "ProgramFolder.h"
+#include "TestDatabase.h"
+
+#include "app/FormMain.h"
+#include "app/ModalResult.h"
+#include "app/ServiceClasses.h"
+#include "connection/Connect.h"
+#include "connection/FormLogon.h"
+#include "monitor/FormMon.h"
+#include "platform/MessageBox.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+// Logging on to the real test server through its data source name, and the connect sequence of
+// the main window with its three attempts.
+class TestLogon : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ProgramFolder> folder;
+    QList<ShownMessage> messages;
+    ModalDriver* driver = nullptr;
+
+    template <typename T>
+    static T* child(QWidget* parent, const char* name)
+    {
+        return parent->findChild<T*>(QString::fromLatin1(name));
+    }
+
+    // Fills the dialog for a SQL Server login to the test data source and presses "Подключиться".
+    static void logOn(TFormLogon* logon, const QString& password)
+    {
+        child<QRadioButton>(logon, "RadioButton2")->click();
+        child<QComboBox>(logon, "ComboBox1")->setEditText(TestDatabase::pgDsn());
+        child<QLineEdit>(logon, "Edit1")->setText(TestDatabase::user());
+        child<QLineEdit>(logon, "Edit2")->setText(password);
+        child<QPushButton>(logon, "BitBtn1")->click();
+    }
+
+    // Schedules answers for the logon dialogs to come: true logs on, false fails, and a missing
+    // answer leaves with "Выход".
+    void answerLogons(QList<int> answers)
+    {
+        if (answers.isEmpty())
+            return;
+        const int answer = answers.takeFirst();
+        driver->next<TFormLogon>([this, answer, answers](TFormLogon* logon) {
+            answerLogons(answers);
+            if (answer == mrCancel)
+                child<QPushButton>(logon, "BitBtn2")->click();
+            else
+                logOn(logon, answer == mrOk ? TestDatabase::password() : QStringLiteral("wrong"));
+        });
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!TestDatabase::available())
+            QSKIP("the test database is not running");
+    }
+
+    void init()
+    {
+        folder = std::make_unique<ProgramFolder>();
+        folder->write(QStringLiteral("Config/Sensors.ini"), "A;A;a.sql\r\n");
+        messages.clear();
+        SetMessageHandler([this](const ShownMessage& m) {
+            messages.append(m);
+            return QMessageBox::Ok;
+        });
+        driver = new ModalDriver(this);
+    }
+
+    void cleanup()
+    {
+        QVERIFY2(driver->failures.isEmpty(), qPrintable(driver->failures.join(u'\n')));
+        delete driver;
+        SetMessageHandler({});
+        folder.reset();
+    }
+
+    void successfulLogonFillsDescriptor()
+    {
+        TFormMain form(folder->executable());
+        TConnect descriptor;
+        TFormLogon logon(descriptor, &form);
+        answerLogons({mrOk});
+        QCOMPARE(logon.exec(), int(mrOk));
+        QCOMPARE(descriptor.Server, TestDatabase::pgDsn());
+        QCOMPARE(descriptor.WindowsAuth, 0);
+        QCOMPARE(descriptor.ConnectionString,
+                 SqlAuthConnectionString(TestDatabase::pgDsn(), TestDatabase::user()) + QStringLiteral(";Password=")
+                     + ConnectionStringValue(TestDatabase::password()));
+        QCOMPARE(descriptor.Password, TestDatabase::password());
+        QCOMPARE(folder->read(QStringLiteral("Config/Servers.lst")), TestDatabase::pgDsn().toUtf8() + "\r\n");
+        QVERIFY(folder->read(QStringLiteral("Config/Connections.ini"))
+                    .contains("Authorization=0\r\nLastUser=" + TestDatabase::user().toUtf8()));
+    }
+
+    void wrongPasswordFailsSilently()
+    {
+        TFormMain form(folder->executable());
+        TConnect descriptor;
+        TFormLogon logon(descriptor, &form);
+        answerLogons({mrNo});
+        QCOMPARE(logon.exec(), int(mrNo));
+        QVERIFY(messages.isEmpty());
+    }
+
+    void connectSequence_data()
+    {
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<int>("windows");
+        const QString retry = QStringLiteral("Невозможно произвести соединение с базой данных.\nПовторите попытку.");
+        const QString final = QStringLiteral("Невозможно произвести соединение с базой данных.\nРабота завершена.");
+        QTest::newRow("three failures") << QList<int>{mrNo, mrNo, mrNo} << QStringList{retry, retry, final} << 0;
+        QTest::newRow("second attempt") << QList<int>{mrNo, mrOk} << QStringList{retry} << 1;
+        QTest::newRow("third attempt") << QList<int>{mrNo, mrNo, mrOk} << QStringList{retry, retry} << 1;
+        QTest::newRow("cancel") << QList<int>{mrCancel} << QStringList{} << 0;
+        QTest::newRow("failure then cancel") << QList<int>{mrNo, mrCancel} << QStringList{retry} << 0;
+    }
+
+    void connectSequence()
+    {
+        QFETCH(QList<int>, answers);
+        TFormMain form(folder->executable());
+        form.show();
+        answerLogons(answers);
+        form.findChild<QAction*>(QStringLiteral("acConnect"))->trigger();
+        QStringList shown;
+        for (const ShownMessage& m : messages) {
+            QCOMPARE(m.type, MessageType::Error);
+            QCOMPARE(m.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+            shown << m.text;
+        }
+        QTEST(shown, "shown");
+        QTEST(int(form.mdiArea()->subWindowList().size()), "windows");
+        QVERIFY(Connect == nullptr);
+        if (!form.mdiArea()->subWindowList().isEmpty()) {
+            auto* monitor = qobject_cast<TFormMon*>(form.mdiArea()->subWindowList().first());
+            QVERIFY(monitor);
+            QCOMPARE(monitor->windowTitle(), TestDatabase::pgDsn());
+        }
+    }
+};
+
+QTEST_MAIN(TestLogon)
+#include "tst_logon.moc"

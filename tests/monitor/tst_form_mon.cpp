@@ -1,0 +1,353 @@
+#include "ProgramFolder.h"
+#include "TestDatabase.h"
+
+#include "app/ServiceClasses.h"
+#include "connection/Connect.h"
+#include "connection/QueryThread.h"
+#include "data/Query.h"
+#include "monitor/FormMon.h"
+#include "platform/MessageBox.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QSpinBox>
+#include <QTableView>
+#include <QtTest>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+// The monitor window and its worker against the real test server.
+class TestFormMon : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ProgramFolder> folder;
+    std::unique_ptr<TApp> app;
+    QList<ShownMessage> messages;
+
+    // Catalogue entries are named by their scripts' sort order: 1 rows, 2 other columns, ...
+    void writeCatalogue(const QList<std::pair<QString, QByteArray>>& scripts)
+    {
+        QByteArray catalogue;
+        for (const auto& [name, sql] : scripts) {
+            catalogue += name.toUtf8() + ";" + name.toUtf8() + ";Scripts\\" + name.toUtf8() + ".sql\r\n";
+            folder->write(QStringLiteral("Scripts/") + name + QStringLiteral(".sql"), sql);
+        }
+        folder->write(QStringLiteral("Config/Sensors.ini"), catalogue);
+        app->LoadSensors();
+    }
+
+    std::unique_ptr<TFormMon> window(int interval, int queryIndex = 0, const QString& connectionString = {})
+    {
+        auto* descriptor = new TConnect;
+        descriptor->ConnectionString = connectionString.isEmpty() ? TestDatabase::pgConnectionString() : connectionString;
+        descriptor->Server = TestDatabase::pgDsn();
+        descriptor->Sleep = interval;
+        descriptor->QueryIndex = queryIndex;
+        descriptor->Width = 900;
+        descriptor->Height = 500;
+        descriptor->TemplateDir = QStringLiteral("T\\");
+        auto monitor = std::make_unique<TFormMon>(descriptor);
+        monitor->setAttribute(Qt::WA_DeleteOnClose, false);
+        monitor->show();
+        return monitor;
+    }
+
+    static int refreshes(const TFormMon& w) { return w.PanelText(1).toInt(); }
+
+    // Stops the window, failing the test instead of hanging when Stop does not return.
+    static void stopBounded(TFormMon& w)
+    {
+        std::atomic<bool> done{false};
+        std::thread watchdog([&done] {
+            for (int i = 0; i < 300 && !done; ++i)
+                std::this_thread::sleep_for(100ms);
+            if (!done) {
+                std::fprintf(stderr, "FAIL: Stop did not return within 30 s\n");
+                std::_Exit(1);
+            }
+        });
+        w.acStart->trigger();
+        done = true;
+        watchdog.join();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!TestDatabase::available())
+            QSKIP("the test database is not running");
+    }
+
+    void init()
+    {
+        folder = std::make_unique<ProgramFolder>();
+        folder->write(QStringLiteral("Config/quillon.ini"), "[Main]\r\nSLEEP_INTERVAL=20\r\n");
+        int l = 0, t = 0, h = 0, w = 0, s = 0;
+        app = std::make_unique<TApp>(folder->executable(), l, t, h, w, s);
+        App = app.get();
+        messages.clear();
+        SetMessageHandler([this](const ShownMessage& m) {
+            messages.append(m);
+            return QMessageBox::Cancel;
+        });
+        writeCatalogue({{QStringLiteral("1rows"), "select g as id, 'n' || g as name\r\nfrom generate_series(1, 5) g order by g"},
+                        {QStringLiteral("2wide"), "select g as id, g * 2 as twice, 'x' as tag from generate_series(1, 3) g"},
+                        {QStringLiteral("3empty"), ""},
+                        {QStringLiteral("4slow"), "select pg_sleep(1.5) is null as slept, 7 as id"}});
+    }
+
+    void cleanup()
+    {
+        SetMessageHandler({});
+        App = nullptr;
+        app.reset();
+        folder.reset();
+    }
+
+    void startFillsGridAndCountsRefreshes()
+    {
+        auto w = window(1);
+        QCOMPARE(w->windowTitle(), TestDatabase::pgDsn());
+        QCOMPARE(w->UpDown->value(), 1);
+        QCOMPARE(w->cmBox->count(), 4);
+        w->acStart->trigger();
+        QVERIFY(w->Working);
+        QVERIFY(w->acStart->isChecked());
+        QCOMPARE(w->IndicatorState, 1);
+        QCOMPARE(w->IndicatorColour(), QColor(0, 255, 0));
+        QTRY_VERIFY_WITH_TIMEOUT(w->Query->active(), 10000);
+        QCOMPARE(w->Query->recordCount(), 5);
+        QCOMPARE(w->DBGrid->model()->rowCount(), 5);
+        QCOMPARE(w->DBGrid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("name"));
+        QCOMPARE(w->PanelText(2), QStringLiteral("1:5"));
+        QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) >= 3, 15000);
+        QCOMPARE(w->PanelText(0), QStringLiteral("0"));
+        stopBounded(*w);
+        QVERIFY(!w->Working);
+        QVERIFY(!w->acStart->isChecked());
+        QCOMPARE(w->PanelText(1), QStringLiteral("0"));
+        QCOMPARE(w->IndicatorState, 0);
+        // The grid keeps the last rows after Stop.
+        QCOMPARE(w->Query->recordCount(), 5);
+    }
+
+    void intervalZeroRunsOnce()
+    {
+        auto w = window(0);
+        w->acStart->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(w->IndicatorState, std::uint8_t(2), 10000);
+        QVERIFY(w->Query->active());
+        QVERIFY(!w->Working);
+        QVERIFY(!w->acStart->isChecked());
+        QCOMPARE(w->PanelText(0), QStringLiteral("0"));
+        QCOMPARE(w->PanelText(1), QStringLiteral("0"));
+        QCOMPARE(w->PanelText(2), QStringLiteral("1:5"));
+        QCOMPARE(w->PanelText(4), QString());
+        // Start again: a new worker replaces the one that ended by itself.
+        w->acStart->trigger();
+        QVERIFY(w->Working);
+        QTRY_COMPARE_WITH_TIMEOUT(w->IndicatorState, std::uint8_t(2), 10000);
+    }
+
+    void killedSessionGoesOffline()
+    {
+        auto w = window(1);
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) >= 1, 10000);
+        QString error;
+        QVERIFY2(TestDatabase::psql(QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity "
+                                                   "where usename = '%1' and pid <> pg_backend_pid()")
+                                        .arg(TestDatabase::user()),
+                                    nullptr, &error),
+                 qPrintable(error));
+        QTRY_VERIFY_WITH_TIMEOUT(w->PanelText(4).contains(QStringLiteral("Offline")), 15000);
+        const QString text = w->PanelText(4);
+        QVERIFY2(QRegularExpression(QStringLiteral("^ \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d - Offline - Ошибки исполнения "
+                                                   "скрипта или соединения с сервером\\.$"))
+                     .match(text)
+                     .hasMatch(),
+                 qPrintable(text));
+        QCOMPARE(w->IndicatorState, 2);
+        QVERIFY(!w->Working);
+        QVERIFY(!w->acStart->isChecked());
+        QCOMPARE(w->PanelText(1), QStringLiteral("0"));
+        QVERIFY(!w->Query->filtered());
+        QVERIFY(messages.isEmpty());
+    }
+
+    void stopDuringLongPassWaitsForHandOver()
+    {
+        auto w = window(30, 3);
+        w->acStart->trigger();
+        QTest::qWait(300);
+        QVERIFY(!w->Query->active());
+        stopBounded(*w);
+        // The pass that was running handed its rows over while Stop waited.
+        QVERIFY(w->Query->active());
+        QCOMPARE(w->Query->fieldTextByName(QStringLiteral("id")), QStringLiteral("7"));
+        QVERIFY(!w->Working);
+        QCOMPARE(w->IndicatorState, 0);
+        QCOMPARE(w->PanelText(1), QStringLiteral("0"));
+    }
+
+    void closingDuringLongPassDoesNotHang()
+    {
+        auto w = window(30, 3);
+        w->acStart->trigger();
+        QTest::qWait(300);
+        std::atomic<bool> done{false};
+        std::thread watchdog([&done] {
+            for (int i = 0; i < 300 && !done; ++i)
+                std::this_thread::sleep_for(100ms);
+            if (!done)
+                std::_Exit(1);
+        });
+        w.reset();
+        done = true;
+        watchdog.join();
+        QVERIFY(folder->read(QStringLiteral("Config/Connections.ini")).contains("Sleep=30"));
+    }
+
+    void sortAndCurrentRowSurviveRefreshes()
+    {
+        auto w = window(1);
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->Query->active(), 10000);
+        w->DBGridTitleBtnClick(0);
+        w->DBGridTitleBtnClick(0);
+        QCOMPARE(w->Query->sort(), QStringLiteral("[id] DESC"));
+        QCOMPARE(w->DBGridGetBtnParams(0), 1);
+        QCOMPARE(w->DBGrid->model()->headerData(0, Qt::Horizontal, Qt::UserRole + 1).toInt(), 1);
+        w->DBGrid->setCurrentIndex(w->DBGrid->model()->index(2, 0));
+        QCOMPARE(w->Query->recNo(), 3);
+        QCOMPARE(w->Query->fieldText(0), QStringLiteral("3"));
+        const int before = refreshes(*w);
+        QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) >= before + 2, 15000);
+        QCOMPARE(w->Query->sort(), QStringLiteral("[id] DESC"));
+        QCOMPARE(w->Query->fieldTag(0), 1);
+        QCOMPARE(w->Query->recNo(), 3);
+        QCOMPARE(w->Query->fieldText(0), QStringLiteral("3"));
+        QCOMPARE(w->DBGrid->currentIndex().row(), 2);
+        QCOMPARE(w->PanelText(2), QStringLiteral("3:5"));
+        stopBounded(*w);
+    }
+
+    void scriptChangeWhileRunningLoadsNewScript()
+    {
+        auto w = window(1);
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->Query->active(), 10000);
+        w->DBGridTitleBtnClick(0);
+        QCOMPARE(w->Query->fieldTag(0), 2);
+        w->cmBox->setCurrentIndex(1);
+        QTRY_COMPARE_WITH_TIMEOUT(w->Query->fieldCount(), 3, 15000);
+        // Other columns: the markers are gone, the sort text stays and still applies.
+        QCOMPARE(w->Query->fieldTag(0), 0);
+        QCOMPARE(w->Query->sort(), QStringLiteral("[id]"));
+        QCOMPARE(w->Query->recNo(), 1);
+        QVERIFY(w->Working);
+        stopBounded(*w);
+    }
+
+    void scriptChangeWhileStoppedRunsAtNextStart()
+    {
+        auto w = window(0);
+        w->cmBox->setCurrentIndex(1);
+        QVERIFY(!w->QueryThread);
+        w->acStart->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(w->IndicatorState, std::uint8_t(2), 10000);
+        QCOMPARE(w->Query->fieldCount(), 3);
+    }
+
+    void emptyScriptDoesNotStart()
+    {
+        auto w = window(1, 2);
+        w->acStart->trigger();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].type, MessageType::Error);
+        QCOMPARE(messages[0].text, QStringLiteral("Ошибка загрузки SQL-скрипта"));
+        QCOMPARE(messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Cancel));
+        QVERIFY(!w->Working);
+        QVERIFY(!w->acStart->isChecked());
+        QVERIFY(!w->QueryThread);
+        QCOMPARE(w->IndicatorState, 0);
+    }
+
+    void emptyCatalogueStartActsAsStop()
+    {
+        folder->write(QStringLiteral("Config/Sensors.ini"), "");
+        app->LoadSensors();
+        auto w = window(1);
+        QCOMPARE(w->cmBox->count(), 0);
+        w->acStart->trigger();
+        QVERIFY(!w->Working);
+        QVERIFY(!w->acStart->isChecked());
+        QCOMPARE(w->IndicatorState, 0);
+        QVERIFY(messages.isEmpty());
+    }
+
+    void unreachableServerWarnsAtStart()
+    {
+        auto w = window(1, 0,
+                        QStringLiteral("Provider=SQLOLEDB.1;Data Source=%1;User ID=%2;Password=wrong")
+                            .arg(TestDatabase::pgDsn(), TestDatabase::user()));
+        w->acStart->trigger();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages[0].type, MessageType::Warning);
+        QCOMPARE(messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Cancel));
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d - \nСервер '%1' "
+                                                   "завершил текущее соединение\\.$")
+                                        .arg(QRegularExpression::escape(TestDatabase::pgDsn())))
+                     .match(messages[0].text)
+                     .hasMatch(),
+                 qPrintable(messages[0].text));
+        QVERIFY(!w->Working);
+        QVERIFY(!w->QueryThread);
+    }
+
+    void destructionWritesProfile()
+    {
+        {
+            auto w = window(7, 9);
+            QCOMPARE(w->cmBox->currentIndex(), -1);
+            QCOMPARE(w->ConnectInfo->QueryIndex, -1);
+        }
+        const QByteArray profile = folder->read(QStringLiteral("Config/Connections.ini"));
+        QCOMPARE(profile, QByteArray("[") + TestDatabase::pgDsn().toUtf8()
+                              + "]\r\nSleep=7\r\nConnectionTimeout=0\r\nCommandTimeout=0\r\nHeight=500\r\n"
+                                "Width=900\r\nWindowState=0\r\nQueryIndex=-1\r\nTemplateDir=T\\\r\n");
+    }
+
+    void noScriptSelectedStartsTheFirst()
+    {
+        {
+            auto w = window(0, -1);
+            w->acStart->trigger();
+            QCOMPARE(w->cmBox->currentIndex(), 0);
+            QTRY_COMPARE_WITH_TIMEOUT(w->IndicatorState, std::uint8_t(2), 10000);
+        }
+        QVERIFY(folder->read(QStringLiteral("Config/Connections.ini")).contains("QueryIndex=0\r\n"));
+    }
+
+    void twoWindowsOnOneServer()
+    {
+        auto first = window(1);
+        auto second = window(1, 1);
+        first->acStart->trigger();
+        second->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(refreshes(*first) >= 2 && refreshes(*second) >= 2, 15000);
+        QCOMPARE(first->Query->fieldCount(), 2);
+        QCOMPARE(second->Query->fieldCount(), 3);
+        stopBounded(*first);
+        QVERIFY(second->Working);
+        second.reset();
+        first.reset();
+        QVERIFY(folder->read(QStringLiteral("Config/Connections.ini")).contains("QueryIndex=0\r\n"));
+    }
+};
+
+QTEST_MAIN(TestFormMon)
+#include "tst_form_mon.moc"
