@@ -66,8 +66,9 @@ FilterCondition ReadCondition(const QString& text, qsizetype& i)
         condition.quoted = true;
         i = end + 1;
     } else {
-        const qsizetype joiner = NextJoiner(text, i);
-        const qsizetype end = joiner < 0 ? text.size() : joiner;
+        // From the blank before the value, so that a missing value before the joiner is seen.
+        const qsizetype joiner = NextJoiner(text, qMax<qsizetype>(i - 1, 0));
+        const qsizetype end = joiner < 0 ? text.size() : qMax(joiner, i);
         condition.literal = text.mid(i, end - i).trimmed();
         if (condition.literal.isEmpty())
             Invalid(text, QStringLiteral("a value is missing"));

@@ -31,7 +31,10 @@ std::vector<qint64> TextKeys(const RecordSet& records, int column)
     for (int row = 0; row < rows; ++row) {
         if (c.isNull(row))
             continue;
-        const QStringView value = c.text(row);
+        // Trailing blanks are the padding of fixed-length columns; the filter ignores them too.
+        QStringView value = c.text(row);
+        while (!value.isEmpty() && value.back() == u' ')
+            value.chop(1);
         auto it = seen.constFind(value);
         if (it == seen.constEnd()) {
             it = seen.insert(value, int(distinct.size()));

@@ -1,0 +1,225 @@
+#include "data/DataErrors.h"
+#include "data/FilterExpression.h"
+#include "data/RecordSet.h"
+#include "data/RowFilter.h"
+#include "data/RowOrdering.h"
+#include "data/SortText.h"
+#include "data/TemporalValue.h"
+
+#include <QLocale>
+#include <QTest>
+#include <numeric>
+
+namespace {
+
+FieldInfo Field(const char* name, FieldType type)
+{
+    FieldInfo f;
+    f.name = QString::fromLatin1(name);
+    f.type = type;
+    return f;
+}
+
+void AppendText(RecordColumn& column, const QString& text)
+{
+    column.appendText(reinterpret_cast<const char16_t*>(text.utf16()), text.size());
+}
+
+// spid | status (nchar, padded) | hostname (char) | login_time | cpu (float) | amount (exact)
+std::unique_ptr<RecordSet> Sample()
+{
+    auto records = std::make_unique<RecordSet>(QList<FieldInfo>{
+        Field("spid", FieldType::SmallInt), Field("status", FieldType::WChar), Field("hostname", FieldType::Char),
+        Field("login_time", FieldType::DateTime), Field("cpu", FieldType::Float), Field("amount", FieldType::Decimal),
+        Field("active", FieldType::Boolean)});
+    struct Row {
+        int spid;
+        const char16_t* status;
+        const char16_t* host;
+        QDateTime login;
+        double cpu;
+        const char16_t* amount;
+        bool active;
+    };
+    const Row rows[] = {
+        {51, u"sleeping      ", u"Apple", QDateTime(QDate(2004, 10, 21), QTime(14, 5, 9)), -2.5, u"10.50", false},
+        {7, u"runnable", u"banana", QDateTime(QDate(2004, 10, 20), QTime(8, 0)), 1e6, u"-3", true},
+        {60, u"Sleeping", nullptr, QDateTime(), 0.5, u"10.5", true},
+        {52, u"ёж", u"", QDateTime(QDate(2004, 10, 21), QTime(0, 0)), -10, u"9.999", false},
+    };
+    for (const Row& row : rows) {
+        records->column(0).appendInteger(row.spid);
+        AppendText(records->column(1), QString::fromUtf16(row.status));
+        if (row.host)
+            AppendText(records->column(2), QString::fromUtf16(row.host));
+        else
+            records->column(2).appendNull();
+        if (row.login.isValid())
+            records->column(3).appendInteger(QDateTimeToMicros(row.login));
+        else
+            records->column(3).appendNull();
+        records->column(4).appendReal(row.cpu);
+        AppendText(records->column(5), QString::fromUtf16(row.amount));
+        records->column(6).appendInteger(row.active);
+    }
+    return records;
+}
+
+QList<int> Passing(const RecordSet& records, const QString& expression)
+{
+    const RowFilter filter(ParseFilterExpression(expression), records, QStringLiteral("Query"));
+    QList<int> spids;
+    for (int row = 0; row < records.rowCount(); ++row) {
+        if (filter.matches(row))
+            spids.append(int(records.column(0).integer(row)));
+    }
+    return spids;
+}
+
+QList<int> Sorted(const RecordSet& records, const QList<std::pair<int, bool>>& keys)
+{
+    std::vector<std::vector<qint64>> columns;
+    std::vector<bool> descending;
+    for (const auto& [column, desc] : keys) {
+        columns.push_back(OrderingKeys(records, column));
+        descending.push_back(desc);
+    }
+    std::vector<int> rows(std::size_t(records.rowCount()));
+    std::iota(rows.begin(), rows.end(), 0);
+    SortRows(rows, columns, descending);
+    QList<int> spids;
+    for (const int row : rows)
+        spids.append(int(records.column(0).integer(row)));
+    return spids;
+}
+
+} // namespace
+
+class TestSortFilter : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
+    void cleanupTestCase() { QLocale::setDefault(QLocale::c()); }
+
+    void readsSortTexts()
+    {
+        const QList<SortKey> keys = ParseSortText(QStringLiteral("[SPID] ,[Login] DESC, host asc"));
+        QCOMPARE(keys.size(), 3);
+        QCOMPARE(keys[0].field, QStringLiteral("SPID"));
+        QVERIFY(!keys[0].descending);
+        QCOMPARE(keys[1].field, QStringLiteral("Login"));
+        QVERIFY(keys[1].descending);
+        QCOMPARE(keys[2].field, QStringLiteral("host"));
+        QVERIFY(ParseSortText(QStringLiteral("  ")).isEmpty());
+        QCOMPARE(ParseSortText(QStringLiteral("[a, b] desc")).first().field, QStringLiteral("a, b"));
+        for (const char* bad : {"[A", "[A] DOWN", "[A] ,", "[]", "[A] [B]"})
+            QVERIFY_THROWS_EXCEPTION(DataError, ParseSortText(QString::fromLatin1(bad)));
+    }
+
+    void readsTheDialogsExpressions()
+    {
+        FilterExpression e = ParseFilterExpression(QStringLiteral("[spid] > 50 AND [blk] <> 0"));
+        QCOMPARE(e.groups.size(), 1);
+        QCOMPARE(e.groups[0].size(), 2);
+        QCOMPARE(e.groups[0][0].literal, QStringLiteral("50"));
+        QVERIFY(e.groups[0][1].op == CompareOp::NotEqual);
+
+        e = ParseFilterExpression(QStringLiteral("[status] = 'sleeping' OR [hostname] = ''"));
+        QCOMPARE(e.groups.size(), 2);
+        QVERIFY(e.groups[0][0].quoted);
+        QCOMPARE(e.groups[1][0].literal, QString());
+
+        // A bare literal on a char column may hold blanks; it ends at " AND [".
+        e = ParseFilterExpression(QStringLiteral("[hostname] >= my host and more AND [spid] <= 3"));
+        QCOMPARE(e.groups[0][0].literal, QStringLiteral("my host and more"));
+        QVERIFY(e.groups[0][0].op == CompareOp::GreaterEqual);
+        QVERIFY(e.groups[0][1].op == CompareOp::LessEqual);
+        QVERIFY(ParseFilterExpression(QStringLiteral(" ")).isEmpty());
+    }
+
+    void rejectsWhatTheDialogCannotMeanToBuild_data()
+    {
+        QTest::addColumn<QString>("expression");
+        QTest::newRow("apostrophe inside quotes") << QStringLiteral("[status] = 'it's'");
+        QTest::newRow("empty bare value") << QStringLiteral("[spid] > ");
+        QTest::newRow("empty bare value before AND") << QStringLiteral("[spid] >  AND [cpu] = 1");
+        QTest::newRow("no operator") << QStringLiteral("[spid] 50");
+        QTest::newRow("no brackets") << QStringLiteral("spid = 50");
+        QTest::newRow("unclosed quote") << QStringLiteral("[status] = 'x");
+        QTest::newRow("junk joiner") << QStringLiteral("[status] = 'x' NOR [spid] = 1");
+    }
+    void rejectsWhatTheDialogCannotMeanToBuild()
+    {
+        QFETCH(QString, expression);
+        QVERIFY_THROWS_EXCEPTION(DataError, ParseFilterExpression(expression));
+    }
+
+    void filtersByTheFieldsKind_data()
+    {
+        QTest::addColumn<QString>("expression");
+        QTest::addColumn<QList<int>>("spids");
+        QTest::newRow("number") << QStringLiteral("[spid] > 50") << QList<int>{51, 60, 52};
+        QTest::newRow("text ignores case and padding") << QStringLiteral("[status] = 'sleeping'") << QList<int>{51, 60};
+        QTest::newRow("text not equal") << QStringLiteral("[status] <> 'SLEEPING'") << QList<int>{7, 52};
+        QTest::newRow("text order by collation") << QStringLiteral("[status] < 's'") << QList<int>{7, 52};
+        QTest::newRow("cyrillic first in Russian") << QStringLiteral("[status] < 'a'") << QList<int>{52};
+        QTest::newRow("bare char literal") << QStringLiteral("[hostname] = apple") << QList<int>{51};
+        QTest::newRow("empty text matches blank and null") << QStringLiteral("[hostname] = ''") << QList<int>{60, 52};
+        QTest::newRow("AND") << QStringLiteral("[spid] > 50 AND [status] = 'sleeping'") << QList<int>{51, 60};
+        QTest::newRow("OR") << QStringLiteral("[spid] < 10 OR [spid] = 52") << QList<int>{7, 52};
+        QTest::newRow("locale date") << QStringLiteral("[login_time] >= '21.10.2004'") << QList<int>{51, 52};
+        QTest::newRow("locale date-time") << QStringLiteral("[login_time] = '21.10.2004 14:05:09'") << QList<int>{51};
+        QTest::newRow("ISO date-time") << QStringLiteral("[login_time] < '2004-10-21T00:00:01'") << QList<int>{7, 52};
+        QTest::newRow("null date never matches") << QStringLiteral("[login_time] <> '01.01.2000'") << QList<int>{51, 7, 52};
+        QTest::newRow("locale decimal comma") << QStringLiteral("[cpu] < 0,5") << QList<int>{51, 52};
+        QTest::newRow("C decimal point") << QStringLiteral("[cpu] >= 0.5") << QList<int>{7, 60};
+        QTest::newRow("exact decimal") << QStringLiteral("[amount] = 10.5") << QList<int>{51, 60};
+        QTest::newRow("exact decimal order") << QStringLiteral("[amount] < 10") << QList<int>{7, 52};
+        QTest::newRow("fractional literal on integers") << QStringLiteral("[spid] > 51.5") << QList<int>{60, 52};
+        QTest::newRow("boolean") << QStringLiteral("[active] = True") << QList<int>{7, 60};
+    }
+    void filtersByTheFieldsKind()
+    {
+        QFETCH(QString, expression);
+        QFETCH(QList<int>, spids);
+        const auto records = Sample();
+        QCOMPARE(Passing(*records, expression), spids);
+    }
+
+    void refusesLiteralsThatDoNotFit_data()
+    {
+        QTest::addColumn<QString>("expression");
+        QTest::newRow("letters for a number") << QStringLiteral("[spid] > abc");
+        QTest::newRow("not a date") << QStringLiteral("[login_time] = 'tomorrow'");
+        QTest::newRow("ordering booleans") << QStringLiteral("[active] > 0");
+        QTest::newRow("unknown field") << QStringLiteral("[nosuch] = 1");
+        QTest::newRow("not a decimal") << QStringLiteral("[amount] = 1,2,3");
+    }
+    void refusesLiteralsThatDoNotFit()
+    {
+        QFETCH(QString, expression);
+        const auto records = Sample();
+        QVERIFY_THROWS_EXCEPTION(DataError, RowFilter(ParseFilterExpression(expression), *records, QStringLiteral("Query")));
+    }
+
+    void sortsByKindWithNullsFirst()
+    {
+        const auto records = Sample();
+        QCOMPARE(Sorted(*records, {{0, false}}), (QList<int>{7, 51, 52, 60}));
+        QCOMPARE(Sorted(*records, {{0, true}}), (QList<int>{60, 52, 51, 7}));
+        // Null host first; "" before letters; case does not matter.
+        QCOMPARE(Sorted(*records, {{2, false}}), (QList<int>{60, 52, 51, 7}));
+        QCOMPARE(Sorted(*records, {{2, true}}), (QList<int>{7, 51, 52, 60}));
+        QCOMPARE(Sorted(*records, {{3, false}}), (QList<int>{60, 7, 52, 51}));
+        QCOMPARE(Sorted(*records, {{4, false}}), (QList<int>{52, 51, 60, 7}));
+        QCOMPARE(Sorted(*records, {{5, false}}), (QList<int>{7, 52, 51, 60}));
+        // Equal keys ("sleeping" and "Sleeping", 10.50 and 10.5) keep the fetched order, then the next key decides.
+        QCOMPARE(Sorted(*records, {{1, false}}), (QList<int>{52, 7, 51, 60}));
+        QCOMPARE(Sorted(*records, {{1, false}, {0, true}}), (QList<int>{52, 7, 60, 51}));
+        QCOMPARE(Sorted(*records, {{5, true}, {0, false}}), (QList<int>{51, 60, 52, 7}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSortFilter)
+#include "test_sort_filter.moc"
