@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QTableView>
 
 TFormMain::TFormMain(QWidget* parent)
     : TFormMain(QCoreApplication::applicationFilePath(), parent)
@@ -147,6 +148,7 @@ void TFormMain::acConnectExecute()
             auto* monitor = new TFormMon(handed, ui->MdiArea);
             ui->MdiArea->addSubWindow(monitor);
             monitor->show();
+            monitor->DBGrid->setFocus();
             connected = true;
         } else if (attempts < 2) {
             ShowMessage(MessageType::Error, Texts::ConnectFailed + QLatin1Char('\r') + Texts::TryAgain,

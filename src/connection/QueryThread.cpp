@@ -19,6 +19,12 @@ constexpr int MinimumStep = 10;
 
 } // namespace
 
+bool PassDue(int waitCounter, int step, int interval, bool runNow)
+{
+    // After a pass the next one comes after ceil(interval * 1000 / step) + 1 steps.
+    return runNow || static_cast<qint64>(waitCounter) * step >= static_cast<qint64>(interval) * 1000;
+}
+
 TQueryThread::TQueryThread(TFormMon* window)
     : Monitor(window)
     , WorkConnection(std::make_unique<Connection>())
@@ -75,9 +81,7 @@ void TQueryThread::run()
                 break;
             msleep(static_cast<unsigned long>(step_));
             const int interval = Interval();
-            // The counter is compared before it grows: after a pass the next one comes after
-            // ceil(interval * 1000 / step) + 1 steps.
-            if (!(static_cast<qint64>(waitCounter) * step_ >= static_cast<qint64>(interval) * 1000 || RunNow)) {
+            if (!PassDue(waitCounter, step_, interval, RunNow)) {
                 ++waitCounter;
                 continue;
             }

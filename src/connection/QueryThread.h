@@ -4,6 +4,11 @@
 #include <atomic>
 #include <memory>
 
+// Whether the wait step that just ended makes a pass due: waitCounter steps of step milliseconds
+// completed since the last pass (compared before it grows), the interval in seconds, and the
+// worker's first-pass flag.
+bool PassDue(int waitCounter, int step, int interval, bool runNow);
+
 class Connection;
 class Query;
 class TFormMon;
