@@ -9,6 +9,7 @@ packages=(
   fonts-dejavu-core
   unixodbc unixodbc-dev odbc-postgresql tdsodbc libsqliteodbc
   postgresql-15 postgresql-client-15
+  time
 )
 
 missing=()
