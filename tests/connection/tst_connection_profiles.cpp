@@ -178,6 +178,21 @@ private Q_SLOTS:
         QCOMPARE(folder->read(QStringLiteral("Config/Servers.lst")), QByteArray("SRV1\r\n\r\nother\r\n"));
     }
 
+    void leavingServerBoxPromotesItsText()
+    {
+        folder->write(QStringLiteral("Config/Servers.lst"), "srv1\r\nsrv2\r\n");
+        TConnect descriptor;
+        TFormLogon logon(descriptor);
+        logon.show();
+        QVERIFY(QTest::qWaitForWindowActive(&logon));
+        auto* box = child<QComboBox>(&logon, "ComboBox1");
+        box->setFocus();
+        box->setEditText(QStringLiteral("SRV2"));
+        child<QRadioButton>(&logon, "RadioButton2")->setFocus();
+        QCOMPARE(items(box), (QStringList{"SRV2", "srv1"}));
+        QCOMPARE(box->currentIndex(), 0);
+    }
+
     void escapeInPasswordBoxLeavesAndWrites()
     {
         folder->write(QStringLiteral("Config/Servers.lst"), "A\r\n");

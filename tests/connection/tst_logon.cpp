@@ -2,6 +2,7 @@
 #include "ProgramFolder.h"
 #include "TestDatabase.h"
 
+#include "app/Application.h"
 #include "app/FormMain.h"
 #include "app/ModalResult.h"
 #include "app/ServiceClasses.h"
@@ -148,6 +149,7 @@ private Q_SLOTS:
             auto* monitor = qobject_cast<TFormMon*>(form.mdiArea()->subWindowList().first());
             QVERIFY(monitor);
             QCOMPARE(monitor->windowTitle(), TestDatabase::pgDsn());
+            QCOMPARE(Application::title(), QStringLiteral("Quillon - ") + TestDatabase::pgDsn());
         }
     }
 };

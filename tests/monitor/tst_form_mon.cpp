@@ -10,6 +10,7 @@
 
 #include <QComboBox>
 #include <QHeaderView>
+#include <QMenu>
 #include <QSpinBox>
 #include <QTableView>
 #include <QtTest>
@@ -113,6 +114,12 @@ private Q_SLOTS:
         QCOMPARE(w->windowTitle(), TestDatabase::pgDsn());
         QCOMPARE(w->UpDown->value(), 1);
         QCOMPARE(w->cmBox->count(), 4);
+        const QMenu* popup = w->findChild<QMenu*>(QStringLiteral("PopupMenu"));
+        QCOMPARE(popup->actions().size(), 4);
+        QCOMPARE(popup->actions()[0], w->acStart);
+        QCOMPARE(popup->actions()[1], w->acSetFilter);
+        QVERIFY(popup->actions()[2]->isSeparator());
+        QCOMPARE(popup->actions()[3], w->acExit);
         w->acStart->trigger();
         QVERIFY(w->Working);
         QVERIFY(w->acStart->isChecked());
