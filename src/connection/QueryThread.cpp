@@ -11,6 +11,7 @@
 
 #include <QComboBox>
 #include <exception>
+#include <memory>
 
 namespace {
 
@@ -41,6 +42,9 @@ TQueryThread::TQueryThread(TFormMon* window)
 TQueryThread::~TQueryThread()
 {
     wait();
+    // Pairs with the store at the end of the loop; the wait alone orders nothing a race
+    // detector can see.
+    Ended();
 }
 
 void TQueryThread::Start()
@@ -51,19 +55,28 @@ void TQueryThread::Start()
 template <typename F>
 void TQueryThread::Synchronize(F&& f)
 {
-    std::exception_ptr error;
+    // The call and the wait meet in an atomic flag; the state is shared so that neither side can
+    // outlive it. The window serves these calls also while it waits for this thread to end.
+    struct Call {
+        std::atomic<bool> done{false};
+        std::exception_ptr error;
+    };
+    auto call = std::make_shared<Call>();
     QMetaObject::invokeMethod(
         Monitor,
-        [&] {
+        [call, &f] {
             try {
                 f();
             } catch (...) {
-                error = std::current_exception();
+                call->error = std::current_exception();
             }
+            call->done.store(true, std::memory_order_release);
+            call->done.notify_one();
         },
-        Qt::BlockingQueuedConnection);
-    if (error)
-        std::rethrow_exception(error);
+        Qt::QueuedConnection);
+    call->done.wait(false, std::memory_order_acquire);
+    if (call->error)
+        std::rethrow_exception(call->error);
 }
 
 int TQueryThread::Interval() const
@@ -100,6 +113,7 @@ void TQueryThread::run()
     }
     WorkQuery.reset();
     WorkConnection.reset();
+    ended_.store(true, std::memory_order_release);
 }
 
 TQueryThread::PassResult TQueryThread::Pass()

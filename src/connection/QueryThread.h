@@ -25,6 +25,8 @@ public:
     ~TQueryThread() override;
 
     void Start();
+    // The loop has ended and the worker touches nothing any more.
+    bool Ended() const { return ended_.load(std::memory_order_acquire); }
 
     // Written by the window: no new pass may begin (cleared before a termination request), and the
     // next pass reloads the script.
@@ -53,4 +55,5 @@ private:
     std::atomic<bool> RunNow{false};
     std::atomic<bool> Stopped{false};
     int step_ = 200;
+    std::atomic<bool> ended_{false};
 };

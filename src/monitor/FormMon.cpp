@@ -232,14 +232,15 @@ void TFormMon::FormDestroy()
 
 void TFormMon::EndThread()
 {
-    if (!QueryThread || QueryThread->isFinished())
+    if (!QueryThread || QueryThread->Ended())
         return;
     QueryThread->MayRun = false;
     QueryThread->requestInterruption();
     // The worker may be waiting for its hand-over on this thread: serve it while waiting.
-    while (!QueryThread->wait(QDeadlineTimer(5)))
+    while (!QueryThread->Ended()) {
         QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+        QueryThread->wait(QDeadlineTimer(5));
+    }
 }
 
 void TFormMon::acStartExecute()
@@ -317,7 +318,7 @@ void TFormMon::cmBoxChange()
     Query->setFilter(QString());
     acSetFilter->setChecked(false);
     SetPanelText(4, QString());
-    if (!QueryThread->isFinished())
+    if (!QueryThread->Ended())
         QueryThread->ScriptChanged = true;
 }
 

@@ -177,7 +177,8 @@ private Q_SLOTS:
                      .match(text)
                      .hasMatch(),
                  qPrintable(text));
-        QCOMPARE(w->IndicatorState, 2);
+        // The end updates follow the Offline text in a call of their own.
+        QTRY_COMPARE_WITH_TIMEOUT(w->IndicatorState, std::uint8_t(2), 5000);
         QVERIFY(!w->Working);
         QVERIFY(!w->acStart->isChecked());
         QCOMPARE(w->PanelText(1), QStringLiteral("0"));
