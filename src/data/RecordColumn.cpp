@@ -45,9 +45,18 @@ void RecordColumn::appendText(const char16_t* text, qsizetype length)
 {
     if (chars_.size() + std::size_t(length) > std::numeric_limits<quint32>::max())
         throw DataError(QStringLiteral("The result set is too large: one column holds more than 4 billion characters"));
-    chars_.insert(chars_.end(), text, text + length);
+    chars_.append(text, std::size_t(length));
     ends_.push_back(quint32(chars_.size()));
     appendNullBit(false);
+}
+
+void RecordColumn::squeeze()
+{
+    nulls_.shrinkToFit();
+    integers_.shrinkToFit();
+    reals_.shrinkToFit();
+    chars_.shrinkToFit();
+    ends_.shrinkToFit();
 }
 
 qsizetype RecordColumn::bytesUsed() const

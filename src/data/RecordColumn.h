@@ -1,8 +1,9 @@
 #pragma once
 
+#include "data/ColumnBuffer.h"
+
 #include <QStringView>
 #include <QtGlobal>
-#include <vector>
 
 // The values of one column of a record set, appended row by row as blocks arrive: numbers in a
 // typed array, text in one UTF-16 buffer with end offsets, and one null bit per row. A cell costs
@@ -30,6 +31,9 @@ public:
         return QStringView(chars_.data() + begin, qsizetype(ends_[std::size_t(row)] - begin));
     }
 
+    // Gives back the room growth reserved ahead, once the last row is in.
+    void squeeze();
+
     // Bytes held, for the memory figures of the benchmark.
     qsizetype bytesUsed() const;
 
@@ -38,9 +42,9 @@ private:
 
     Storage storage_;
     int size_ = 0;
-    std::vector<quint64> nulls_;
-    std::vector<qint64> integers_;
-    std::vector<double> reals_;
-    std::vector<char16_t> chars_;
-    std::vector<quint32> ends_;
+    ColumnBuffer<quint64> nulls_;
+    ColumnBuffer<qint64> integers_;
+    ColumnBuffer<double> reals_;
+    ColumnBuffer<char16_t> chars_;
+    ColumnBuffer<quint32> ends_;
 };

@@ -86,6 +86,12 @@ QVariant RecordSet::value(int row, int column) const
     }
 }
 
+void RecordSet::squeeze()
+{
+    for (RecordColumn& c : columns_)
+        c.squeeze();
+}
+
 qsizetype RecordSet::bytesUsed() const
 {
     qsizetype total = 0;

@@ -27,6 +27,8 @@ public:
     QVariant value(int row, int column) const;
 
     const DisplayFormat& format() const { return format_; }
+    // Once the last row is in: gives back the room the columns reserved for more.
+    void squeeze();
     qsizetype bytesUsed() const;
 
 private:

@@ -160,6 +160,7 @@ std::unique_ptr<RecordSet> OdbcBlockReader::readAll()
         readRows(*records);
     else
         readBlocks(*records);
+    records->squeeze();
     return records;
 }
 
