@@ -34,6 +34,7 @@ public:
     ColumnBuffer& operator=(const ColumnBuffer&) = delete;
 
     const T* data() const { return data_; }
+    T* data() { return data_; }
     std::size_t size() const { return size_; }
     std::size_t capacity() const { return capacity_; }
     bool empty() const { return size_ == 0; }
@@ -54,6 +55,14 @@ public:
         if (count != 0)
             std::memcpy(data_ + size_, values, count * sizeof(T));
         size_ += count;
+    }
+
+    // New values are left unset for the caller to write.
+    void resize(std::size_t size)
+    {
+        if (size > capacity_)
+            reallocate(grownCapacity(size));
+        size_ = size;
     }
 
     // Gives back what growth reserved ahead, once no more values come.

@@ -23,7 +23,7 @@ void RecordColumn::appendNull()
         reals_.push_back(0);
         break;
     case Storage::Text:
-        ends_.push_back(quint32(chars_.size()));
+        ends_.push_back(ends_.empty() ? 0 : ends_.back());
         break;
     }
     appendNullBit(true);
@@ -43,11 +43,53 @@ void RecordColumn::appendReal(double value)
 
 void RecordColumn::appendText(const char16_t* text, qsizetype length)
 {
-    if (chars_.size() + std::size_t(length) > std::numeric_limits<quint32>::max())
+    const std::size_t held = ends_.empty() ? 0 : ends_.back();
+    if (held + std::size_t(length) > std::numeric_limits<quint32>::max())
         throw DataError(QStringLiteral("The result set is too large: one column holds more than 4 billion characters"));
-    chars_.append(text, std::size_t(length));
-    ends_.push_back(quint32(chars_.size()));
+    if (!wide_) {
+        const std::size_t start = bytes_.size();
+        bytes_.resize(start + std::size_t(length));
+        char* out = bytes_.data() + start;
+        char16_t beyond = 0;
+        for (qsizetype i = 0; i < length; ++i) {
+            beyond |= text[i] & 0xff00;
+            out[i] = char(text[i]);
+        }
+        if (beyond != 0) {
+            bytes_.resize(start);
+            widen();
+        }
+    }
+    if (wide_)
+        chars_.append(text, std::size_t(length));
+    ends_.push_back(quint32(held + std::size_t(length)));
     appendNullBit(false);
+}
+
+void RecordColumn::widen()
+{
+    chars_.resize(bytes_.size());
+    char16_t* out = chars_.data();
+    for (std::size_t i = 0; i < bytes_.size(); ++i)
+        out[i] = char16_t(uchar(bytes_[i]));
+    bytes_ = ColumnBuffer<char>();
+    wide_ = true;
+}
+
+QStringView RecordColumn::text(int row, TextScratch& scratch) const
+{
+    if (wide_)
+        return utf16Text(row);
+    const QLatin1StringView narrow = latin1Text(row);
+    scratch.resize(narrow.size());
+    for (qsizetype i = 0; i < narrow.size(); ++i)
+        scratch[i] = char16_t(uchar(narrow.data()[i]));
+    return QStringView(scratch.data(), scratch.size());
+}
+
+QString RecordColumn::textString(int row) const
+{
+    return wide_ ? utf16Text(row).toString() : latin1Text(row).toString();
 }
 
 void RecordColumn::squeeze()
@@ -55,6 +97,7 @@ void RecordColumn::squeeze()
     nulls_.shrinkToFit();
     integers_.shrinkToFit();
     reals_.shrinkToFit();
+    bytes_.shrinkToFit();
     chars_.shrinkToFit();
     ends_.shrinkToFit();
 }
@@ -62,6 +105,6 @@ void RecordColumn::squeeze()
 qsizetype RecordColumn::bytesUsed() const
 {
     return qsizetype(nulls_.capacity() * sizeof(quint64) + integers_.capacity() * sizeof(qint64)
-                     + reals_.capacity() * sizeof(double) + chars_.capacity() * sizeof(char16_t)
+                     + reals_.capacity() * sizeof(double) + bytes_.capacity() + chars_.capacity() * sizeof(char16_t)
                      + ends_.capacity() * sizeof(quint32));
 }

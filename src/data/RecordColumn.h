@@ -2,12 +2,20 @@
 
 #include "data/ColumnBuffer.h"
 
+#include <QLatin1StringView>
+#include <QString>
 #include <QStringView>
+#include <QVarLengthArray>
 #include <QtGlobal>
 
+// Room for a short text read out of a one-byte column as UTF-16, on the caller's stack.
+using TextScratch = QVarLengthArray<char16_t, 64>;
+
 // The values of one column of a record set, appended row by row as blocks arrive: numbers in a
-// typed array, text in one UTF-16 buffer with end offsets, and one null bit per row. A cell costs
-// its payload plus a few bytes, where a QString or QVariant per cell would cost several times that.
+// typed array, text in one buffer with end offsets, and one null bit per row. A cell costs its
+// payload plus a few bytes, where a QString or QVariant per cell would cost several times that.
+// Text is held one byte a character for as long as every value of the column is Latin-1, which
+// halves the commonest columns; the first value beyond that widens the column to UTF-16.
 class RecordColumn {
 public:
     enum class Storage { Integer, Real, Text };
@@ -25,11 +33,17 @@ public:
     bool isNull(int row) const { return (nulls_[std::size_t(row) >> 6] >> (row & 63)) & 1u; }
     qint64 integer(int row) const { return integers_[std::size_t(row)]; }
     double real(int row) const { return reals_[std::size_t(row)]; }
-    QStringView text(int row) const
+
+    bool wide() const { return wide_; }
+    // The text of a row in the form the column holds: latin1Text() while !wide(), else utf16Text().
+    QLatin1StringView latin1Text(int row) const
     {
-        const quint32 begin = row == 0 ? 0 : ends_[std::size_t(row) - 1];
-        return QStringView(chars_.data() + begin, qsizetype(ends_[std::size_t(row)] - begin));
+        return QLatin1StringView(bytes_.data() + textBegin(row), textLength(row));
     }
+    QStringView utf16Text(int row) const { return QStringView(chars_.data() + textBegin(row), textLength(row)); }
+    // Either form as UTF-16: a one-byte text is widened into scratch, which must outlive the view.
+    QStringView text(int row, TextScratch& scratch) const;
+    QString textString(int row) const;
 
     // Gives back the room growth reserved ahead, once the last row is in.
     void squeeze();
@@ -39,12 +53,17 @@ public:
 
 private:
     void appendNullBit(bool null);
+    void widen();
+    quint32 textBegin(int row) const { return row == 0 ? 0 : ends_[std::size_t(row) - 1]; }
+    qsizetype textLength(int row) const { return qsizetype(ends_[std::size_t(row)] - textBegin(row)); }
 
     Storage storage_;
     int size_ = 0;
+    bool wide_ = false;
     ColumnBuffer<quint64> nulls_;
     ColumnBuffer<qint64> integers_;
     ColumnBuffer<double> reals_;
+    ColumnBuffer<char> bytes_;
     ColumnBuffer<char16_t> chars_;
     ColumnBuffer<quint32> ends_;
 };

@@ -49,12 +49,14 @@ QString RecordSet::displayText(int row, int column) const
     case FieldType::Float:
     case FieldType::Currency:
         return format_.real(c.real(row));
-    case FieldType::Decimal:
-        return format_.decimal(c.text(row));
+    case FieldType::Decimal: {
+        TextScratch scratch;
+        return format_.decimal(c.text(row, scratch));
+    }
     case FieldType::Binary:
-        return QStringLiteral("0x") + c.text(row).toString();
+        return QStringLiteral("0x") + c.textString(row);
     default:
-        return c.text(row).toString();
+        return c.textString(row);
     }
 }
 
@@ -80,9 +82,9 @@ QVariant RecordSet::value(int row, int column) const
     case FieldType::Currency:
         return QVariant(c.real(row));
     case FieldType::Binary:
-        return QVariant(QByteArray::fromHex(c.text(row).toLatin1()));
+        return QVariant(QByteArray::fromHex(c.textString(row).toLatin1()));
     default:
-        return QVariant(c.text(row).toString());
+        return QVariant(c.textString(row));
     }
 }
 

@@ -182,10 +182,13 @@ bool RowFilter::holds(const Test& test, int row) const
         return Compare(c.integer(row) != 0, test.integer != 0, test.op);
     case Kind::Real:
         return Compare(c.storage() == RecordColumn::Storage::Integer ? double(c.integer(row)) : c.real(row), test.real, test.op);
-    case Kind::Decimal:
-        return Holds(CompareDecimalText(c.text(row), test.text), test.op);
+    case Kind::Decimal: {
+        TextScratch scratch;
+        return Holds(CompareDecimalText(c.text(row, scratch), test.text), test.op);
+    }
     case Kind::Text: {
-        const QStringView value = null ? QStringView() : WithoutTrailingBlanks(c.text(row));
+        TextScratch scratch;
+        const QStringView value = null ? QStringView() : WithoutTrailingBlanks(c.text(row, scratch));
         if (test.op == CompareOp::Equal || test.op == CompareOp::NotEqual)
             return Compare(value.compare(test.text, Qt::CaseInsensitive) == 0, true, test.op);
         return Holds(collator_.compare(value, test.text), test.op);

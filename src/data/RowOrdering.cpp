@@ -21,27 +21,38 @@ qint64 RealKey(double value)
     return bits >= 0 ? bits : bits ^ std::numeric_limits<qint64>::max();
 }
 
-std::vector<qint64> TextKeys(const RecordSet& records, int column)
+// The distinct values of a column in the form it holds, numbered in order of appearance into
+// ids (null rows keep -1). Trailing blanks are the padding of fixed-length columns; the filter
+// ignores them too.
+template <typename View, typename TextOf>
+std::vector<QString> DistinctTexts(const RecordColumn& c, std::vector<int>& ids, TextOf textOf)
 {
-    const RecordColumn& c = records.column(column);
-    const int rows = c.size();
-    std::vector<int> ids(std::size_t(rows), -1);
-    std::vector<QStringView> distinct;
-    QHash<QStringView, int> seen;
-    for (int row = 0; row < rows; ++row) {
+    std::vector<QString> distinct;
+    QHash<View, int> seen;
+    for (int row = 0; row < c.size(); ++row) {
         if (c.isNull(row))
             continue;
-        // Trailing blanks are the padding of fixed-length columns; the filter ignores them too.
-        QStringView value = c.text(row);
+        View value = textOf(row);
         while (!value.isEmpty() && value.back() == u' ')
             value.chop(1);
         auto it = seen.constFind(value);
         if (it == seen.constEnd()) {
             it = seen.insert(value, int(distinct.size()));
-            distinct.push_back(value);
+            distinct.push_back(value.toString());
         }
         ids[std::size_t(row)] = it.value();
     }
+    return distinct;
+}
+
+std::vector<qint64> TextKeys(const RecordSet& records, int column)
+{
+    const RecordColumn& c = records.column(column);
+    const int rows = c.size();
+    std::vector<int> ids(std::size_t(rows), -1);
+    const std::vector<QString> distinct =
+        c.wide() ? DistinctTexts<QStringView>(c, ids, [&](int row) { return c.utf16Text(row); })
+                 : DistinctTexts<QLatin1StringView>(c, ids, [&](int row) { return c.latin1Text(row); });
 
     std::vector<int> byOrder(distinct.size());
     std::iota(byOrder.begin(), byOrder.end(), 0);
@@ -56,8 +67,8 @@ std::vector<qint64> TextKeys(const RecordSet& records, int column)
         collator.setCaseSensitivity(Qt::CaseInsensitive);
         std::vector<QCollatorSortKey> sortKeys;
         sortKeys.reserve(distinct.size());
-        for (const QStringView value : distinct)
-            sortKeys.push_back(collator.sortKey(value.toString()));
+        for (const QString& value : distinct)
+            sortKeys.push_back(collator.sortKey(value));
         const auto less = [&](int a, int b) { return sortKeys[a].compare(sortKeys[b]) < 0; };
         std::sort(byOrder.begin(), byOrder.end(), less);
         for (std::size_t i = 0; i < byOrder.size(); ++i)

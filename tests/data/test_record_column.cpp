@@ -1,0 +1,76 @@
+#include "data/RecordColumn.h"
+
+#include <QTest>
+
+namespace {
+
+void Append(RecordColumn& column, const QString& text)
+{
+    column.appendText(reinterpret_cast<const char16_t*>(text.utf16()), text.size());
+}
+
+QString Expected(int row)
+{
+    return row % 7 == 0 ? QString() : QStringLiteral("value %1 \u00e9").arg(row);
+}
+
+} // namespace
+
+class TestRecordColumn : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Enough rows for the buffers to grow many times; nulls and empty texts keep their places.
+    void latin1TextStaysOneByteAndReadsBack()
+    {
+        RecordColumn column(RecordColumn::Storage::Text);
+        const int rows = 100000;
+        for (int row = 0; row < rows; ++row) {
+            if (row % 7 == 0)
+                column.appendNull();
+            else
+                Append(column, Expected(row));
+        }
+        Append(column, QString());
+        column.squeeze();
+        QVERIFY(!column.wide());
+        QCOMPARE(column.size(), rows + 1);
+        for (int row = 0; row < rows; ++row) {
+            QCOMPARE(column.isNull(row), row % 7 == 0);
+            QCOMPARE(column.textString(row), Expected(row));
+        }
+        QVERIFY(!column.isNull(rows));
+        QVERIFY(column.textString(rows).isEmpty());
+        QVERIFY(column.bytesUsed() < qsizetype(rows) * 20);
+    }
+
+    // A value beyond Latin-1 after others: the column turns UTF-16 and the earlier rows survive.
+    void valueBeyondLatin1WidensTheColumn()
+    {
+        RecordColumn column(RecordColumn::Storage::Text);
+        Append(column, QStringLiteral("caf\u00e9"));
+        column.appendNull();
+        Append(column, QStringLiteral("\u0451\u0436 \u20ac"));
+        Append(column, QStringLiteral("plain"));
+        QVERIFY(column.wide());
+        QCOMPARE(column.utf16Text(0), QStringView(u"caf\u00e9"));
+        QVERIFY(column.isNull(1));
+        QCOMPARE(column.utf16Text(2), QStringView(u"\u0451\u0436 \u20ac"));
+        QCOMPARE(column.textString(3), QStringLiteral("plain"));
+    }
+
+    void scratchGivesUtf16OfEitherForm()
+    {
+        RecordColumn narrow(RecordColumn::Storage::Text);
+        const QString longText(300, u'\u00ff');
+        Append(narrow, longText);
+        TextScratch scratch;
+        QCOMPARE(narrow.text(0, scratch), QStringView(longText));
+        RecordColumn wide(RecordColumn::Storage::Text);
+        Append(wide, QStringLiteral("\u0436"));
+        QCOMPARE(wide.text(0, scratch), QStringView(u"\u0436"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecordColumn)
+#include "test_record_column.moc"
