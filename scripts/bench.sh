@@ -11,7 +11,7 @@ build="$root/build-bench"
 db="$build/benchdb"
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUILLON_TESTS=OFF -DQUILLON_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target quillon_bench >/dev/null
+cmake --build "$build" -j2 --target quillon_bench quillon_bench_monitor >/dev/null
 
 mkdir -p "$db"
 trap 'bash "$root/scripts/testdb.sh" stop "$db" >/dev/null 2>&1 || true' EXIT
@@ -79,3 +79,7 @@ printf '%-44s %s ms\n' "adoption" "$(field "$ops_line" adopt_ms)"
 printf '%-44s %s ms\n' "sort $sort_text" "$(field "$ops_line" sort_ms)"
 printf '%-44s %s ms (%s rows pass)\n' "filter $filter_text" "$(field "$ops_line" filter_ms)" "$(field "$ops_line" filter_rows)"
 echo "goals: open <= 0.80 x psql -At, peak memory <= 0.60 x psql, adoption < 1 ms, sort < 150 ms, filter < 30 ms"
+
+echo
+echo "Monitor window benchmark: user-interface thread time per hand-over (30 refreshes at 1 s) and idle CPU"
+"$build/bench/quillon_bench_monitor"

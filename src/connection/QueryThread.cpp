@@ -37,6 +37,7 @@ TQueryThread::TQueryThread(TFormMon* window)
     WorkQuery->setConnection(WorkConnection.get());
     WorkQuery->setSql(window->Query->sql());
     WorkQuery->setDecimalsAsFloat(window->Query->decimalsAsFloat());
+    sortText_ = window->Query->sort();
 }
 
 TQueryThread::~TQueryThread()
@@ -121,7 +122,12 @@ TQueryThread::PassResult TQueryThread::Pass()
     if (!MayRun)
         return PassResult::Done;
     MayRun = false;
-    WorkQuery->close();
+    // Each pass fetches into a fresh data set, so that no sort of an earlier pass applies to it.
+    auto fresh = std::make_unique<Query>();
+    fresh->setConnection(WorkConnection.get());
+    fresh->setSql(WorkQuery->sql());
+    fresh->setDecimalsAsFloat(WorkQuery->decimalsAsFloat());
+    WorkQuery = std::move(fresh);
 
     const bool reloaded = ScriptChanged;
     if (reloaded) {
@@ -155,9 +161,21 @@ TQueryThread::PassResult TQueryThread::Pass()
         return PassResult::End;
     }
 
+    PresortForHandOver();
     Synchronize([&] { HandOver(reloaded); });
     MayRun = true;
     return PassResult::Done;
+}
+
+void TQueryThread::PresortForHandOver()
+{
+    if (sortText_.isEmpty())
+        return;
+    try {
+        WorkQuery->setSort(sortText_);
+    } catch (const QuillonError&) {
+        // The window's sort does not fit these rows; the hand-over meets that itself.
+    }
 }
 
 void TQueryThread::GoOffline(const QString& message)
@@ -202,6 +220,8 @@ void TQueryThread::HandOver(bool reloaded)
     }
     Monitor->CountRefresh();
     Monitor->ShowPosition();
+    // The next pass sorts its rows in the window's order before handing them over.
+    sortText_ = query.sort();
 }
 
 void TQueryThread::EndUpdates()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QThread>
 #include <atomic>
 #include <memory>
@@ -40,6 +41,9 @@ private:
     enum class PassResult { Done, End };
 
     PassResult Pass();
+    // Sorting takes the longest part of a hand-over of many rows: done here, the window's data set
+    // only takes the order over.
+    void PresortForHandOver();
     void HandOver(bool reloaded);
     void EndUpdates();
     void GoOffline(const QString& message);
@@ -55,5 +59,8 @@ private:
     std::atomic<bool> RunNow{false};
     std::atomic<bool> Stopped{false};
     int step_ = 200;
+    // The window's sort text as of the last hand-over; read and written only while the worker
+    // waits for its calls onto the user-interface thread, or by the worker itself.
+    QString sortText_;
     std::atomic<bool> ended_{false};
 };

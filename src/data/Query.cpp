@@ -74,29 +74,38 @@ void Query::adopt(Query& source)
         throw DataError(QStringLiteral("%1: Cannot perform this operation on a closed dataset").arg(source.displayName()));
     Q_EMIT source.dataAboutToChange();
     std::unique_ptr<RecordSet> records = std::move(source.records_);
+    // Rows the source already holds in this data set's sort order (the monitor's worker sorts
+    // them off the user-interface thread) keep that order instead of being sorted again.
+    std::vector<int> presorted;
+    if (!sortText_.isEmpty() && source.sortText_ == sortText_)
+        presorted = std::move(source.order_);
     source.rowFilter_.reset();
     source.order_.clear();
     source.view_.clear();
     source.current_ = 0;
     Q_EMIT source.dataChanged();
-    installRecords(std::move(records));
+    installRecords(std::move(records), std::move(presorted));
 }
 
 // Takes the rows and applies this data set's own sort and filter to them. Should either not fit
 // the new fields, the rows stay (unsorted or unfiltered) and the error follows the signals.
-void Query::installRecords(std::unique_ptr<RecordSet> records)
+void Query::installRecords(std::unique_ptr<RecordSet> records, std::vector<int> presorted)
 {
     Q_EMIT dataAboutToChange();
     rowFilter_.reset();
     records_ = std::move(records);
-    order_.resize(std::size_t(records_->rowCount()));
-    std::iota(order_.begin(), order_.end(), 0);
     std::optional<DataError> failure;
-    try {
-        rebuildOrder(ParseSortText(sortText_));
-    } catch (const DataError& e) {
-        sortText_.clear();
-        failure = e;
+    if (!presorted.empty() && presorted.size() == std::size_t(records_->rowCount())) {
+        order_ = std::move(presorted);
+    } else {
+        order_.resize(std::size_t(records_->rowCount()));
+        std::iota(order_.begin(), order_.end(), 0);
+        try {
+            rebuildOrder(ParseSortText(sortText_));
+        } catch (const DataError& e) {
+            sortText_.clear();
+            failure = e;
+        }
     }
     if (filtered_) {
         try {

@@ -116,7 +116,7 @@ private:
     void rebuildOrder(const QList<SortKey>& keys);
     void rebuildView();
     void moveTo(int position);
-    void installRecords(std::unique_ptr<RecordSet> records);
+    void installRecords(std::unique_ptr<RecordSet> records, std::vector<int> presorted = {});
 
     Connection* connection_ = nullptr;
     QStringList sql_;

@@ -6,6 +6,7 @@
 #include "app/ProgramStart.h"
 #include "app/ServiceClasses.h"
 #include "platform/MessageBox.h"
+#include "platform/QuillonError.h"
 
 #include <QLabel>
 #include <QMdiArea>
@@ -166,6 +167,25 @@ private Q_SLOTS:
         QCOMPARE(box.size(), QSize(298, 213));
     }
 
+    void errorEscapingAHandlerIsReportedAndWorkGoesOn()
+    {
+        struct Failing : QObject {
+            bool event(QEvent* e) override
+            {
+                if (e->type() == QEvent::User)
+                    throw FileError(QStringLiteral("Cannot open file x.sql"));
+                return QObject::event(e);
+            }
+        } failing;
+        QCoreApplication::postEvent(&failing, new QEvent(QEvent::User));
+        QCoreApplication::postEvent(&failing, new QEvent(QEvent::User));
+        QCoreApplication::processEvents();
+        QCOMPARE(messages.size(), 2);
+        QCOMPARE(messages[0].type, MessageType::Error);
+        QCOMPARE(messages[0].text, QStringLiteral("Cannot open file x.sql"));
+        QCOMPARE(messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+
     void helpShowsManualWhenPresent()
     {
         ProgramFolder folder;
@@ -185,5 +205,10 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestFormMain)
+int main(int argc, char** argv)
+{
+    Application application(argc, argv);
+    TestFormMain test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_form_main.moc"

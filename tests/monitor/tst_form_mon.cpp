@@ -316,6 +316,18 @@ private Q_SLOTS:
         QVERIFY(!w->QueryThread);
     }
 
+    void refreshCounterWrapsAt100000()
+    {
+        auto w = window(1);
+        w->SetPanelText(1, QStringLiteral("99999"));
+        w->CountRefresh();
+        QCOMPARE(w->PanelText(0), QStringLiteral("0"));
+        QCOMPARE(w->PanelText(1), QStringLiteral("100000"));
+        w->CountRefresh();
+        QCOMPARE(w->PanelText(0), QStringLiteral("1"));
+        QCOMPARE(w->PanelText(1), QStringLiteral("1"));
+    }
+
     void destructionWritesProfile()
     {
         {

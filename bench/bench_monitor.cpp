@@ -1,0 +1,175 @@
+// The monitor window's share of the user-interface thread: the time each hand-over of a refreshed
+// result takes there, and the CPU the program uses while windows wait between refreshes.
+// Runs against the throwaway PostgreSQL of scripts/testdb.sh (scripts/bench.sh starts it).
+
+#include "TestDatabase.h"
+
+#include "app/ServiceClasses.h"
+#include "connection/Connect.h"
+#include "data/Query.h"
+#include "data/ToggleTitleSort.h"
+#include "monitor/FormMon.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+// Times every call the worker threads make onto the user-interface thread.
+class TimingApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        if (event->type() != QEvent::MetaCall || !qobject_cast<TFormMon*>(receiver))
+            return QApplication::notify(receiver, event);
+        QElapsedTimer timer;
+        timer.start();
+        const bool result = QApplication::notify(receiver, event);
+        calls.push_back(timer.nsecsElapsed() / 1e6);
+        return result;
+    }
+
+    std::vector<double> calls;
+};
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write(bytes);
+}
+
+std::unique_ptr<TFormMon> openWindow(int interval)
+{
+    auto* descriptor = new TConnect;
+    descriptor->ConnectionString = TestDatabase::pgConnectionString();
+    descriptor->Server = TestDatabase::pgDsn();
+    descriptor->Sleep = interval;
+    descriptor->Width = 900;
+    descriptor->Height = 600;
+    auto window = std::make_unique<TFormMon>(descriptor);
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    window->show();
+    return window;
+}
+
+void waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    // A real event loop that sleeps between events, as the program's own does.
+    while (!done() && timer.elapsed() < timeoutMs) {
+        QEventLoop loop;
+        QTimer::singleShot(50, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Median and worst of the hand-overs after the first (which also lays out the grid's columns).
+void handOvers(TimingApplication& application, int scriptIndex, int rows, int count)
+{
+    auto window = openWindow(1);
+    window->cmBox->setCurrentIndex(scriptIndex);
+    window->acStart->trigger();
+    waitFor([&] { return window->Query->active(); }, 120000);
+    if (!window->Query->active()) {
+        std::printf("hand-over %d rows: no result arrived\n", rows);
+        return;
+    }
+    // A two-column sort and a filter, as an operator would have them.
+    ToggleTitleSort(*window->Query, 1, window->SortFields);
+    ToggleTitleSort(*window->Query, 2, window->SortFields);
+    ToggleTitleSort(*window->Query, 2, window->SortFields);
+    window->Query->setFilter(QStringLiteral("[grp] > 100 AND [id] < %1").arg(rows * 3 / 4));
+    window->Query->setFiltered(true);
+
+    application.calls.clear();
+    const int first = window->PanelText(1).toInt();
+    std::fprintf(stderr, "measuring %d hand-overs of %d rows\n", count, rows);
+    waitFor([&] { return window->PanelText(1).toInt() >= first + count; }, count * 20000);
+    window->acStart->trigger();
+
+    std::vector<double> times = application.calls;
+    std::sort(times.begin(), times.end());
+    if (times.empty()) {
+        std::printf("hand-over %d rows: none measured\n", rows);
+        return;
+    }
+    std::printf("| hand-over of %7d rows, sorted and filtered (%zu) | median %8.2f ms | worst %8.2f ms | shown %d |\n",
+                rows, times.size(), times[times.size() / 2], times.back(), window->Query->recordCount());
+}
+
+void idleCpu(int windows, int seconds)
+{
+    std::vector<std::unique_ptr<TFormMon>> open;
+    for (int i = 0; i < windows; ++i) {
+        open.push_back(openWindow(3));
+        open.back()->cmBox->setCurrentIndex(2);
+        open.back()->acStart->trigger();
+    }
+    waitFor([&] { return std::all_of(open.begin(), open.end(), [](auto& w) { return w->Query->active(); }); }, 30000);
+    const double before = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    waitFor([&] { return wall.elapsed() >= seconds * 1000; }, seconds * 1000 + 1000);
+    const double used = cpuSeconds() - before;
+    std::printf("| %d windows, one-row script every 3 s, %d s | CPU %.2f%% of one core |\n", windows, seconds,
+                100.0 * used / (wall.elapsed() / 1000.0));
+    for (auto& w : open)
+        w->acStart->trigger();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    TimingApplication application(argc, argv);
+    if (!TestDatabase::available()) {
+        std::fprintf(stderr, "the test database is not running (QUILLON_TEST_DB_DIR)\n");
+        return 1;
+    }
+    QTemporaryDir folder;
+    writeFile(folder.filePath(QStringLiteral("Config/Sensors.ini")),
+              "a;A;Scripts/large.sql\r\nb;B;Scripts/small.sql\r\nc;C;Scripts/one.sql\r\n");
+    const QByteArray columns = "select g as id, g % 1000 as grp, 'name ' || g as name, g * 1.5 as amount, "
+                               "(g % 7)::numeric(10,2) as price, now()::timestamp - g * interval '1 second' as at, "
+                               "g % 3 = 0 as flag, md5(g::text) as hash, g::bigint * 1000 as big, 'x' as tag "
+                               "from generate_series(1, ";
+    writeFile(folder.filePath(QStringLiteral("Scripts/large.sql")), columns + "200000) g");
+    writeFile(folder.filePath(QStringLiteral("Scripts/small.sql")), columns + "1000) g");
+    writeFile(folder.filePath(QStringLiteral("Scripts/one.sql")), "select 1 as id");
+    int l = 0, t = 0, h = 0, w = 0, s = 0;
+    TApp app(folder.filePath(QStringLiteral("quillon")), l, t, h, w, s);
+    App = &app;
+    app.LoadSensors();
+
+    std::printf("| measure | figures |\n|---|---|\n");
+    handOvers(application, 0, 200000, 30);
+    handOvers(application, 1, 1000, 30);
+    idleCpu(10, 30);
+    App = nullptr;
+    return 0;
+}
