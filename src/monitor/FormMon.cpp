@@ -200,13 +200,6 @@ void TFormMon::FormActivate()
     Application::setTitle(QStringLiteral("Quillon - ") + ConnectInfo->Server);
 }
 
-void TFormMon::changeEvent(QEvent* event)
-{
-    QMdiSubWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !mdiArea())
-        FormActivate();
-}
-
 void TFormMon::closeEvent(QCloseEvent* event)
 {
     SortFields.clear();

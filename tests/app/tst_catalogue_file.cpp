@@ -1,4 +1,4 @@
-#include "ProgramFolder.h"
+#include "ProgramApp.h"
 
 #include "app/ServiceClasses.h"
 #include "platform/QuillonError.h"
@@ -11,7 +11,7 @@ class TestCatalogueFile : public QObject {
     Q_OBJECT
 
     std::unique_ptr<ProgramFolder> folder;
-    std::unique_ptr<TApp> app;
+    ProgramApp app;
 
     QStringList entries() const
     {
@@ -30,14 +30,11 @@ private Q_SLOTS:
     void init()
     {
         folder = std::make_unique<ProgramFolder>();
-        int l = 0, t = 0, h = 0, w = 0, s = 0;
-        app = std::make_unique<TApp>(folder->executable(), l, t, h, w, s);
-        App = app.get();
+        app = MakeProgramApp(*folder);
     }
 
     void cleanup()
     {
-        App = nullptr;
         app.reset();
         folder.reset();
     }

@@ -1,3 +1,4 @@
+#include "MessageRecorder.h"
 #include "ProgramFolder.h"
 
 #include "app/AboutBox.h"
@@ -5,7 +6,6 @@
 #include "app/FormMain.h"
 #include "app/ProgramStart.h"
 #include "app/ServiceClasses.h"
-#include "platform/MessageBox.h"
 #include "platform/QuillonError.h"
 
 #include <QLabel>
@@ -18,7 +18,7 @@
 class TestFormMain : public QObject {
     Q_OBJECT
 
-    QList<ShownMessage> messages;
+    std::unique_ptr<MessageRecorder> boxes;
 
     static QStringList menuTexts(const QMenu* menu)
     {
@@ -34,16 +34,8 @@ class TestFormMain : public QObject {
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        messages.clear();
-        SetMessageHandler([this](const ShownMessage& m) {
-            messages.append(m);
-            return QMessageBox::Ok;
-        });
-    }
-
-    void cleanup() { SetMessageHandler({}); }
+    void init() { boxes = std::make_unique<MessageRecorder>(); }
+    void cleanup() { boxes.reset(); }
 
     void startUpCaptionAndTitle()
     {
@@ -54,7 +46,7 @@ private Q_SLOTS:
         QCOMPARE(form.windowTitle(), QStringLiteral("Quillon 1.0.4.0"));
         QCOMPARE(Application::title(), QStringLiteral("Quillon"));
         QCOMPARE(App->Sensors.size(), std::size_t(1));
-        QVERIFY(messages.isEmpty());
+        QVERIFY(boxes->messages.isEmpty());
     }
 
     void menusActionsAndShortcuts()
@@ -128,9 +120,9 @@ private Q_SLOTS:
         ProgramFolder folder;
         folder.write(QStringLiteral("Config/quillon.ini"), "[Window]\r\nWindowState=0\r\nLeft=50\r\n");
         TFormMain form(folder.executable());
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0].type, MessageType::Error);
-        QCOMPARE(messages[0].text, QStringLiteral("Cannot open file ") + folder.path() + QStringLiteral("/Config/Sensors.ini"));
+        QCOMPARE(boxes->messages.size(), 1);
+        QCOMPARE(boxes->messages[0].type, MessageType::Error);
+        QCOMPARE(boxes->messages[0].text, QStringLiteral("Cannot open file ") + folder.path() + QStringLiteral("/Config/Sensors.ini"));
         QVERIFY(App != nullptr);
         // The rest of the creation was skipped: the design placement stands.
         QCOMPARE(form.pos(), QPoint(362, 160));
@@ -180,10 +172,10 @@ private Q_SLOTS:
         QCoreApplication::postEvent(&failing, new QEvent(QEvent::User));
         QCoreApplication::postEvent(&failing, new QEvent(QEvent::User));
         QCoreApplication::processEvents();
-        QCOMPARE(messages.size(), 2);
-        QCOMPARE(messages[0].type, MessageType::Error);
-        QCOMPARE(messages[0].text, QStringLiteral("Cannot open file x.sql"));
-        QCOMPARE(messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(boxes->messages.size(), 2);
+        QCOMPARE(boxes->messages[0].type, MessageType::Error);
+        QCOMPARE(boxes->messages[0].text, QStringLiteral("Cannot open file x.sql"));
+        QCOMPARE(boxes->messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     }
 
     void helpShowsManualWhenPresent()

@@ -1,4 +1,4 @@
-#include "ProgramFolder.h"
+#include "ProgramApp.h"
 
 #include "app/ServiceClasses.h"
 #include "app/Utils.h"
@@ -14,20 +14,17 @@ class TestUtils : public QObject {
     Q_OBJECT
 
     std::unique_ptr<ProgramFolder> folder;
-    std::unique_ptr<TApp> app;
+    ProgramApp app;
 
 private Q_SLOTS:
     void init()
     {
         folder = std::make_unique<ProgramFolder>();
-        int l = 0, t = 0, h = 0, w = 0, s = 0;
-        app = std::make_unique<TApp>(folder->executable(), l, t, h, w, s);
-        App = app.get();
+        app = MakeProgramApp(*folder);
     }
 
     void cleanup()
     {
-        App = nullptr;
         app.reset();
         folder.reset();
     }

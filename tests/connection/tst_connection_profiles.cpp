@@ -1,11 +1,11 @@
-#include "ProgramFolder.h"
+#include "MessageRecorder.h"
+#include "ProgramApp.h"
 
 #include "app/ModalResult.h"
 #include "app/ServiceClasses.h"
 #include "connection/Connect.h"
 #include "app/Utils.h"
 #include "connection/FormLogon.h"
-#include "platform/MessageBox.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -17,8 +17,8 @@ class TestConnectionProfiles : public QObject {
     Q_OBJECT
 
     std::unique_ptr<ProgramFolder> folder;
-    std::unique_ptr<TApp> app;
-    QList<ShownMessage> messages;
+    ProgramApp app;
+    std::unique_ptr<MessageRecorder> boxes;
 
     template <typename T>
     static T* child(QWidget* parent, const char* name)
@@ -38,20 +38,13 @@ private Q_SLOTS:
     void init()
     {
         folder = std::make_unique<ProgramFolder>();
-        int l = 0, t = 0, h = 0, w = 0, s = 0;
-        app = std::make_unique<TApp>(folder->executable(), l, t, h, w, s);
-        App = app.get();
-        messages.clear();
-        SetMessageHandler([this](const ShownMessage& m) {
-            messages.append(m);
-            return QMessageBox::Ok;
-        });
+        app = MakeProgramApp(*folder);
+        boxes = std::make_unique<MessageRecorder>();
     }
 
     void cleanup()
     {
-        SetMessageHandler({});
-        App = nullptr;
+        boxes.reset();
         app.reset();
         folder.reset();
     }
@@ -73,7 +66,7 @@ private Q_SLOTS:
         QCOMPARE(descriptor.Height, 0);
         QCOMPARE(descriptor.TemplateDir, QString());
         QCOMPARE(logon.windowTitle(), QStringLiteral("Вход в систему - [Версия MDAC: 3.5]"));
-        QVERIFY(messages.isEmpty());
+        QVERIFY(boxes->messages.isEmpty());
     }
 
     void captionTakesThreeCharacters()

@@ -1,3 +1,4 @@
+#include "MessageRecorder.h"
 #include "ModalDriver.h"
 #include "ProgramFolder.h"
 #include "TestDatabase.h"
@@ -9,7 +10,6 @@
 #include "connection/Connect.h"
 #include "connection/FormLogon.h"
 #include "monitor/FormMon.h"
-#include "platform/MessageBox.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -25,7 +25,7 @@ class TestLogon : public QObject {
     Q_OBJECT
 
     std::unique_ptr<ProgramFolder> folder;
-    QList<ShownMessage> messages;
+    std::unique_ptr<MessageRecorder> boxes;
     ModalDriver* driver = nullptr;
 
     template <typename T>
@@ -71,11 +71,7 @@ private Q_SLOTS:
     {
         folder = std::make_unique<ProgramFolder>();
         folder->write(QStringLiteral("Config/Sensors.ini"), "A;A;a.sql\r\n");
-        messages.clear();
-        SetMessageHandler([this](const ShownMessage& m) {
-            messages.append(m);
-            return QMessageBox::Ok;
-        });
+        boxes = std::make_unique<MessageRecorder>();
         driver = new ModalDriver(this);
     }
 
@@ -83,7 +79,7 @@ private Q_SLOTS:
     {
         QVERIFY2(driver->failures.isEmpty(), qPrintable(driver->failures.join(u'\n')));
         delete driver;
-        SetMessageHandler({});
+        boxes.reset();
         folder.reset();
     }
 
@@ -112,7 +108,7 @@ private Q_SLOTS:
         TFormLogon logon(descriptor, &form);
         answerLogons({mrNo});
         QCOMPARE(logon.exec(), int(mrNo));
-        QVERIFY(messages.isEmpty());
+        QVERIFY(boxes->messages.isEmpty());
     }
 
     void connectSequence_data()
@@ -137,7 +133,7 @@ private Q_SLOTS:
         answerLogons(answers);
         form.findChild<QAction*>(QStringLiteral("acConnect"))->trigger();
         QStringList shown;
-        for (const ShownMessage& m : messages) {
+        for (const ShownMessage& m : boxes->messages) {
             QCOMPARE(m.type, MessageType::Error);
             QCOMPARE(m.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
             shown << m.text;

@@ -1,4 +1,5 @@
-#include "ProgramFolder.h"
+#include "MessageRecorder.h"
+#include "ProgramApp.h"
 #include "TestDatabase.h"
 
 #include "app/ServiceClasses.h"
@@ -6,7 +7,6 @@
 #include "connection/QueryThread.h"
 #include "data/Query.h"
 #include "monitor/FormMon.h"
-#include "platform/MessageBox.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -25,8 +25,8 @@ class TestFormMon : public QObject {
     Q_OBJECT
 
     std::unique_ptr<ProgramFolder> folder;
-    std::unique_ptr<TApp> app;
-    QList<ShownMessage> messages;
+    ProgramApp app;
+    std::unique_ptr<MessageRecorder> boxes;
 
     // Catalogue entries are named by their scripts' sort order: 1 rows, 2 other columns, ...
     void writeCatalogue(const QList<std::pair<QString, QByteArray>>& scripts)
@@ -86,14 +86,8 @@ private Q_SLOTS:
     {
         folder = std::make_unique<ProgramFolder>();
         folder->write(QStringLiteral("Config/quillon.ini"), "[Main]\r\nSLEEP_INTERVAL=20\r\n");
-        int l = 0, t = 0, h = 0, w = 0, s = 0;
-        app = std::make_unique<TApp>(folder->executable(), l, t, h, w, s);
-        App = app.get();
-        messages.clear();
-        SetMessageHandler([this](const ShownMessage& m) {
-            messages.append(m);
-            return QMessageBox::Cancel;
-        });
+        app = MakeProgramApp(*folder);
+        boxes = std::make_unique<MessageRecorder>(QMessageBox::Cancel);
         writeCatalogue({{QStringLiteral("1rows"), "select g as id, 'n' || g as name\r\nfrom generate_series(1, 5) g order by g"},
                         {QStringLiteral("2wide"), "select g as id, g * 2 as twice, 'x' as tag from generate_series(1, 3) g"},
                         {QStringLiteral("3empty"), ""},
@@ -102,8 +96,7 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        SetMessageHandler({});
-        App = nullptr;
+        boxes.reset();
         app.reset();
         folder.reset();
     }
@@ -183,7 +176,7 @@ private Q_SLOTS:
         QVERIFY(!w->acStart->isChecked());
         QCOMPARE(w->PanelText(1), QStringLiteral("0"));
         QVERIFY(!w->Query->filtered());
-        QVERIFY(messages.isEmpty());
+        QVERIFY(boxes->messages.isEmpty());
     }
 
     void stopDuringLongPassWaitsForHandOver()
@@ -274,10 +267,10 @@ private Q_SLOTS:
     {
         auto w = window(1, 2);
         w->acStart->trigger();
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0].type, MessageType::Error);
-        QCOMPARE(messages[0].text, QStringLiteral("Ошибка загрузки SQL-скрипта"));
-        QCOMPARE(messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Cancel));
+        QCOMPARE(boxes->messages.size(), 1);
+        QCOMPARE(boxes->messages[0].type, MessageType::Error);
+        QCOMPARE(boxes->messages[0].text, QStringLiteral("Ошибка загрузки SQL-скрипта"));
+        QCOMPARE(boxes->messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Cancel));
         QVERIFY(!w->Working);
         QVERIFY(!w->acStart->isChecked());
         QVERIFY(!w->QueryThread);
@@ -294,7 +287,7 @@ private Q_SLOTS:
         QVERIFY(!w->Working);
         QVERIFY(!w->acStart->isChecked());
         QCOMPARE(w->IndicatorState, 0);
-        QVERIFY(messages.isEmpty());
+        QVERIFY(boxes->messages.isEmpty());
     }
 
     void unreachableServerWarnsAtStart()
@@ -303,15 +296,15 @@ private Q_SLOTS:
                         QStringLiteral("Provider=SQLOLEDB.1;Data Source=%1;User ID=%2;Password=wrong")
                             .arg(TestDatabase::pgDsn(), TestDatabase::user()));
         w->acStart->trigger();
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0].type, MessageType::Warning);
-        QCOMPARE(messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Cancel));
+        QCOMPARE(boxes->messages.size(), 1);
+        QCOMPARE(boxes->messages[0].type, MessageType::Warning);
+        QCOMPARE(boxes->messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Cancel));
         QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d - \nСервер '%1' "
                                                    "завершил текущее соединение\\.$")
                                         .arg(QRegularExpression::escape(TestDatabase::pgDsn())))
-                     .match(messages[0].text)
+                     .match(boxes->messages[0].text)
                      .hasMatch(),
-                 qPrintable(messages[0].text));
+                 qPrintable(boxes->messages[0].text));
         QVERIFY(!w->Working);
         QVERIFY(!w->QueryThread);
     }
