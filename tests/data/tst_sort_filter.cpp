@@ -222,4 +222,4 @@ private Q_SLOTS:
 };
 
 QTEST_GUILESS_MAIN(TestSortFilter)
-#include "test_sort_filter.moc"
+#include "tst_sort_filter.moc"

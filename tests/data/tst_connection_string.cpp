@@ -136,4 +136,4 @@ private Q_SLOTS:
 };
 
 QTEST_GUILESS_MAIN(TestConnectionString)
-#include "test_connection_string.moc"
+#include "tst_connection_string.moc"

@@ -243,4 +243,4 @@ private Q_SLOTS:
 };
 
 QTEST_GUILESS_MAIN(TestDataSet)
-#include "test_data_set.moc"
+#include "tst_data_set.moc"

@@ -73,4 +73,4 @@ private Q_SLOTS:
 };
 
 QTEST_GUILESS_MAIN(TestRecordColumn)
-#include "test_record_column.moc"
+#include "tst_record_column.moc"

@@ -136,4 +136,4 @@ private Q_SLOTS:
 };
 
 QTEST_GUILESS_MAIN(TestConnection)
-#include "test_connection.moc"
+#include "tst_connection.moc"

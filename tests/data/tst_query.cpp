@@ -322,4 +322,4 @@ private Q_SLOTS:
 };
 
 QTEST_GUILESS_MAIN(TestQuery)
-#include "test_query.moc"
+#include "tst_query.moc"
