@@ -87,6 +87,8 @@ TFormMon::TFormMon(TConnect*& connectInfo, QWidget* parent)
 
     QToolBar* bar = ui->ToolBar1;
     bar->widgetForAction(acStart)->setObjectName(QStringLiteral("tbWork"));
+    for (QAction* action : {acStart, acSetFilter, acExcel, acExit})
+        bar->widgetForAction(action)->setMinimumWidth(67);
     bar->insertWidget(acSetFilter, new QLabel(QStringLiteral("Обновление (сек.) "), bar));
     UpDown = new QSpinBox(bar);
     UpDown->setObjectName(QStringLiteral("UpDown"));
