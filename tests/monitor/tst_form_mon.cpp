@@ -58,21 +58,26 @@ class TestFormMon : public QObject {
 
     static int refreshes(const TFormMon& w) { return w.PanelText(1).toInt(); }
 
-    // Stops the window, failing the test instead of hanging when Stop does not return.
-    static void stopBounded(TFormMon& w)
+    // Runs what must return, failing the test run instead of hanging when it does not.
+    static void bounded(const char* what, const std::function<void()>& call)
     {
         std::atomic<bool> done{false};
-        std::thread watchdog([&done] {
+        std::thread watchdog([&done, what] {
             for (int i = 0; i < 300 && !done; ++i)
                 std::this_thread::sleep_for(100ms);
             if (!done) {
-                std::fprintf(stderr, "FAIL: Stop did not return within 30 s\n");
+                std::fprintf(stderr, "FAIL: %s did not return within 30 s\n", what);
                 std::_Exit(1);
             }
         });
-        w.acStart->trigger();
+        call();
         done = true;
         watchdog.join();
+    }
+
+    static void stopBounded(TFormMon& w)
+    {
+        bounded("Stop", [&w] { w.acStart->trigger(); });
     }
 
 private Q_SLOTS:
@@ -199,16 +204,7 @@ private Q_SLOTS:
         auto w = window(30, 3);
         w->acStart->trigger();
         QTest::qWait(300);
-        std::atomic<bool> done{false};
-        std::thread watchdog([&done] {
-            for (int i = 0; i < 300 && !done; ++i)
-                std::this_thread::sleep_for(100ms);
-            if (!done)
-                std::_Exit(1);
-        });
-        w.reset();
-        done = true;
-        watchdog.join();
+        bounded("Closing the window", [&w] { w.reset(); });
         QVERIFY(folder->read(QStringLiteral("Config/Connections.ini")).contains("Sleep=30"));
     }
 
