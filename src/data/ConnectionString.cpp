@@ -9,6 +9,24 @@ bool IsFreeTds(const QString& driver)
     return driver.compare(QStringLiteral("FreeTDS"), Qt::CaseInsensitive) == 0;
 }
 
+bool IsSqlServerDriver(const QString& driver)
+{
+    return IsFreeTds(driver) || driver.contains(QStringLiteral("SQL Server"), Qt::CaseInsensitive);
+}
+
+bool IsPostgreSqlDriver(const QString& driver)
+{
+    return driver.contains(QStringLiteral("PostgreSQL"), Qt::CaseInsensitive);
+}
+
+// libpq reads application_name from a conninfo text, where a quoted value escapes ' and \.
+QString PostgreSqlApplicationName(const QString& name)
+{
+    QString quoted = name;
+    quoted.replace(QStringLiteral("\\"), QStringLiteral("\\\\")).replace(QStringLiteral("'"), QStringLiteral("\\'"));
+    return QStringLiteral("application_name='") + quoted + QStringLiteral("'");
+}
+
 bool IsTrue(const QString& value)
 {
     const QString v = value.trimmed();
@@ -143,18 +161,23 @@ ConnectionSettings ParseConnectionString(const QString& text)
     return s;
 }
 
-QString TranslateToOdbc(const ConnectionSettings& settings, const QStringList& dataSources,
+QString TranslateToOdbc(const ConnectionSettings& settings, const QList<OdbcDataSource>& dataSources,
                         const QStringList& drivers)
 {
-    for (const QString& dsn : dataSources) {
-        if (dsn.compare(settings.dataSource, Qt::CaseInsensitive) != 0)
+    for (const OdbcDataSource& dsn : dataSources) {
+        if (dsn.name.compare(settings.dataSource, Qt::CaseInsensitive) != 0)
             continue;
-        // The data source's own driver is unknown here, so only keywords every driver reads.
-        OdbcStringBuilder builder(false);
-        builder.add(QStringLiteral("DSN"), QStringLiteral("data source name"), dsn);
+        OdbcStringBuilder builder(IsFreeTds(dsn.driver));
+        builder.add(QStringLiteral("DSN"), QStringLiteral("data source name"), dsn.name);
         AddLogin(builder, settings);
         if (!settings.initialCatalog.isEmpty())
             builder.add(QStringLiteral("DATABASE"), QStringLiteral("database name"), settings.initialCatalog);
+        // So that the program's sessions can be told apart on the server, as with a DSN-less login.
+        const QString& app = settings.applicationName;
+        if (!app.isEmpty() && IsSqlServerDriver(dsn.driver))
+            builder.add(QStringLiteral("APP"), QStringLiteral("application name"), app);
+        if (!app.isEmpty() && IsPostgreSqlDriver(dsn.driver) && !app.contains(u'}'))
+            builder.addBraced(QStringLiteral("pqopt"), PostgreSqlApplicationName(app));
         return builder.text();
     }
 

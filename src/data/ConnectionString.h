@@ -17,6 +17,12 @@ struct ConnectionSettings {
     bool persistSecurityInfo = false;
 };
 
+// An ODBC data source configured on the machine, with the name of the driver it uses.
+struct OdbcDataSource {
+    QString name;
+    QString driver;
+};
+
 // The drivers tried, best first, when Data Source names no ODBC data source.
 inline const QStringList SqlServerDriverNames = {
     QStringLiteral("ODBC Driver 18 for SQL Server"),
@@ -33,7 +39,8 @@ ConnectionSettings ParseConnectionString(const QString& text);
 
 // The ODBC connection string for these settings: a DSN when Data Source names one of
 // dataSources (compared without regard to case), else a DSN-less SQL Server connection with the
-// best of SqlServerDriverNames found in drivers. Throws DataError when no driver fits or when a
-// value cannot be carried by the chosen driver.
-QString TranslateToOdbc(const ConnectionSettings& settings, const QStringList& dataSources,
+// best of SqlServerDriverNames found in drivers. The application name goes to the drivers that
+// know a keyword for it. Throws DataError when no driver fits or when a value cannot be carried by
+// the chosen driver.
+QString TranslateToOdbc(const ConnectionSettings& settings, const QList<OdbcDataSource>& dataSources,
                         const QStringList& drivers);

@@ -55,10 +55,26 @@ private Q_SLOTS:
     {
         ConnectionSettings s = ParseConnectionString(sqlLogin_);
         s.dataSource = QStringLiteral("srv");
-        QCOMPARE(TranslateToOdbc(s, {QStringLiteral("Other"), QStringLiteral("SRV")}, {QStringLiteral("FreeTDS")}),
+        QCOMPARE(TranslateToOdbc(s, {{"Other", "FreeTDS"}, {"SRV", "SQLite3"}}, {QStringLiteral("FreeTDS")}),
                  QStringLiteral("DSN=SRV;UID=sa;PWD=secret"));
         const ConnectionSettings win = ParseConnectionString(windowsLogin_);
-        QCOMPARE(TranslateToOdbc(win, {QStringLiteral("SRV")}, {}), QStringLiteral("DSN=SRV"));
+        QCOMPARE(TranslateToOdbc(win, {{"SRV", "SQLite3"}}, {}), QStringLiteral("DSN=SRV"));
+    }
+
+    void dataSourcesGetTheApplicationNameTheirDriverKnows()
+    {
+        ConnectionSettings s = ParseConnectionString(sqlLogin_);
+        QCOMPARE(TranslateToOdbc(s, {{"SRV", "ODBC Driver 18 for SQL Server"}}, {}),
+                 QStringLiteral("DSN=SRV;UID=sa;PWD=secret;APP=Quillon"));
+        QCOMPARE(TranslateToOdbc(s, {{"SRV", "PostgreSQL Unicode"}}, {}),
+                 QStringLiteral("DSN=SRV;UID=sa;PWD=secret;pqopt={application_name='Quillon'}"));
+        s.applicationName = QStringLiteral("O'Brien\\x");
+        QCOMPARE(TranslateToOdbc(s, {{"SRV", "PostgreSQL Unicode"}}, {}),
+                 QStringLiteral("DSN=SRV;UID=sa;PWD=secret;pqopt={application_name='O\\'Brien\\\\x'}"));
+        // A FreeTDS data source reads braces its own way.
+        s.password = QStringLiteral("a}b;");
+        QCOMPARE(TranslateToOdbc(s, {{"SRV", "FreeTDS"}}, {}),
+                 QStringLiteral("DSN=SRV;UID=sa;PWD={a}b;};APP=O'Brien\\x"));
     }
 
     void dsnLessPicksTheBestDriver_data()
@@ -78,7 +94,7 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, drivers);
         QFETCH(QString, expected);
-        QCOMPARE(TranslateToOdbc(ParseConnectionString(sqlLogin_), {QStringLiteral("PG")}, drivers), expected);
+        QCOMPARE(TranslateToOdbc(ParseConnectionString(sqlLogin_), {{"PG", "PostgreSQL Unicode"}}, drivers), expected);
     }
 
     void serverFormsPassUnchanged_data()
@@ -125,7 +141,7 @@ private Q_SLOTS:
     void noDriverNamesWhatIsMissing()
     {
         try {
-            TranslateToOdbc(ParseConnectionString(sqlLogin_), {QStringLiteral("PG")}, {QStringLiteral("SQLite3")});
+            TranslateToOdbc(ParseConnectionString(sqlLogin_), {{"PG", "PostgreSQL Unicode"}}, {QStringLiteral("SQLite3")});
             QFAIL("no driver must be an error");
         } catch (const DataError& e) {
             QVERIFY(e.message().contains(QStringLiteral("\"SRV\"")));

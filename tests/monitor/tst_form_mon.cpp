@@ -163,11 +163,13 @@ private Q_SLOTS:
         w->acStart->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) >= 1, 10000);
         QString error;
-        QVERIFY2(TestDatabase::psql(QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity "
-                                                   "where usename = '%1' and pid <> pg_backend_pid()")
-                                        .arg(TestDatabase::user()),
-                                    nullptr, &error),
+        // The program's sessions carry its application name.
+        QString killed;
+        QVERIFY2(TestDatabase::psql(QStringLiteral("select count(pg_terminate_backend(pid)) from pg_stat_activity "
+                                                   "where application_name = 'Quillon'"),
+                                    &killed, &error),
                  qPrintable(error));
+        QCOMPARE(killed, QStringLiteral("2"));
         QTRY_VERIFY_WITH_TIMEOUT(w->PanelText(4).contains(QStringLiteral("Offline")), 15000);
         const QString text = w->PanelText(4);
         QVERIFY2(QRegularExpression(QStringLiteral("^ \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d - Offline - Ошибки исполнения "

@@ -25,9 +25,9 @@ OdbcEnvironment::~OdbcEnvironment()
     SQLFreeHandle(SQL_HANDLE_ENV, env_);
 }
 
-QStringList OdbcEnvironment::dataSources() const
+QList<OdbcDataSource> OdbcEnvironment::dataSources() const
 {
-    QStringList names;
+    QList<OdbcDataSource> sources;
     SQLWCHAR name[SQL_MAX_DSN_LENGTH + 1];
     SQLWCHAR description[512];
     SQLSMALLINT nameLength = 0;
@@ -35,10 +35,11 @@ QStringList OdbcEnvironment::dataSources() const
     SQLUSMALLINT direction = SQL_FETCH_FIRST;
     while (SQL_SUCCEEDED(SQLDataSourcesW(env_, direction, name, SQLSMALLINT(std::size(name)), &nameLength,
                                          description, SQLSMALLINT(std::size(description)), &descriptionLength))) {
-        names.append(FromSqlWide(name, nameLength));
+        // The description of a data source is the name of its driver.
+        sources.append({FromSqlWide(name, nameLength), FromSqlWide(description, descriptionLength)});
         direction = SQL_FETCH_NEXT;
     }
-    return names;
+    return sources;
 }
 
 QStringList OdbcEnvironment::drivers() const

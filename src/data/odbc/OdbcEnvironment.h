@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/ConnectionString.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -9,7 +11,7 @@ public:
     static OdbcEnvironment& instance();
 
     void* handle() const { return env_; }
-    QStringList dataSources() const;
+    QList<OdbcDataSource> dataSources() const;
     QStringList drivers() const;
     QString driverManagerVersion() const;
 
