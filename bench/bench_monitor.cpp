@@ -6,9 +6,11 @@
 
 #include "app/ServiceClasses.h"
 #include "connection/Connect.h"
+#include "connection/QueryThread.h"
 #include "data/Query.h"
 #include "data/ToggleTitleSort.h"
 #include "monitor/FormMon.h"
+#include "monitor/MonitorStatusBar.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,7 +35,7 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override
     {
-        if (event->type() != QEvent::MetaCall || !qobject_cast<TFormMon*>(receiver))
+        if (event->type() != QEvent::MetaCall || !qobject_cast<TQueryThread*>(receiver))
             return QApplication::notify(receiver, event);
         QElapsedTimer timer;
         timer.start();
@@ -105,9 +107,9 @@ void handOvers(TimingApplication& application, int scriptIndex, int rows, int co
     window->Query->setFiltered(true);
 
     application.calls.clear();
-    const int first = window->PanelText(1).toInt();
+    const int first = window->StatusBar->PanelText(StatusPanel::CounterLow).toInt();
     std::fprintf(stderr, "measuring %d hand-overs of %d rows\n", count, rows);
-    waitFor([&] { return window->PanelText(1).toInt() >= first + count; }, count * 20000);
+    waitFor([&] { return window->StatusBar->PanelText(StatusPanel::CounterLow).toInt() >= first + count; }, count * 20000);
     window->acStart->trigger();
 
     std::vector<double> times = application.calls;

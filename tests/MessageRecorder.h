@@ -2,7 +2,7 @@
 
 // Records the message boxes the program shows instead of showing them, answering for the user.
 
-#include "platform/MessageBox.h"
+#include "app/MessageBox.h"
 
 #include <QList>
 

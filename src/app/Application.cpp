@@ -1,6 +1,7 @@
 #include "app/Application.h"
+#include "app/Guarded.h"
 
-#include "platform/MessageBox.h"
+#include "app/MessageBox.h"
 #include "platform/QuillonError.h"
 
 #include <QWidget>

@@ -14,19 +14,3 @@ public:
     static void setTitle(const QString& title);
     static QString title();
 };
-
-// Runs a handler under the general error report: an error it raises is shown and swallowed.
-template <typename Handler>
-void Guarded(Handler&& handler);
-
-void ReportCurrentException();
-
-template <typename Handler>
-void Guarded(Handler&& handler)
-{
-    try {
-        handler();
-    } catch (...) {
-        ReportCurrentException();
-    }
-}

@@ -15,9 +15,10 @@ constexpr std::array<const char*, 18> ImageFiles = {
 
 } // namespace
 
-QIcon ImageListIcon(int index)
+QIcon ImageListIcon(ImageSlot slot)
 {
     static QHash<int, QIcon> cache;
+    const int index = static_cast<int>(slot);
     if (index < 0 || index >= static_cast<int>(ImageFiles.size()))
         return {};
     auto found = cache.constFind(index);

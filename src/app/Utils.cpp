@@ -97,8 +97,8 @@ void FillEntryGridRows(QTableWidget* grid, const std::vector<const TSensor*>& en
     }
 }
 
-void DrawRowMarkers(QPainter* painter, const QTableWidget* grid, int row, int colA, int colB, int imageA,
-                    int imageB)
+void DrawRowMarkers(QPainter* painter, const QTableWidget* grid, int row, int colA, int colB, ImageSlot imageA,
+                    ImageSlot imageB)
 {
     if (row != grid->currentRow())
         return;

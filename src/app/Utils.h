@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ImageList.h"
 #include "app/ServiceClasses.h"
 
 #include <QString>
@@ -33,7 +34,7 @@ void FillEntryGridRows(QTableWidget* grid, const std::vector<const TSensor*>& en
 // Called for every cell a catalogue-style grid draws: on the grid's current row, paints image imageA
 // of the image list at the top-left corner of cell (colA, row) and imageB at that of (colB, row).
 void DrawRowMarkers(QPainter* painter, const QTableWidget* grid, int row, int colA, int colB,
-                    int imageA, int imageB);
+                    ImageSlot imageA, ImageSlot imageB);
 
 template <typename Entry>
 void FillEntryGrid(QTableWidget* grid, const std::vector<std::unique_ptr<Entry>>& entries)

@@ -1,16 +1,21 @@
 #include "connection/FormLogon.h"
 #include "ui_FormLogon.h"
 
-#include "app/Application.h"
+#include "app/Guarded.h"
 #include "app/ImageList.h"
 #include "app/ModalResult.h"
 #include "app/Utils.h"
 #include "connection/Connect.h"
 #include "data/Connection.h"
 
+#include <QApplication>
 #include <QKeyEvent>
+#include <QLoggingCategory>
+#include <exception>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcLogon, "quillon.logon")
 
 // The data layer's own login time-out, used where the profile sets none.
 constexpr int DefaultLoginTimeout = 15;
@@ -62,14 +67,14 @@ TFormLogon::TFormLogon(TConnect& descriptor, QWidget* parent)
     , ADOC1(std::make_unique<Connection>())
 {
     ui->setupUi(this);
-    ui->Image1->setPixmap(ImageListIcon(6).pixmap(32, 32));
+    ui->Image1->setPixmap(ImageListIcon(ImageSlot::Connect).pixmap(32, 32));
     ui->ComboBox1->setEditText(DefaultServer);
 
-    connect(ui->RadioButton1, &QRadioButton::clicked, this, [this] { RadioButton1Click(); });
-    connect(ui->RadioButton2, &QRadioButton::clicked, this, [this] { RadioButton2Click(); });
-    connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { Guarded([this] { BitBtn1Click(); }); });
-    connect(ui->BitBtn2, &QPushButton::clicked, this, [this] { done(mrCancel); });
-    connect(ADOC1.get(), &Connection::afterConnect, this, [this] { ADOC1AfterConnect(); });
+    ConnectGuarded(ui->RadioButton1, &QRadioButton::clicked, this, [this] { RadioButton1Click(); });
+    ConnectGuarded(ui->RadioButton2, &QRadioButton::clicked, this, [this] { RadioButton2Click(); });
+    ConnectGuarded(ui->BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
+    ConnectGuarded(ui->BitBtn2, &QPushButton::clicked, this, [this] { done(mrCancel); });
+    ConnectGuarded(ADOC1.get(), &Connection::afterConnect, this, [this] { ADOC1AfterConnect(); });
 
     // The dialog sees keys before its controls, and the server box reports losing the focus.
     for (QWidget* child : findChildren<QWidget*>())
@@ -171,8 +176,9 @@ void TFormLogon::BitBtn1Click()
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         ADOC1->open();
-    } catch (...) {
+    } catch (const std::exception& error) {
         // The connect action reports the failure; the dialog itself stays silent.
+        qCInfo(lcLogon) << "logon to" << server << "failed:" << QString::fromUtf8(error.what());
         setResult(mrNo);
     }
     QApplication::restoreOverrideCursor();

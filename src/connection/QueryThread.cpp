@@ -1,19 +1,23 @@
 #include "connection/QueryThread.h"
 
-#include "app/ServiceClasses.h"
 #include "app/Texts.h"
-#include "app/Utils.h"
+#include "connection/MonitorPort.h"
+#include "data/Bookmark.h"
 #include "data/Connection.h"
 #include "data/DataErrors.h"
 #include "data/Query.h"
-#include "monitor/FormMon.h"
 #include "platform/LineFile.h"
 
-#include <QComboBox>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QLoggingCategory>
 #include <exception>
 #include <memory>
+#include <vector>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcWorker, "quillon.worker")
 
 // A wait step below this would make the loop spin; the settings file keeps what it holds.
 constexpr int MinimumStep = 10;
@@ -26,18 +30,19 @@ bool PassDue(int waitCounter, int step, int interval, bool runNow)
     return runNow || static_cast<qint64>(waitCounter) * step >= static_cast<qint64>(interval) * 1000;
 }
 
-TQueryThread::TQueryThread(TFormMon* window)
-    : Monitor(window)
+TQueryThread::TQueryThread(MonitorPort& monitor, int sleepInterval)
+    : Monitor(monitor)
     , WorkConnection(std::make_unique<Connection>())
     , WorkQuery(std::make_unique<Query>())
+    , step_(std::max(sleepInterval, MinimumStep))
 {
-    step_ = std::max(App->SleepInterval, MinimumStep);
-    WorkConnection->setConnectionString(window->ADOC->connectionString());
+    const Query& windowQuery = monitor.DataSet();
+    WorkConnection->setConnectionString(windowQuery.connection()->connectionString());
     WorkConnection->open();
     WorkQuery->setConnection(WorkConnection.get());
-    WorkQuery->setSql(window->Query->sql());
-    WorkQuery->setDecimalsAsFloat(window->Query->decimalsAsFloat());
-    sortText_ = window->Query->sort();
+    WorkQuery->setSql(windowQuery.sql());
+    WorkQuery->setDecimalsAsFloat(windowQuery.decimalsAsFloat());
+    sortText_ = windowQuery.sort();
 }
 
 TQueryThread::~TQueryThread()
@@ -53,18 +58,33 @@ void TQueryThread::Start()
     start(QThread::LowestPriority);
 }
 
+void TQueryThread::Finish()
+{
+    if (Ended())
+        return;
+    MayRun = false;
+    requestInterruption();
+    // The worker may be waiting for a call onto this thread, a hand-over say: serve it while waiting.
+    while (!Ended()) {
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+        wait(QDeadlineTimer(5));
+    }
+}
+
 template <typename F>
 void TQueryThread::Synchronize(F&& f)
 {
-    // The call and the wait meet in an atomic flag; the state is shared so that neither side can
-    // outlive it. The window serves these calls also while it waits for this thread to end.
+    // A queued call to this object, which lives on the user-interface thread, and a wait on an
+    // atomic flag rather than a blocking queued connection: the flag's release and acquire order
+    // the two threads' work where ThreadSanitizer can see it, and Finish() can serve the call
+    // while it waits. The state is shared so that neither side can outlive it.
     struct Call {
         std::atomic<bool> done{false};
         std::exception_ptr error;
     };
     auto call = std::make_shared<Call>();
     QMetaObject::invokeMethod(
-        Monitor,
+        this,
         [call, &f] {
             try {
                 f();
@@ -80,11 +100,6 @@ void TQueryThread::Synchronize(F&& f)
         std::rethrow_exception(call->error);
 }
 
-int TQueryThread::Interval() const
-{
-    return Monitor->Interval();
-}
-
 void TQueryThread::run()
 {
     try {
@@ -94,8 +109,7 @@ void TQueryThread::run()
             if (isInterruptionRequested() || Stopped)
                 break;
             msleep(static_cast<unsigned long>(step_));
-            const int interval = Interval();
-            if (!PassDue(waitCounter, step_, interval, RunNow)) {
+            if (!PassDue(waitCounter, step_, Monitor.Interval(), RunNow)) {
                 ++waitCounter;
                 continue;
             }
@@ -103,14 +117,17 @@ void TQueryThread::run()
                 break;
             waitCounter = 0;
             RunNow = false;
-            if (Interval() <= 0)
+            if (Monitor.Interval() <= 0)
                 Stopped = true;
         }
-        if (Stopped || Interval() <= 0)
+        if (Stopped || Monitor.Interval() <= 0)
             EndUpdates();
-    } catch (...) {
+    } catch (const std::exception& error) {
         // A reload that cannot be read, a catalogue position gone or a failed hand-over end the
-        // worker at once, without a message.
+        // worker at once, without a message in the window.
+        qCWarning(lcWorker) << "worker ended:" << QString::fromUtf8(error.what());
+    } catch (...) {
+        qCWarning(lcWorker) << "worker ended on an unknown error";
     }
     WorkQuery.reset();
     WorkConnection.reset();
@@ -131,20 +148,15 @@ TQueryThread::PassResult TQueryThread::Pass()
 
     const bool reloaded = ScriptChanged;
     if (reloaded) {
-        QStringList lines;
+        QString file;
         // The catalogue and the script box belong to the user-interface thread.
-        Synchronize([&] {
-            const int index = Monitor->cmBox->currentIndex();
-            if (index < 0 || index >= static_cast<int>(App->Sensors.size()))
-                throw std::out_of_range("script position outside the catalogue");
-            lines = ReadLines(ExpandAppPath(App->Sensors[static_cast<std::size_t>(index)]->ScriptFile));
-        });
+        Synchronize([&] { file = Monitor.SelectedScriptFile(); });
+        const QStringList lines = ReadLines(file);
         WorkQuery->setSql(lines);
         if (lines.isEmpty()) {
             Synchronize([&] {
-                Monitor->SetPanelText(4, QLatin1Char(' ') + TimeStamp() + Texts::OfflineScriptLoad);
-                Monitor->IndicatorState = 2;
-                Monitor->RepaintStatusBar();
+                Monitor.SetMessage(QLatin1Char(' ') + TimeStamp() + Texts::OfflineScriptLoad);
+                Monitor.SetIndicator(Indicator::Red);
             });
             return PassResult::End;
         }
@@ -153,7 +165,8 @@ TQueryThread::PassResult TQueryThread::Pass()
     try {
         WorkQuery->open();
         Stopped = false;
-    } catch (const QuillonError&) {
+    } catch (const QuillonError& error) {
+        qCInfo(lcWorker) << "run failed, the window goes offline:" << error.message();
         MayRun = false;
         GoOffline(QLatin1Char(' ') + TimeStamp() + Texts::OfflineRun);
         Stopped = true;
@@ -181,11 +194,8 @@ void TQueryThread::PresortForHandOver()
 void TQueryThread::GoOffline(const QString& message)
 {
     Synchronize([&] {
-        Monitor->Query->setFiltered(false);
-        Monitor->Query->setFilter(QString());
-        if (Monitor->acSetFilter->isChecked())
-            Monitor->acSetFilterExecute();
-        Monitor->SetPanelText(4, message);
+        Monitor.SwitchFilterOff();
+        Monitor.SetMessage(message);
     });
 }
 
@@ -193,7 +203,7 @@ void TQueryThread::HandOver(bool reloaded)
 {
     if (Stopped)
         return;
-    ::Query& query = *Monitor->Query;
+    Query& query = Monitor.DataSet();
     const bool wasActive = query.active();
     const Bookmark bookmark = wasActive && query.recordCount() > 0 ? query.bookmark() : Bookmark{};
     std::vector<int> tags;
@@ -218,8 +228,8 @@ void TQueryThread::HandOver(bool reloaded)
             // The row is gone: the data set stays on its first row.
         }
     }
-    Monitor->CountRefresh();
-    Monitor->ShowPosition();
+    Monitor.CountRefresh();
+    Monitor.ShowPosition();
     // The next pass sorts its rows in the window's order before handing them over.
     sortText_ = query.sort();
 }
@@ -227,11 +237,8 @@ void TQueryThread::HandOver(bool reloaded)
 void TQueryThread::EndUpdates()
 {
     Synchronize([&] {
-        Monitor->Working = false;
-        Monitor->SetPanelText(0, QStringLiteral("0"));
-        Monitor->SetPanelText(1, QStringLiteral("0"));
-        Monitor->IndicatorState = 2;
-        Monitor->RepaintStatusBar();
-        Monitor->acStart->setChecked(Monitor->Working);
+        Monitor.SetWorking(false);
+        Monitor.ResetCounter();
+        Monitor.SetIndicator(Indicator::Red);
     });
 }

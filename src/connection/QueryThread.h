@@ -5,29 +5,33 @@
 #include <atomic>
 #include <memory>
 
+class Connection;
+class MonitorPort;
+class Query;
+
 // Whether the wait step that just ended makes a pass due: waitCounter steps of step milliseconds
 // completed since the last pass (compared before it grows), the interval in seconds, and the
 // worker's first-pass flag.
 bool PassDue(int waitCounter, int step, int interval, bool runNow);
 
-class Connection;
-class Query;
-class TFormMon;
-
 // The background worker of one monitor window: runs the window's script on a connection of its own
-// at the window's interval and hands every result set over to the window's data set on the
-// user-interface thread. Everything it changes in the window happens there, inside a blocking call.
+// at the window's interval and hands every result set over to the window's data set. It reaches the
+// window only through its port, on the user-interface thread, inside a blocking call.
 class TQueryThread : public QThread {
     Q_OBJECT
 public:
-    // Opens the worker's own connection on the calling thread; throws when it cannot be opened.
-    // The loop runs only after Start().
-    explicit TQueryThread(TFormMon* window);
+    // Created on the user-interface thread. Copies the connection string and the script of the
+    // port's data set and opens the worker's own connection here; throws when it cannot be opened.
+    // The loop runs only after Start(). sleepInterval is the wait step in milliseconds.
+    TQueryThread(MonitorPort& monitor, int sleepInterval);
     ~TQueryThread() override;
 
     void Start();
     // The loop has ended and the worker touches nothing any more.
     bool Ended() const { return ended_.load(std::memory_order_acquire); }
+    // Asks the loop to end and waits for it, serving the worker's calls onto the user-interface
+    // thread meanwhile: no new pass begins, and a pass that is running still hands its rows over.
+    void Finish();
 
     // Written by the window: no new pass may begin (cleared before a termination request), and the
     // next pass reloads the script.
@@ -45,20 +49,19 @@ private:
     // only takes the order over.
     void PresortForHandOver();
     void HandOver(bool reloaded);
-    void EndUpdates();
     void GoOffline(const QString& message);
-    int Interval() const;
+    void EndUpdates();
 
-    // Runs f on the user-interface thread and waits; an error raised there comes back here.
+    // Runs f on the user-interface thread and waits for it; an error raised there comes back here.
     template <typename F>
     void Synchronize(F&& f);
 
-    TFormMon* Monitor;
+    MonitorPort& Monitor;
     std::unique_ptr<Connection> WorkConnection;
     std::unique_ptr<Query> WorkQuery;
     std::atomic<bool> RunNow{false};
     std::atomic<bool> Stopped{false};
-    int step_ = 200;
+    const int step_;
     // The window's sort text as of the last hand-over; read and written only while the worker
     // waits for its calls onto the user-interface thread, or by the worker itself.
     QString sortText_;

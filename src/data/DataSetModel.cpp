@@ -2,6 +2,7 @@
 
 #include "data/FieldType.h"
 #include "data/Query.h"
+#include "data/SortMarker.h"
 
 DataSetModel::DataSetModel(Query* query, QObject* parent) : QAbstractTableModel(parent), query_(query)
 {
@@ -45,7 +46,7 @@ QVariant DataSetModel::headerData(int section, Qt::Orientation orientation, int 
     case Qt::DisplayRole:
         return query_->fieldName(section);
     case SortMarkerRole:
-        return query_->fieldTag(section) & 0xFF;
+        return static_cast<int>(SortMarkerOf(query_->fieldTag(section)));
     default:
         return QVariant();
     }

@@ -10,7 +10,7 @@ class DataSetModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    // Header data role of a column: the field's sort marker (0 none, 2 ascending, 1 descending).
+    // Header data role of a column: the field's SortMarker as an int.
     static constexpr int SortMarkerRole = Qt::UserRole + 1;
 
     explicit DataSetModel(Query* query, QObject* parent = nullptr);

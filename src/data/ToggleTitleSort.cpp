@@ -1,15 +1,17 @@
 #include "data/ToggleTitleSort.h"
 
 #include "data/Query.h"
+#include "data/SortMarker.h"
 
 void ToggleTitleSort(Query& dataset, int field, QList<int>& sorted)
 {
-    // Only the low byte of the tag is the marker.
-    const int marker = dataset.fieldTag(field) & 0xFF;
-    const int next = marker == 1 ? 0 : (marker == 2 ? 1 : 2);
-    dataset.setFieldTag(field, next);
+    const SortMarker marker = SortMarkerOf(dataset.fieldTag(field));
+    const SortMarker next = marker == SortMarker::Descending
+        ? SortMarker::None
+        : (marker == SortMarker::Ascending ? SortMarker::Descending : SortMarker::Ascending);
+    dataset.setFieldTag(field, static_cast<int>(next));
 
-    if (next == 0)
+    if (next == SortMarker::None)
         sorted.removeOne(field);
     else if (!sorted.contains(field))
         sorted.append(field);
@@ -19,7 +21,7 @@ void ToggleTitleSort(Query& dataset, int field, QList<int>& sorted)
         if (!text.isEmpty())
             text += QStringLiteral(" ,");
         text += u'[' + dataset.fieldName(k) + u']';
-        if ((dataset.fieldTag(k) & 0xFF) == 1)
+        if (SortMarkerOf(dataset.fieldTag(k)) == SortMarker::Descending)
             text += QStringLiteral(" DESC");
     }
     dataset.setSort(text);

@@ -2,11 +2,13 @@
 #include "ui_FormMon.h"
 
 #include "app/Application.h"
-#include "app/FormMain.h"
+#include "app/Guarded.h"
 #include "app/ImageList.h"
+#include "app/MessageBox.h"
 #include "app/ServiceClasses.h"
 #include "app/Texts.h"
 #include "app/Utils.h"
+#include "app/WindowState.h"
 #include "connection/Connect.h"
 #include "connection/ConnectionProfiles.h"
 #include "connection/QueryThread.h"
@@ -14,34 +16,21 @@
 #include "data/DataSetModel.h"
 #include "data/Query.h"
 #include "data/ToggleTitleSort.h"
+#include "monitor/MonitorStatusBar.h"
 #include "monitor/SortMarkerHeader.h"
-#include "monitor/StatusIndicator.h"
 #include "platform/LineFile.h"
-#include "platform/MessageBox.h"
 #include "platform/QuillonError.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QSignalBlocker>
 #include <QSpinBox>
-#include <QStatusBar>
 
 namespace {
-
-QLabel* addPanel(QStatusBar* bar, int width, Qt::Alignment alignment, const QString& text)
-{
-    auto* panel = new QLabel(text, bar);
-    panel->setFixedWidth(width);
-    panel->setAlignment(alignment | Qt::AlignVCenter);
-    panel->setFrameShape(QFrame::Panel);
-    panel->setFrameShadow(QFrame::Sunken);
-    bar->addWidget(panel);
-    return panel;
-}
 
 void setInfoTipBackground(QWidget* widget)
 {
@@ -74,7 +63,12 @@ TFormMon::TFormMon(TConnect*& connectInfo, QWidget* parent)
     acNewExecScript = ui->acNewExecScript;
     acExit = ui->acExit;
 
-    const std::pair<QAction*, int> images[] = {{acStart, 5}, {acSetFilter, 7}, {acExcel, 17}, {acExit, 3}};
+    const std::pair<QAction*, ImageSlot> images[] = {
+        {acStart, ImageSlot::Start},
+        {acSetFilter, ImageSlot::Filter},
+        {acExcel, ImageSlot::Spreadsheet},
+        {acExit, ImageSlot::Exit},
+    };
     for (const auto& [action, image] : images)
         action->setIcon(ImageListIcon(image));
     for (QAction* action : {acStart, acTimer, acSetFilter, acExcel, acNewExecScript, acExit}) {
@@ -109,23 +103,16 @@ TFormMon::TFormMon(TConnect*& connectInfo, QWidget* parent)
     bar->insertWidget(acSetFilter, cmBox);
     bar->insertSeparator(acSetFilter);
 
-    auto* popup = new QMenu(Body);
-    popup->setObjectName(QStringLiteral("PopupMenu"));
-    popup->addAction(acStart);
-    popup->addAction(acSetFilter);
-    popup->addSeparator();
-    popup->addAction(acExit);
-    connect(DBGrid, &QWidget::customContextMenuRequested, this,
-            [this, popup](const QPoint& at) { popup->popup(DBGrid->viewport()->mapToGlobal(at)); });
+    PopupMenu = new QMenu(Body);
+    PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
+    PopupMenu->addAction(acStart);
+    PopupMenu->addAction(acSetFilter);
+    PopupMenu->addSeparator();
+    PopupMenu->addAction(acExit);
 
-    QStatusBar* status = ui->StatusBar;
-    panels_ << addPanel(status, 50, Qt::AlignHCenter, QStringLiteral("0"));
-    panels_ << addPanel(status, 50, Qt::AlignHCenter, QStringLiteral("0"));
-    panels_ << addPanel(status, 50, Qt::AlignHCenter, QString());
-    indicator_ = new StatusIndicator([this] { return IndicatorColour(); }, status);
-    status->addWidget(indicator_);
-    panels_ << nullptr;
-    panels_ << addPanel(status, 500, Qt::AlignLeft, QString());
+    StatusBar = new MonitorStatusBar(
+        [this](QPainter& painter, const QRect& rect) { StatusBarDrawPanel(painter, rect); }, Body);
+    Body->setStatusBar(StatusBar);
 
     Query->setObjectName(QStringLiteral("Query"));
     Query->setConnection(ADOC.get());
@@ -136,30 +123,33 @@ TFormMon::TFormMon(TConnect*& connectInfo, QWidget* parent)
     DBGrid->setModel(model_);
     DBGrid->verticalHeader()->setDefaultSectionSize(DBGrid->fontMetrics().height() + 4);
 
-    connect(acStart, &QAction::triggered, this, [this] { Guarded([this] { acStartExecute(); }); });
-    connect(acSetFilter, &QAction::triggered, this, [this] { Guarded([this] { acSetFilterExecute(); }); });
-    connect(acTimer, &QAction::triggered, this, [this] { acTimerExecute(); });
-    connect(acNewExecScript, &QAction::triggered, this, [this] { acNewExecScriptExecute(); });
-    connect(acExit, &QAction::triggered, this, [this] { acExitExecute(); });
-    connect(cmBox, &QComboBox::currentIndexChanged, this, [this] { Guarded([this] { cmBoxChange(); }); });
-    connect(UpDown, &QSpinBox::valueChanged, this, [this](int value) { interval_ = static_cast<std::int16_t>(value); });
-    connect(Query.get(), &::Query::afterScroll, this, [this] { QueryAfterScroll(); });
-    connect(DBGrid->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            [this](int section) { Guarded([this, section] { DBGridTitleBtnClick(section); }); });
-    connect(DBGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
-                if (!syncingRow_ && current.isValid())
-                    Query->setRecNo(current.row() + 1);
-            });
-    connect(model_, &QAbstractItemModel::modelReset, this, [this] { followCurrentRow(); });
-    connect(this, &QMdiSubWindow::aboutToActivate, this, [this] { FormActivate(); });
+    ConnectGuarded(acStart, &QAction::triggered, this, [this] { acStartExecute(); });
+    ConnectGuarded(acSetFilter, &QAction::triggered, this, [this] { acSetFilterExecute(); });
+    ConnectGuarded(acTimer, &QAction::triggered, this, [this] { acTimerExecute(); });
+    ConnectGuarded(acNewExecScript, &QAction::triggered, this, [this] { acNewExecScriptExecute(); });
+    ConnectGuarded(acExit, &QAction::triggered, this, [this] { acExitExecute(); });
+    ConnectGuarded(cmBox, &QComboBox::currentIndexChanged, this, [this] { cmBoxChange(); });
+    ConnectGuarded(UpDown, &QSpinBox::valueChanged, this,
+                   [this](int value) { interval_ = static_cast<std::int16_t>(value); });
+    ConnectGuarded(Query.get(), &::Query::afterScroll, this, [this] { QueryAfterScroll(); });
+    ConnectGuarded(DBGrid->horizontalHeader(), &QHeaderView::sectionClicked, this,
+                   [this](int section) { DBGridTitleBtnClick(section); });
+    ConnectGuarded(DBGrid, &QWidget::customContextMenuRequested, this,
+                   [this](const QPoint& at) { PopupMenu->popup(DBGrid->viewport()->mapToGlobal(at)); });
+    ConnectGuarded(DBGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+                   [this](const QModelIndex& current) {
+                       if (!syncingRow_ && current.isValid())
+                           Query->setRecNo(current.row() + 1);
+                   });
+    ConnectGuarded(model_, &QAbstractItemModel::modelReset, this, [this] { FollowCurrentRow(); });
+    ConnectGuarded(this, &QMdiSubWindow::aboutToActivate, this, [this] { FormActivate(); });
 
     ConnectInfo.reset(connectInfo);
     connectInfo = nullptr;
     UpDown->setValue(static_cast<std::int16_t>(ConnectInfo->Sleep));
     resize(ConnectInfo->Width, ConnectInfo->Height);
     ADOC->setConnectionString(ConnectInfo->ConnectionString);
-    IndicatorState = 0;
+    IndicatorState = Indicator::Green;
     Working = false;
     setWindowTitle(ConnectInfo->Server);
     SortFields.clear();
@@ -227,15 +217,8 @@ void TFormMon::FormDestroy()
 
 void TFormMon::EndThread()
 {
-    if (!QueryThread || QueryThread->Ended())
-        return;
-    QueryThread->MayRun = false;
-    QueryThread->requestInterruption();
-    // The worker may be waiting for its hand-over on this thread: serve it while waiting.
-    while (!QueryThread->Ended()) {
-        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
-        QueryThread->wait(QDeadlineTimer(5));
-    }
+    if (QueryThread)
+        QueryThread->Finish();
 }
 
 void TFormMon::acStartExecute()
@@ -256,18 +239,17 @@ void TFormMon::Stop()
         EndThread();
         QueryThread.reset();
     }
-    SetPanelText(0, QStringLiteral("0"));
-    SetPanelText(1, QStringLiteral("0"));
+    StatusBar->ResetCounter();
     if (acSetFilter->isChecked())
-        acSetFilterExecute();
-    IndicatorState = 0;
+        SwitchFilterOff();
+    IndicatorState = Indicator::Green;
     acStart->setChecked(Working);
-    RepaintStatusBar();
+    StatusBar->Repaint();
 }
 
 void TFormMon::StartWork()
 {
-    SetPanelText(4, QString());
+    SetMessage(QString());
     try {
         if (!ADOC->connected())
             ADOC->open();
@@ -285,49 +267,52 @@ void TFormMon::StartWork()
         const QSignalBlocker quiet(cmBox);
         cmBox->setCurrentIndex(0);
     }
-    const int index = cmBox->currentIndex();
-    if (index >= static_cast<int>(App->Sensors.size()))
-        throw QuillonError(QStringLiteral("List index out of bounds (%1)").arg(index));
-    Query->setSql(ReadLines(ExpandAppPath(App->Sensors[static_cast<std::size_t>(index)]->ScriptFile)));
+    Query->setSql(ReadLines(ScriptFileAt(cmBox->currentIndex())));
     if (Query->sql().isEmpty()) {
         ShowMessage(MessageType::Error, Texts::ScriptLoadError, QMessageBox::Cancel, this);
         return;
     }
 
-    // A thread that ended by itself is gone already; its object goes with the new start.
+    // A worker that ended by itself is gone already; its object goes with the new start.
     QueryThread.reset();
-    auto thread = std::make_unique<TQueryThread>(this);
-    QueryThread = std::move(thread);
+    QueryThread = std::make_unique<TQueryThread>(static_cast<MonitorPort&>(*this), App->SleepInterval);
     Working = true;
     QueryThread->Start();
-    IndicatorState = 1;
+    IndicatorState = Indicator::Lime;
     acStart->setChecked(Working);
-    RepaintStatusBar();
+    StatusBar->Repaint();
+}
+
+QString TFormMon::ScriptFileAt(int index) const
+{
+    if (index < 0 || index >= static_cast<int>(App->Sensors.size()))
+        throw QuillonError(QStringLiteral("List index out of bounds (%1)").arg(index));
+    return ExpandAppPath(App->Sensors[static_cast<std::size_t>(index)]->ScriptFile);
 }
 
 void TFormMon::cmBoxChange()
 {
     if (!QueryThread)
         return;
+    SwitchFilterOff();
+    if (!QueryThread->Ended())
+        QueryThread->ScriptChanged = true;
+}
+
+void TFormMon::SwitchFilterOff()
+{
     Query->setFiltered(false);
     Query->setFilter(QString());
     acSetFilter->setChecked(false);
-    SetPanelText(4, QString());
-    if (!QueryThread->Ended())
-        QueryThread->ScriptChanged = true;
+    SetMessage(QString());
 }
 
 void TFormMon::acSetFilterExecute()
 {
     // The filter dialog that switches a filter on is not part of this version; a filter that is on
     // can always be switched off.
-    const bool on = acSetFilter->isChecked();
-    if (!on)
-        return;
-    Query->setFiltered(false);
-    Query->setFilter(QString());
-    acSetFilter->setChecked(false);
-    SetPanelText(4, QString());
+    if (acSetFilter->isChecked())
+        SwitchFilterOff();
 }
 
 void TFormMon::acTimerExecute()
@@ -349,11 +334,11 @@ void TFormMon::acExitExecute()
 void TFormMon::QueryAfterScroll()
 {
     if (QueryThread)
-        SetPanelText(2, QStringLiteral("%1:%2").arg(Query->recNo()).arg(Query->recordCount()));
-    followCurrentRow();
+        StatusBar->ShowPosition(Query->recNo(), Query->recordCount());
+    FollowCurrentRow();
 }
 
-void TFormMon::followCurrentRow()
+void TFormMon::FollowCurrentRow()
 {
     if (!Query->active() || Query->recNo() <= 0)
         return;
@@ -370,48 +355,49 @@ void TFormMon::DBGridTitleBtnClick(int field)
     ToggleTitleSort(*Query, field, SortFields);
 }
 
-int TFormMon::DBGridGetBtnParams(int field) const
+SortMarker TFormMon::DBGridGetBtnParams(int field) const
 {
-    return Query->fieldTag(field) & 0xFF;
+    return SortMarkerOf(Query->fieldTag(field));
 }
 
-QString TFormMon::PanelText(int panel) const
+void TFormMon::StatusBarDrawPanel(QPainter& painter, const QRect& rect) const
 {
-    return panels_.value(panel) ? panels_.value(panel)->text() : QString();
+    painter.fillRect(rect, IndicatorColour(IndicatorState));
 }
 
-void TFormMon::SetPanelText(int panel, const QString& text)
+void TFormMon::SetIndicator(Indicator state)
 {
-    if (QLabel* label = panels_.value(panel))
-        label->setText(text);
+    IndicatorState = state;
+    StatusBar->Repaint();
 }
 
-void TFormMon::RepaintStatusBar()
+QString TFormMon::SelectedScriptFile() const
 {
-    indicator_->update();
-    ui->StatusBar->update();
-}
-
-QColor TFormMon::IndicatorColour() const
-{
-    switch (IndicatorState) {
-    case 1: return QColor(0, 255, 0);
-    case 2: return QColor(255, 0, 0);
-    default: return QColor(0, 128, 0);
-    }
+    return ScriptFileAt(cmBox->currentIndex());
 }
 
 void TFormMon::CountRefresh()
 {
-    int n = PanelText(1).toInt();
-    if (n == 100000) {
-        n = 0;
-        SetPanelText(0, QString::number(PanelText(0).toInt() + 1));
-    }
-    SetPanelText(1, QString::number(n + 1));
+    StatusBar->CountRefresh();
+}
+
+void TFormMon::ResetCounter()
+{
+    StatusBar->ResetCounter();
 }
 
 void TFormMon::ShowPosition()
 {
-    SetPanelText(2, QStringLiteral("%1:%2").arg(std::max(Query->recNo(), 0)).arg(Query->recordCount()));
+    StatusBar->ShowPosition(std::max(Query->recNo(), 0), Query->recordCount());
+}
+
+void TFormMon::SetMessage(const QString& text)
+{
+    StatusBar->SetPanelText(StatusPanel::Message, text);
+}
+
+void TFormMon::SetWorking(bool working)
+{
+    Working = working;
+    acStart->setChecked(Working);
 }

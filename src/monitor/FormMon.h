@@ -1,9 +1,11 @@
 #pragma once
 
+#include "connection/MonitorPort.h"
+#include "data/SortMarker.h"
+
 #include <QList>
 #include <QMdiSubWindow>
 #include <atomic>
-#include <cstdint>
 #include <memory>
 
 namespace Ui {
@@ -11,19 +13,21 @@ class FormMon;
 }
 class Connection;
 class DataSetModel;
+class MonitorStatusBar;
 class Query;
 class QAction;
 class QComboBox;
-class QLabel;
 class QMainWindow;
+class QMenu;
+class QPainter;
 class QSpinBox;
 class QTableView;
 class TConnect;
 class TQueryThread;
-class StatusIndicator;
 
-// The monitor window: one script's result for one server, refreshed by a background thread.
-class TFormMon : public QMdiSubWindow {
+// The monitor window: one script's result for one server, refreshed by a background worker that
+// reaches the window only through its port.
+class TFormMon : public QMdiSubWindow, private MonitorPort {
     Q_OBJECT
 public:
     // Takes over the descriptor: the caller's pointer is cleared.
@@ -35,7 +39,7 @@ public:
     std::unique_ptr<::Query> Query;
     std::unique_ptr<TQueryThread> QueryThread;
     bool Working = false;
-    std::uint8_t IndicatorState = 0;
+    Indicator IndicatorState = Indicator::Green;
     QList<int> SortFields;
 
     // Controls and actions by their design names.
@@ -43,6 +47,10 @@ public:
     QTableView* DBGrid;
     QSpinBox* UpDown;
     QComboBox* cmBox;
+    MonitorStatusBar* StatusBar;
+    // The grid's popup: its four standard items (Start, Filter, a separator, Exit) stay at the
+    // bottom; the command menu of the current script goes above them.
+    QMenu* PopupMenu;
     QAction* acStart;
     QAction* acTimer;
     QAction* acSetFilter;
@@ -58,18 +66,12 @@ public:
     void acExitExecute();
     void QueryAfterScroll();
     void DBGridTitleBtnClick(int field);
-    int DBGridGetBtnParams(int field) const;
+    SortMarker DBGridGetBtnParams(int field) const;
+    void StatusBarDrawPanel(QPainter& painter, const QRect& rect) const;
 
-    // The refresh interval in seconds, readable from the worker thread.
-    int Interval() const { return interval_.load(); }
-
-    QString PanelText(int panel) const;
-    void SetPanelText(int panel, const QString& text);
-    void RepaintStatusBar();
-    QColor IndicatorColour() const;
-    // The refresh counter of panels 0 and 1, and the position panel 2.
-    void CountRefresh();
-    void ShowPosition();
+    // The one way the filter goes off: the data set's filter disabled and its text cleared, the
+    // filter action off, the message field cleared.
+    void SwitchFilterOff() override;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -81,14 +83,25 @@ private:
     void FormDestroy();
     void Stop();
     void StartWork();
-    // Ends the thread if it still runs, serving its calls onto this thread meanwhile.
+    // Ends the worker if it still runs, serving its calls onto this thread meanwhile.
     void EndThread();
-    void followCurrentRow();
+    void FollowCurrentRow();
+    void SetIndicator(Indicator state) override;
+    // The resolved script file of catalogue entry index; throws when there is no such entry.
+    QString ScriptFileAt(int index) const;
+
+    // What the worker asks of the window.
+    int Interval() const override { return interval_.load(); }
+    ::Query& DataSet() override { return *Query; }
+    QString SelectedScriptFile() const override;
+    void CountRefresh() override;
+    void ResetCounter() override;
+    void ShowPosition() override;
+    void SetMessage(const QString& text) override;
+    void SetWorking(bool working) override;
 
     std::unique_ptr<Ui::FormMon> ui;
     DataSetModel* model_ = nullptr;
-    QList<QLabel*> panels_;
-    StatusIndicator* indicator_ = nullptr;
     std::atomic<int> interval_{0};
     bool shown_ = false;
     bool syncingRow_ = false;

@@ -1,6 +1,7 @@
 #include "monitor/SortMarkerHeader.h"
 
 #include "data/DataSetModel.h"
+#include "data/SortMarker.h"
 
 #include <QPainter>
 #include <QStyleOptionHeader>
@@ -20,18 +21,18 @@ void SortMarkerHeader::paintSection(QPainter* painter, const QRect& rect, int lo
     option.section = logicalIndex;
     option.text = model()->headerData(logicalIndex, orientation(), Qt::DisplayRole).toString();
     option.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
-    const int marker = model()->headerData(logicalIndex, orientation(), DataSetModel::SortMarkerRole).toInt() & 0xFF;
+    const auto marker = static_cast<SortMarker>(model()->headerData(logicalIndex, orientation(), DataSetModel::SortMarkerRole).toInt());
     // The style's "up" indicator means a descending sort in some styles; draw our own to be plain.
     option.sortIndicator = QStyleOptionHeader::None;
     painter->save();
     style()->drawControl(QStyle::CE_Header, &option, painter, this);
     painter->restore();
-    if (marker != 1 && marker != 2)
+    if (marker != SortMarker::Ascending && marker != SortMarker::Descending)
         return;
     const int size = 7;
     const QPoint centre(rect.right() - size - 2, rect.center().y());
     QPolygon triangle;
-    if (marker == 2)
+    if (marker == SortMarker::Ascending)
         triangle << QPoint(centre.x() - size / 2, centre.y() + 2) << QPoint(centre.x() + size / 2, centre.y() + 2)
                  << QPoint(centre.x(), centre.y() - 3);
     else

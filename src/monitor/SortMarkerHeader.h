@@ -2,8 +2,8 @@
 
 #include <QHeaderView>
 
-// Column titles that show every sorted column's marker at once: up for ascending (2), down for
-// descending (1), as the model's sort-marker header data says.
+// Column titles that show every sorted column's marker at once: up for ascending, down for
+// descending, as the model's sort-marker header data says.
 class SortMarkerHeader : public QHeaderView {
     Q_OBJECT
 public:

@@ -2,9 +2,9 @@
 
 #include <QPainter>
 
-StatusIndicator::StatusIndicator(std::function<QColor()> colour, QWidget* parent)
+StatusIndicator::StatusIndicator(DrawPanel draw, QWidget* parent)
     : QWidget(parent)
-    , colour_(std::move(colour))
+    , draw_(std::move(draw))
 {
     setFixedWidth(10);
     setObjectName(QStringLiteral("StatusIndicator"));
@@ -13,5 +13,5 @@ StatusIndicator::StatusIndicator(std::function<QColor()> colour, QWidget* parent
 void StatusIndicator::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), colour_());
+    draw_(painter, rect());
 }

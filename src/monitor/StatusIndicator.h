@@ -3,15 +3,17 @@
 #include <QWidget>
 #include <functional>
 
-// The owner-drawn panel of a status bar: a square filled with the colour its owner gives.
+// The owner-drawn panel of a status bar: its owner paints it.
 class StatusIndicator : public QWidget {
     Q_OBJECT
 public:
-    StatusIndicator(std::function<QColor()> colour, QWidget* parent = nullptr);
+    using DrawPanel = std::function<void(QPainter& painter, const QRect& rect)>;
+
+    explicit StatusIndicator(DrawPanel draw, QWidget* parent = nullptr);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    std::function<QColor()> colour_;
+    DrawPanel draw_;
 };

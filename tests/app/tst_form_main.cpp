@@ -1,11 +1,11 @@
 #include "MessageRecorder.h"
 #include "ProgramFolder.h"
 
-#include "app/AboutBox.h"
 #include "app/Application.h"
-#include "app/FormMain.h"
-#include "app/ProgramStart.h"
 #include "app/ServiceClasses.h"
+#include "app/shell/AboutBox.h"
+#include "app/shell/FormMain.h"
+#include "app/shell/ProgramStart.h"
 #include "platform/QuillonError.h"
 
 #include <QLabel>

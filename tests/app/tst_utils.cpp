@@ -136,7 +136,7 @@ private Q_SLOTS:
         image.fill(Qt::white);
         QPainter painter(&image);
         for (int row = 0; row < 3; ++row)
-            DrawRowMarkers(&painter, &grid, row, 0, 4, 15, 16);
+            DrawRowMarkers(&painter, &grid, row, 0, 4, ImageSlot::MarkerRight, ImageSlot::MarkerLeft);
         painter.end();
 
         auto coloured = [&](int row, int column) {

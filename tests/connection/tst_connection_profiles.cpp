@@ -3,8 +3,8 @@
 
 #include "app/ModalResult.h"
 #include "app/ServiceClasses.h"
-#include "connection/Connect.h"
 #include "app/Utils.h"
+#include "connection/Connect.h"
 #include "connection/FormLogon.h"
 
 #include <QComboBox>

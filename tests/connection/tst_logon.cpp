@@ -4,9 +4,9 @@
 #include "TestDatabase.h"
 
 #include "app/Application.h"
-#include "app/FormMain.h"
 #include "app/ModalResult.h"
 #include "app/ServiceClasses.h"
+#include "app/shell/FormMain.h"
 #include "connection/Connect.h"
 #include "connection/FormLogon.h"
 #include "monitor/FormMon.h"

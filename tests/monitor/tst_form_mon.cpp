@@ -7,6 +7,7 @@
 #include "connection/QueryThread.h"
 #include "data/Query.h"
 #include "monitor/FormMon.h"
+#include "monitor/MonitorStatusBar.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -56,7 +57,7 @@ class TestFormMon : public QObject {
         return monitor;
     }
 
-    static int refreshes(const TFormMon& w) { return w.PanelText(1).toInt(); }
+    static int refreshes(const TFormMon& w) { return w.StatusBar->PanelText(StatusPanel::CounterLow).toInt(); }
 
     // Runs what must return, failing the test run instead of hanging when it does not.
     static void bounded(const char* what, const std::function<void()>& call)
@@ -121,20 +122,20 @@ private Q_SLOTS:
         w->acStart->trigger();
         QVERIFY(w->Working);
         QVERIFY(w->acStart->isChecked());
-        QCOMPARE(w->IndicatorState, 1);
-        QCOMPARE(w->IndicatorColour(), QColor(0, 255, 0));
+        QCOMPARE(w->IndicatorState, Indicator::Lime);
+        QCOMPARE(IndicatorColour(w->IndicatorState), QColor(0, 255, 0));
         QTRY_VERIFY_WITH_TIMEOUT(w->Query->active(), 10000);
         QCOMPARE(w->Query->recordCount(), 5);
         QCOMPARE(w->DBGrid->model()->rowCount(), 5);
         QCOMPARE(w->DBGrid->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("name"));
-        QCOMPARE(w->PanelText(2), QStringLiteral("1:5"));
+        QCOMPARE(w->StatusBar->PanelText(StatusPanel::Position), QStringLiteral("1:5"));
         QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) >= 3, 15000);
-        QCOMPARE(w->PanelText(0), QStringLiteral("0"));
+        QCOMPARE(w->StatusBar->PanelText(StatusPanel::CounterHigh), QStringLiteral("0"));
         stopBounded(*w);
         QVERIFY(!w->Working);
         QVERIFY(!w->acStart->isChecked());
-        QCOMPARE(w->PanelText(1), QStringLiteral("0"));
-        QCOMPARE(w->IndicatorState, 0);
+        QCOMPARE(w->StatusBar->PanelText(StatusPanel::CounterLow), QStringLiteral("0"));
+        QCOMPARE(w->IndicatorState, Indicator::Green);
         // The grid keeps the last rows after Stop.
         QCOMPARE(w->Query->recordCount(), 5);
     }
@@ -143,18 +144,18 @@ private Q_SLOTS:
     {
         auto w = window(0);
         w->acStart->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(w->IndicatorState, std::uint8_t(2), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(w->IndicatorState, Indicator::Red, 10000);
         QVERIFY(w->Query->active());
         QVERIFY(!w->Working);
         QVERIFY(!w->acStart->isChecked());
-        QCOMPARE(w->PanelText(0), QStringLiteral("0"));
-        QCOMPARE(w->PanelText(1), QStringLiteral("0"));
-        QCOMPARE(w->PanelText(2), QStringLiteral("1:5"));
-        QCOMPARE(w->PanelText(4), QString());
+        QCOMPARE(w->StatusBar->PanelText(StatusPanel::CounterHigh), QStringLiteral("0"));
+        QCOMPARE(w->StatusBar->PanelText(StatusPanel::CounterLow), QStringLiteral("0"));
+        QCOMPARE(w->StatusBar->PanelText(StatusPanel::Position), QStringLiteral("1:5"));
+        QCOMPARE(w->StatusBar->PanelText(StatusPanel::Message), QString());
         // Start again: a new worker replaces the one that ended by itself.
         w->acStart->trigger();
         QVERIFY(w->Working);
-        QTRY_COMPARE_WITH_TIMEOUT(w->IndicatorState, std::uint8_t(2), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(w->IndicatorState, Indicator::Red, 10000);
     }
 
     void killedSessionGoesOffline()
@@ -171,18 +172,18 @@ private Q_SLOTS:
                  qPrintable(error));
         // The window's own session and the worker's; one of an earlier test may still be ending.
         QVERIFY2(killed.toInt() >= 2, qPrintable(killed));
-        QTRY_VERIFY_WITH_TIMEOUT(w->PanelText(4).contains(QStringLiteral("Offline")), 15000);
-        const QString text = w->PanelText(4);
+        QTRY_VERIFY_WITH_TIMEOUT(w->StatusBar->PanelText(StatusPanel::Message).contains(QStringLiteral("Offline")), 15000);
+        const QString text = w->StatusBar->PanelText(StatusPanel::Message);
         QVERIFY2(QRegularExpression(QStringLiteral("^ \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d - Offline - Ошибки исполнения "
                                                    "скрипта или соединения с сервером\\.$"))
                      .match(text)
                      .hasMatch(),
                  qPrintable(text));
         // The end updates follow the Offline text in a call of their own.
-        QTRY_COMPARE_WITH_TIMEOUT(w->IndicatorState, std::uint8_t(2), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(w->IndicatorState, Indicator::Red, 5000);
         QVERIFY(!w->Working);
         QVERIFY(!w->acStart->isChecked());
-        QCOMPARE(w->PanelText(1), QStringLiteral("0"));
+        QCOMPARE(w->StatusBar->PanelText(StatusPanel::CounterLow), QStringLiteral("0"));
         QVERIFY(!w->Query->filtered());
         QVERIFY(boxes->messages.isEmpty());
     }
@@ -198,8 +199,8 @@ private Q_SLOTS:
         QVERIFY(w->Query->active());
         QCOMPARE(w->Query->fieldTextByName(QStringLiteral("id")), QStringLiteral("7"));
         QVERIFY(!w->Working);
-        QCOMPARE(w->IndicatorState, 0);
-        QCOMPARE(w->PanelText(1), QStringLiteral("0"));
+        QCOMPARE(w->IndicatorState, Indicator::Green);
+        QCOMPARE(w->StatusBar->PanelText(StatusPanel::CounterLow), QStringLiteral("0"));
     }
 
     void closingDuringLongPassDoesNotHang()
@@ -219,7 +220,7 @@ private Q_SLOTS:
         w->DBGridTitleBtnClick(0);
         w->DBGridTitleBtnClick(0);
         QCOMPARE(w->Query->sort(), QStringLiteral("[id] DESC"));
-        QCOMPARE(w->DBGridGetBtnParams(0), 1);
+        QCOMPARE(w->DBGridGetBtnParams(0), SortMarker::Descending);
         QCOMPARE(w->DBGrid->model()->headerData(0, Qt::Horizontal, Qt::UserRole + 1).toInt(), 1);
         w->DBGrid->setCurrentIndex(w->DBGrid->model()->index(2, 0));
         QCOMPARE(w->Query->recNo(), 3);
@@ -231,7 +232,7 @@ private Q_SLOTS:
         QCOMPARE(w->Query->recNo(), 3);
         QCOMPARE(w->Query->fieldText(0), QStringLiteral("3"));
         QCOMPARE(w->DBGrid->currentIndex().row(), 2);
-        QCOMPARE(w->PanelText(2), QStringLiteral("3:5"));
+        QCOMPARE(w->StatusBar->PanelText(StatusPanel::Position), QStringLiteral("3:5"));
         stopBounded(*w);
     }
 
@@ -258,7 +259,7 @@ private Q_SLOTS:
         w->cmBox->setCurrentIndex(1);
         QVERIFY(!w->QueryThread);
         w->acStart->trigger();
-        QTRY_COMPARE_WITH_TIMEOUT(w->IndicatorState, std::uint8_t(2), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(w->IndicatorState, Indicator::Red, 10000);
         QCOMPARE(w->Query->fieldCount(), 3);
     }
 
@@ -273,7 +274,7 @@ private Q_SLOTS:
         QVERIFY(!w->Working);
         QVERIFY(!w->acStart->isChecked());
         QVERIFY(!w->QueryThread);
-        QCOMPARE(w->IndicatorState, 0);
+        QCOMPARE(w->IndicatorState, Indicator::Green);
     }
 
     void emptyCatalogueStartActsAsStop()
@@ -285,7 +286,7 @@ private Q_SLOTS:
         w->acStart->trigger();
         QVERIFY(!w->Working);
         QVERIFY(!w->acStart->isChecked());
-        QCOMPARE(w->IndicatorState, 0);
+        QCOMPARE(w->IndicatorState, Indicator::Green);
         QVERIFY(boxes->messages.isEmpty());
     }
 
@@ -311,13 +312,13 @@ private Q_SLOTS:
     void refreshCounterWrapsAt100000()
     {
         auto w = window(1);
-        w->SetPanelText(1, QStringLiteral("99999"));
-        w->CountRefresh();
-        QCOMPARE(w->PanelText(0), QStringLiteral("0"));
-        QCOMPARE(w->PanelText(1), QStringLiteral("100000"));
-        w->CountRefresh();
-        QCOMPARE(w->PanelText(0), QStringLiteral("1"));
-        QCOMPARE(w->PanelText(1), QStringLiteral("1"));
+        w->StatusBar->SetPanelText(StatusPanel::CounterLow, QStringLiteral("99999"));
+        w->StatusBar->CountRefresh();
+        QCOMPARE(w->StatusBar->PanelText(StatusPanel::CounterHigh), QStringLiteral("0"));
+        QCOMPARE(w->StatusBar->PanelText(StatusPanel::CounterLow), QStringLiteral("100000"));
+        w->StatusBar->CountRefresh();
+        QCOMPARE(w->StatusBar->PanelText(StatusPanel::CounterHigh), QStringLiteral("1"));
+        QCOMPARE(w->StatusBar->PanelText(StatusPanel::CounterLow), QStringLiteral("1"));
     }
 
     void destructionWritesProfile()
@@ -339,7 +340,7 @@ private Q_SLOTS:
             auto w = window(0, -1);
             w->acStart->trigger();
             QCOMPARE(w->cmBox->currentIndex(), 0);
-            QTRY_COMPARE_WITH_TIMEOUT(w->IndicatorState, std::uint8_t(2), 10000);
+            QTRY_COMPARE_WITH_TIMEOUT(w->IndicatorState, Indicator::Red, 10000);
         }
         QVERIFY(folder->read(QStringLiteral("Config/Connections.ini")).contains("QueryIndex=0\r\n"));
     }

@@ -37,7 +37,3 @@ private:
     std::unique_ptr<Ui::FormMain> ui;
     bool destroyed_ = false;
 };
-
-// Window state as the settings file stores it: 0 normal, 1 minimized, 2 maximized.
-int WindowStateCode(const QWidget* window);
-void ApplyWindowStateCode(QWidget* window, int state);

@@ -1,17 +1,19 @@
-#include "app/FormMain.h"
+#include "app/shell/FormMain.h"
 #include "ui_FormMain.h"
 
-#include "app/AboutBox.h"
 #include "app/Application.h"
-#include "app/HelpWindow.h"
+#include "app/Guarded.h"
 #include "app/ImageList.h"
+#include "app/MessageBox.h"
 #include "app/ModalResult.h"
 #include "app/ServiceClasses.h"
+#include "app/shell/AboutBox.h"
+#include "app/shell/HelpWindow.h"
 #include "app/Texts.h"
+#include "app/WindowState.h"
 #include "connection/Connect.h"
 #include "connection/FormLogon.h"
 #include "monitor/FormMon.h"
-#include "platform/MessageBox.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -33,10 +35,16 @@ TFormMain::TFormMain(const QString& executablePath, QWidget* parent)
     move(362, 160);
     ui->MdiArea->setBackground(palette().brush(QPalette::Dark));
 
-    const std::pair<QAction*, int> images[] = {
-        {ui->acConnect, 6}, {ui->acExit, 3}, {ui->acScripts, 8}, {ui->acSettings, 4},
-        {ui->acHelp, 10}, {ui->acAbout, 9}, {ui->WindowTileHorizontal1, 1},
-        {ui->WindowTileVertical1, 2}, {ui->WindowCascade1, 0},
+    const std::pair<QAction*, ImageSlot> images[] = {
+        {ui->acConnect, ImageSlot::Connect},
+        {ui->acExit, ImageSlot::Exit},
+        {ui->acScripts, ImageSlot::Scripts},
+        {ui->acSettings, ImageSlot::Settings},
+        {ui->acHelp, ImageSlot::Help},
+        {ui->acAbout, ImageSlot::About},
+        {ui->WindowTileHorizontal1, ImageSlot::TileHorizontal},
+        {ui->WindowTileVertical1, ImageSlot::TileVertical},
+        {ui->WindowCascade1, ImageSlot::Cascade},
     };
     for (const auto& [action, image] : images)
         action->setIcon(ImageListIcon(image));
@@ -48,15 +56,15 @@ TFormMain::TFormMain(const QString& executablePath, QWidget* parent)
     ui->acScripts->setEnabled(false);
     ui->acSettings->setEnabled(false);
 
-    connect(ui->acConnect, &QAction::triggered, this, [this] { Guarded([this] { acConnectExecute(); }); });
-    connect(ui->acExit, &QAction::triggered, this, [this] { acExitExecute(); });
-    connect(ui->acHelp, &QAction::triggered, this, [this] { Guarded([this] { acHelpExecute(); }); });
-    connect(ui->acAbout, &QAction::triggered, this, [this] { Guarded([this] { acAboutExecute(); }); });
-    connect(ui->WindowTileHorizontal1, &QAction::triggered, this, [this] { TileChildren(Qt::Vertical); });
-    connect(ui->WindowTileVertical1, &QAction::triggered, this, [this] { TileChildren(Qt::Horizontal); });
-    connect(ui->WindowCascade1, &QAction::triggered, ui->MdiArea, &QMdiArea::cascadeSubWindows);
-    connect(ui->WindowArrange1, &QAction::triggered, this, [this] { WindowArrange1Execute(); });
-    connect(ui->WindowMinimizeAll1, &QAction::triggered, this, [this] { WindowMinimizeAll1Execute(); });
+    ConnectGuarded(ui->acConnect, &QAction::triggered, this, [this] { acConnectExecute(); });
+    ConnectGuarded(ui->acExit, &QAction::triggered, this, [this] { acExitExecute(); });
+    ConnectGuarded(ui->acHelp, &QAction::triggered, this, [this] { acHelpExecute(); });
+    ConnectGuarded(ui->acAbout, &QAction::triggered, this, [this] { acAboutExecute(); });
+    ConnectGuarded(ui->WindowTileHorizontal1, &QAction::triggered, this, [this] { TileChildren(Qt::Vertical); });
+    ConnectGuarded(ui->WindowTileVertical1, &QAction::triggered, this, [this] { TileChildren(Qt::Horizontal); });
+    ConnectGuarded(ui->WindowCascade1, &QAction::triggered, this, [this] { ui->MdiArea->cascadeSubWindows(); });
+    ConnectGuarded(ui->WindowArrange1, &QAction::triggered, this, [this] { WindowArrange1Execute(); });
+    ConnectGuarded(ui->WindowMinimizeAll1, &QAction::triggered, this, [this] { WindowMinimizeAll1Execute(); });
 
     Guarded([&] { FormCreate(executablePath); });
 }
@@ -69,24 +77,6 @@ TFormMain::~TFormMain()
 QMdiArea* TFormMain::mdiArea() const
 {
     return ui->MdiArea;
-}
-
-int WindowStateCode(const QWidget* window)
-{
-    if (window->isMinimized())
-        return 1;
-    if (window->isMaximized())
-        return 2;
-    return 0;
-}
-
-void ApplyWindowStateCode(QWidget* window, int state)
-{
-    switch (state) {
-    case 1: window->setWindowState(Qt::WindowMinimized); break;
-    case 2: window->setWindowState(Qt::WindowMaximized); break;
-    default: window->setWindowState(Qt::WindowNoState); break;
-    }
 }
 
 void TFormMain::FormCreate(const QString& executablePath)

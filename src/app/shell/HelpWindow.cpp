@@ -1,4 +1,4 @@
-#include "app/HelpWindow.h"
+#include "app/shell/HelpWindow.h"
 
 #include "app/Utils.h"
 #include "platform/FileSystem.h"

@@ -1,7 +1,7 @@
 #include "app/Application.h"
-#include "app/FormMain.h"
-#include "app/ProgramStart.h"
 #include "app/ServiceClasses.h"
+#include "app/shell/FormMain.h"
+#include "app/shell/ProgramStart.h"
 
 int main(int argc, char** argv)
 {

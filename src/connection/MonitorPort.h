@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+class Query;
+
+// What the state indicator of a monitor window shows.
+enum class Indicator : std::uint8_t {
+    Green = 0,   // stopped, and at creation
+    Lime = 1,    // started
+    Red = 2,     // the worker ended by itself: its single run at interval 0, or a failure
+};
+
+// What a background worker may ask of the monitor window it serves. Interval() is read on the
+// worker's thread at any time; everything else runs on the user-interface thread, inside one of the
+// worker's synchronous calls.
+class MonitorPort {
+public:
+    // The refresh interval in seconds.
+    virtual int Interval() const = 0;
+
+    // The window's data set: the worker copies its connection string and script when it is created
+    // and hands every result over to it.
+    virtual Query& DataSet() = 0;
+    // The script file of the catalogue entry selected in the window, resolved against the program
+    // folder; throws when the selection lies outside the catalogue.
+    virtual QString SelectedScriptFile() const = 0;
+
+    // The refresh counter: one more refresh, or back to "0" and "0".
+    virtual void CountRefresh() = 0;
+    virtual void ResetCounter() = 0;
+    // The position in the data set, "record number:record count".
+    virtual void ShowPosition() = 0;
+    // The status bar's message field.
+    virtual void SetMessage(const QString& text) = 0;
+    virtual void SetIndicator(Indicator state) = 0;
+    // Whether the window counts as working, shown by its Start action.
+    virtual void SetWorking(bool working) = 0;
+    // The data set's filter off, its text cleared, the filter action off and the message field cleared.
+    virtual void SwitchFilterOff() = 0;
+
+protected:
+    ~MonitorPort() = default;
+};

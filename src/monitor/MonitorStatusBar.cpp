@@ -1,0 +1,81 @@
+#include "monitor/MonitorStatusBar.h"
+
+#include <QLabel>
+
+namespace {
+
+QLabel* addPanel(QStatusBar* bar, int width, Qt::Alignment alignment, const QString& text)
+{
+    auto* panel = new QLabel(text, bar);
+    panel->setFixedWidth(width);
+    panel->setAlignment(alignment | Qt::AlignVCenter);
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Sunken);
+    bar->addWidget(panel);
+    return panel;
+}
+
+} // namespace
+
+QColor IndicatorColour(Indicator state)
+{
+    switch (state) {
+    case Indicator::Lime: return QColor(0, 255, 0);
+    case Indicator::Red: return QColor(255, 0, 0);
+    case Indicator::Green: break;
+    }
+    return QColor(0, 128, 0);
+}
+
+MonitorStatusBar::MonitorStatusBar(StatusIndicator::DrawPanel drawIndicator, QWidget* parent)
+    : QStatusBar(parent)
+{
+    setObjectName(QStringLiteral("StatusBar"));
+    setSizeGripEnabled(false);
+    panels_ << addPanel(this, 50, Qt::AlignHCenter, QStringLiteral("0"));
+    panels_ << addPanel(this, 50, Qt::AlignHCenter, QStringLiteral("0"));
+    panels_ << addPanel(this, 50, Qt::AlignHCenter, QString());
+    indicator_ = new StatusIndicator(std::move(drawIndicator), this);
+    addWidget(indicator_);
+    panels_ << nullptr;
+    panels_ << addPanel(this, 500, Qt::AlignLeft, QString());
+}
+
+QString MonitorStatusBar::PanelText(StatusPanel panel) const
+{
+    const QLabel* label = panels_.value(static_cast<int>(panel));
+    return label ? label->text() : QString();
+}
+
+void MonitorStatusBar::SetPanelText(StatusPanel panel, const QString& text)
+{
+    if (QLabel* label = panels_.value(static_cast<int>(panel)))
+        label->setText(text);
+}
+
+void MonitorStatusBar::CountRefresh()
+{
+    int n = PanelText(StatusPanel::CounterLow).toInt();
+    if (n == 100000) {
+        n = 0;
+        SetPanelText(StatusPanel::CounterHigh, QString::number(PanelText(StatusPanel::CounterHigh).toInt() + 1));
+    }
+    SetPanelText(StatusPanel::CounterLow, QString::number(n + 1));
+}
+
+void MonitorStatusBar::ResetCounter()
+{
+    SetPanelText(StatusPanel::CounterHigh, QStringLiteral("0"));
+    SetPanelText(StatusPanel::CounterLow, QStringLiteral("0"));
+}
+
+void MonitorStatusBar::ShowPosition(int recNo, int recordCount)
+{
+    SetPanelText(StatusPanel::Position, QStringLiteral("%1:%2").arg(recNo).arg(recordCount));
+}
+
+void MonitorStatusBar::Repaint()
+{
+    indicator_->update();
+    update();
+}

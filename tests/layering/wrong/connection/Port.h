@@ -1,0 +1,2 @@
+#include "app/Guarded.h"
+#include "monitor/FormMon.h"

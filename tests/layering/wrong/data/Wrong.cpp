@@ -1,0 +1,4 @@
+#include "data/Query.h"
+#include "monitor/FormMon.h"
+#include "platform/IniFile.h"
+#include <QString>

@@ -1,0 +1,2 @@
+#include "catalogue/MenuFile.h"
+#include "connection/MonitorPort.h"

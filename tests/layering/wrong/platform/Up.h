@@ -1,0 +1,2 @@
+#include "Sibling.h"
+#include "../app/Utils.h"
