@@ -1,3 +1,4 @@
+#include "BoundedCall.h"
 #include "MessageRecorder.h"
 #include "ProgramApp.h"
 #include "TestDatabase.h"
@@ -14,12 +15,8 @@
 #include <QMenu>
 #include <QSpinBox>
 #include <QTableView>
+#include <QAbstractItemModelTester>
 #include <QtTest>
-#include <atomic>
-#include <chrono>
-#include <thread>
-
-using namespace std::chrono_literals;
 
 // The monitor window and its worker against the real test server.
 class TestFormMon : public QObject {
@@ -59,26 +56,19 @@ class TestFormMon : public QObject {
 
     static int refreshes(const TFormMon& w) { return w.StatusBar->PanelText(StatusPanel::CounterLow).toInt(); }
 
-    // Runs what must return, failing the test run instead of hanging when it does not.
-    static void bounded(const char* what, const std::function<void()>& call)
+    // The slow script is running on the server.
+    static bool longPassRunning()
     {
-        std::atomic<bool> done{false};
-        std::thread watchdog([&done, what] {
-            for (int i = 0; i < 300 && !done; ++i)
-                std::this_thread::sleep_for(100ms);
-            if (!done) {
-                std::fprintf(stderr, "FAIL: %s did not return within 30 s\n", what);
-                std::_Exit(1);
-            }
-        });
-        call();
-        done = true;
-        watchdog.join();
+        QString running;
+        TestDatabase::psql(QStringLiteral("select count(*) from pg_stat_activity where state = 'active' "
+                                          "and application_name = 'Quillon' and query like '%pg_sleep%'"),
+                           &running);
+        return running.toInt() > 0;
     }
 
     static void stopBounded(TFormMon& w)
     {
-        bounded("Stop", [&w] { w.acStart->trigger(); });
+        BoundedCall("Stop", [&w] { w.acStart->trigger(); });
     }
 
 private Q_SLOTS:
@@ -110,16 +100,19 @@ private Q_SLOTS:
     void startFillsGridAndCountsRefreshes()
     {
         auto w = window(1);
+        QAbstractItemModelTester tester(w->DBGrid->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(w->windowTitle(), TestDatabase::pgDsn());
         QCOMPARE(w->UpDown->value(), 1);
         QCOMPARE(w->cmBox->count(), 4);
-        const QMenu* popup = w->findChild<QMenu*>(QStringLiteral("PopupMenu"));
+        const QMenu* popup = w->PopupMenu;
         QCOMPARE(popup->actions().size(), 4);
         QCOMPARE(popup->actions()[0], w->acStart);
         QCOMPARE(popup->actions()[1], w->acSetFilter);
         QVERIFY(popup->actions()[2]->isSeparator());
         QCOMPARE(popup->actions()[3], w->acExit);
-        w->acStart->trigger();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTest::keyClick(w->DBGrid, Qt::Key_S, Qt::AltModifier);
         QVERIFY(w->Working);
         QVERIFY(w->acStart->isChecked());
         QCOMPARE(w->IndicatorState, Indicator::Lime);
@@ -192,7 +185,7 @@ private Q_SLOTS:
     {
         auto w = window(30, 3);
         w->acStart->trigger();
-        QTest::qWait(300);
+        QTRY_VERIFY_WITH_TIMEOUT(longPassRunning(), 10000);
         QVERIFY(!w->Query->active());
         stopBounded(*w);
         // The pass that was running handed its rows over while Stop waited.
@@ -207,18 +200,23 @@ private Q_SLOTS:
     {
         auto w = window(30, 3);
         w->acStart->trigger();
-        QTest::qWait(300);
-        bounded("Closing the window", [&w] { w.reset(); });
+        QTRY_VERIFY_WITH_TIMEOUT(longPassRunning(), 10000);
+        BoundedCall("Closing the window", [&w] { w.reset(); });
         QVERIFY(folder->read(QStringLiteral("Config/Connections.ini")).contains("Sleep=30"));
     }
 
     void sortAndCurrentRowSurviveRefreshes()
     {
         auto w = window(1);
+        QAbstractItemModelTester tester(w->DBGrid->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         w->acStart->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(w->Query->active(), 10000);
-        w->DBGridTitleBtnClick(0);
-        w->DBGridTitleBtnClick(0);
+        // Two clicks on the first column's title: ascending, then descending.
+        QHeaderView* header = w->DBGrid->horizontalHeader();
+        const QPoint title(header->sectionViewportPosition(0) + header->sectionSize(0) / 2, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, title);
+        QCOMPARE(w->Query->sort(), QStringLiteral("[id]"));
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, title);
         QCOMPARE(w->Query->sort(), QStringLiteral("[id] DESC"));
         QCOMPARE(w->DBGridGetBtnParams(0), SortMarker::Descending);
         QCOMPARE(w->DBGrid->model()->headerData(0, Qt::Horizontal, Qt::UserRole + 1).toInt(), 1);

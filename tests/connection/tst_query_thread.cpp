@@ -1,0 +1,251 @@
+#include "BoundedCall.h"
+#include "TestDatabase.h"
+
+#include "connection/MonitorPort.h"
+#include "connection/QueryThread.h"
+#include "data/Connection.h"
+#include "data/DataErrors.h"
+#include "data/Query.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+#include <atomic>
+
+namespace {
+
+// A window as the worker sees it: a real data set on the test server, and a record of every call
+// the worker makes onto the user-interface thread, in order.
+class RecordingPort : public MonitorPort {
+public:
+    explicit RecordingPort(const QStringList& sql)
+    {
+        connection.setConnectionString(TestDatabase::pgConnectionString());
+        query.setConnection(&connection);
+        query.setDecimalsAsFloat(true);
+        query.setSql(sql);
+    }
+
+    int Interval() const override
+    {
+        ++intervalReads;
+        return interval;
+    }
+    Query& DataSet() override { return query; }
+    QString SelectedScriptFile() const override
+    {
+        calls << QStringLiteral("script file");
+        if (scriptFile.isEmpty())
+            throw DataError(QStringLiteral("List index out of bounds (7)"));
+        return scriptFile;
+    }
+    void CountRefresh() override
+    {
+        // The wait steps that led to this pass, with the check after the previous one.
+        readsBeforeCount << intervalReads.exchange(0);
+        calls << QStringLiteral("count");
+    }
+    void ResetCounter() override { calls << QStringLiteral("reset counter"); }
+    void ShowPosition() override
+    {
+        calls << QStringLiteral("position %1:%2").arg(std::max(query.recNo(), 0)).arg(query.recordCount());
+    }
+    void SetMessage(const QString& text) override { calls << QStringLiteral("message") + text; }
+    void SetIndicator(Indicator state) override
+    {
+        calls << QStringLiteral("indicator %1").arg(static_cast<int>(state));
+    }
+    void SetWorking(bool working) override { calls << QStringLiteral("working %1").arg(working); }
+    void SwitchFilterOff() override
+    {
+        query.setFiltered(false);
+        query.setFilter(QString());
+        calls << QStringLiteral("filter off");
+    }
+
+    int refreshes() const { return static_cast<int>(calls.count(QStringLiteral("count"))); }
+
+    Connection connection;
+    Query query;
+    std::atomic<int> interval{1};
+    mutable std::atomic<int> intervalReads{0};
+    QString scriptFile;
+    mutable QStringList calls;
+    QList<int> readsBeforeCount;
+};
+
+const QStringList FiveRows = {QStringLiteral("select g as id, 'n' || g as name"),
+                              QStringLiteral("from generate_series(1, 5) g order by g")};
+
+// " yyyy-mm-dd hh:nn:ss - " and the text.
+bool stampedMessage(const QString& call, const QString& text)
+{
+    static const QRegularExpression stamp(QStringLiteral("^message \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d - "));
+    const QRegularExpressionMatch match = stamp.match(call);
+    return match.hasMatch() && call.mid(match.capturedLength()) == text;
+}
+
+} // namespace
+
+// The background worker against the real test server, through a port that records what it asks of
+// its window.
+class TestQueryThread : public QObject {
+    Q_OBJECT
+
+    // 25 ms steps: an interval of 1 s is due at the 41st step after a pass.
+    static constexpr int Step = 25;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!TestDatabase::available())
+            QSKIP("the test database is not running");
+    }
+
+    void passesComeAtTheirStep()
+    {
+        RecordingPort port(FiveRows);
+        TQueryThread worker(port, Step);
+        worker.Start();
+        QTRY_VERIFY_WITH_TIMEOUT(port.refreshes() >= 3, 20000);
+        BoundedCall("Finish", [&] { worker.Finish(); });
+        // The first pass follows the first step; each later one the check after the previous pass
+        // and 41 steps.
+        QCOMPARE(port.readsBeforeCount.mid(0, 3), (QList<int>{1, 42, 42}));
+        QCOMPARE(port.calls.mid(0, 4), (QStringList{"count", "position 1:5", "count", "position 1:5"}));
+        QCOMPARE(port.query.recordCount(), 5);
+        // Ended on request: no end updates.
+        QVERIFY(!port.calls.contains(QStringLiteral("working 0")));
+        QVERIFY(worker.Ended());
+    }
+
+    void loweredIntervalTakesEffectAtTheNextStep()
+    {
+        RecordingPort port(FiveRows);
+        port.interval = 600;
+        TQueryThread worker(port, Step);
+        worker.Start();
+        QTRY_COMPARE_WITH_TIMEOUT(port.refreshes(), 1, 10000);
+        // 45 steps waited towards 600 s are more than 1 s needs: the pass comes at the next step.
+        QTRY_VERIFY_WITH_TIMEOUT(port.intervalReads >= 46, 10000);
+        const int readsWhenLowered = port.intervalReads;
+        port.interval = 1;
+        QTRY_COMPARE_WITH_TIMEOUT(port.refreshes(), 2, 10000);
+        QVERIFY2(port.readsBeforeCount[1] <= readsWhenLowered + 2,
+                 qPrintable(QStringLiteral("%1 reads, lowered at %2").arg(port.readsBeforeCount[1]).arg(readsWhenLowered)));
+        BoundedCall("Finish", [&] { worker.Finish(); });
+    }
+
+    void intervalZeroRunsOnceThenEnds()
+    {
+        RecordingPort port(FiveRows);
+        port.interval = 0;
+        TQueryThread worker(port, Step);
+        worker.Start();
+        QTRY_VERIFY_WITH_TIMEOUT(worker.Ended(), 10000);
+        QCoreApplication::processEvents();
+        QCOMPARE(port.calls,
+                 (QStringList{"count", "position 1:5", "working 0", "reset counter", "indicator 2"}));
+    }
+
+    void failedRunGoesOfflineInOrder()
+    {
+        RecordingPort port({QStringLiteral("select 1 / 0 as broken")});
+        port.query.setFilter(QStringLiteral("[broken] = 1"));
+        TQueryThread worker(port, Step);
+        worker.Start();
+        QTRY_VERIFY_WITH_TIMEOUT(worker.Ended(), 10000);
+        QCOMPARE(port.calls.size(), 5);
+        QCOMPARE(port.calls[0], QStringLiteral("filter off"));
+        QVERIFY2(stampedMessage(port.calls[1], QStringLiteral("Offline - Ошибки исполнения скрипта или соединения с сервером.")),
+                 qPrintable(port.calls[1]));
+        QCOMPARE(port.calls.mid(2), (QStringList{"working 0", "reset counter", "indicator 2"}));
+        QVERIFY(port.query.filter().isEmpty());
+        QVERIFY(!port.query.active());
+    }
+
+    void changedScriptIsReloadedAndStartsAtTheTop()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("other.sql"));
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write("select 10 as a, 20 as b\r\nunion all select 30, 40\r\n");
+        out.close();
+
+        RecordingPort port(FiveRows);
+        port.scriptFile = file;
+        TQueryThread worker(port, Step);
+        worker.Start();
+        QTRY_COMPARE_WITH_TIMEOUT(port.refreshes(), 1, 10000);
+        port.query.setRecNo(4);
+        worker.ScriptChanged = true;
+        QTRY_COMPARE_WITH_TIMEOUT(port.refreshes(), 2, 10000);
+        QVERIFY(!worker.ScriptChanged);
+        QCOMPARE(port.calls.mid(2, 3), (QStringList{"script file", "count", "position 1:2"}));
+        QCOMPARE(port.query.fieldName(1), QStringLiteral("b"));
+        // An unchanged script keeps the operator's row across the next refresh.
+        port.query.setRecNo(2);
+        QTRY_COMPARE_WITH_TIMEOUT(port.refreshes(), 3, 10000);
+        QCOMPARE(port.calls.last(), QStringLiteral("position 2:2"));
+        QCOMPARE(port.calls.count(QStringLiteral("script file")), 1);
+        BoundedCall("Finish", [&] { worker.Finish(); });
+    }
+
+    void reloadThatReadsEmptyEndsOffline()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("empty.sql"));
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.close();
+
+        RecordingPort port(FiveRows);
+        port.scriptFile = file;
+        TQueryThread worker(port, Step);
+        worker.ScriptChanged = true;
+        worker.Start();
+        QTRY_VERIFY_WITH_TIMEOUT(worker.Ended(), 10000);
+        QCOMPARE(port.calls.size(), 3);
+        QCOMPARE(port.calls[0], QStringLiteral("script file"));
+        QVERIFY2(stampedMessage(port.calls[1], QStringLiteral("Offline - Ошибка загрузки SQL-скрипта")),
+                 qPrintable(port.calls[1]));
+        // With an interval above 0 the window still counts as working: no end updates.
+        QCOMPARE(port.calls[2], QStringLiteral("indicator 2"));
+    }
+
+    void reloadOfAScriptGoneEndsSilently()
+    {
+        RecordingPort port(FiveRows);
+        TQueryThread worker(port, Step);
+        worker.ScriptChanged = true;
+        worker.Start();
+        QTRY_VERIFY_WITH_TIMEOUT(worker.Ended(), 10000);
+        QCOMPARE(port.calls, QStringList{"script file"});
+    }
+
+    void finishDuringALongPassStillHandsOver()
+    {
+        RecordingPort port({QStringLiteral("select pg_sleep(1.5) is null as slept, 7 as id")});
+        port.interval = 30;
+        TQueryThread worker(port, Step);
+        worker.Start();
+        QTRY_VERIFY_WITH_TIMEOUT(port.intervalReads >= 1, 5000);
+        BoundedCall("Finish", [&] { worker.Finish(); });
+        QVERIFY(worker.Ended());
+        QCOMPARE(port.calls, (QStringList{"count", "position 1:1"}));
+        QCOMPARE(port.query.fieldTextByName(QStringLiteral("id")), QStringLiteral("7"));
+    }
+
+    void unreachableServerLeavesNoWorker()
+    {
+        RecordingPort port(FiveRows);
+        port.connection.setConnectionString(
+            QStringLiteral("Data Source=%1;User ID=%2;Password=wrong").arg(TestDatabase::pgDsn(), TestDatabase::user()));
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, TQueryThread(port, Step));
+        QVERIFY(port.calls.isEmpty());
+    }
+
+};
+
+QTEST_GUILESS_MAIN(TestQueryThread)
+#include "tst_query_thread.moc"
