@@ -51,6 +51,7 @@ TQueryThread::~TQueryThread()
     // Pairs with the store at the end of the loop; the wait alone orders nothing a race
     // detector can see.
     Ended();
+    delete pending_.exchange(nullptr);
 }
 
 void TQueryThread::Start()
@@ -71,33 +72,41 @@ void TQueryThread::Finish()
     }
 }
 
-template <typename F>
-void TQueryThread::Synchronize(F&& f)
+struct TQueryThread::PendingCall {
+    std::function<void()> work;
+    std::exception_ptr error;
+    std::atomic<bool> done{false};
+};
+
+void TQueryThread::Synchronize(const std::function<void()>& f)
 {
     // A queued call to this object, which lives on the user-interface thread, and a wait on an
-    // atomic flag rather than a blocking queued connection: the flag's release and acquire order
-    // the two threads' work where ThreadSanitizer can see it, and Finish() can serve the call
-    // while it waits. The state is shared so that neither side can outlive it.
-    struct Call {
-        std::atomic<bool> done{false};
-        std::exception_ptr error;
-    };
-    auto call = std::make_shared<Call>();
-    QMetaObject::invokeMethod(
-        this,
-        [call, &f] {
-            try {
-                f();
-            } catch (...) {
-                call->error = std::current_exception();
-            }
-            call->done.store(true, std::memory_order_release);
-            call->done.notify_one();
-        },
-        Qt::QueuedConnection);
+    // atomic flag rather than a blocking queued connection: the call is handed over through an
+    // atomic, so ThreadSanitizer sees its setup ordered before it runs (Qt's own locks are invisible
+    // to it), and Finish() can serve the call while it waits. The call is shared so that neither
+    // side can outlive it.
+    auto call = std::make_shared<PendingCall>();
+    call->work = f;
+    pending_.store(new std::shared_ptr<PendingCall>(call), std::memory_order_release);
+    QMetaObject::invokeMethod(this, "ServeCall", Qt::QueuedConnection);
     call->done.wait(false, std::memory_order_acquire);
     if (call->error)
         std::rethrow_exception(call->error);
+}
+
+void TQueryThread::ServeCall()
+{
+    const std::unique_ptr<std::shared_ptr<PendingCall>> taken(pending_.exchange(nullptr, std::memory_order_acq_rel));
+    if (!taken)
+        return;
+    PendingCall& call = **taken;
+    try {
+        call.work();
+    } catch (...) {
+        call.error = std::current_exception();
+    }
+    call.done.store(true, std::memory_order_release);
+    call.done.notify_one();
 }
 
 void TQueryThread::run()

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QThread>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class Connection;
@@ -41,8 +42,13 @@ public:
 protected:
     void run() override;
 
+private Q_SLOTS:
+    // Runs the call the worker waits for, on the user-interface thread.
+    void ServeCall();
+
 private:
     enum class PassResult { Done, End };
+    struct PendingCall;
 
     PassResult Pass();
     // Sorting takes the longest part of a hand-over of many rows: done here, the window's data set
@@ -53,8 +59,7 @@ private:
     void EndUpdates();
 
     // Runs f on the user-interface thread and waits for it; an error raised there comes back here.
-    template <typename F>
-    void Synchronize(F&& f);
+    void Synchronize(const std::function<void()>& f);
 
     MonitorPort& Monitor;
     std::unique_ptr<Connection> WorkConnection;
@@ -66,4 +71,6 @@ private:
     // waits for its calls onto the user-interface thread, or by the worker itself.
     QString sortText_;
     std::atomic<bool> ended_{false};
+    // The call posted to ServeCall, owned by whoever takes it out.
+    std::atomic<std::shared_ptr<PendingCall>*> pending_{nullptr};
 };

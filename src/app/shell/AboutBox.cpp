@@ -1,6 +1,7 @@
 #include "app/shell/AboutBox.h"
 #include "ui_AboutBox.h"
 
+#include "app/Guarded.h"
 #include "app/ImageList.h"
 #include "app/ServiceClasses.h"
 
@@ -14,7 +15,7 @@ TAboutBox::TAboutBox(QWidget* parent)
     ui->ProductName->setText(QStringLiteral("Product Name: Quillon"));
     ui->Version->setText(QStringLiteral("Version: ") + App->ProgramVersion);
     ui->DateVersion->setText(QStringLiteral("Date: ") + App->ProgramDate);
-    connect(ui->OKButton, &QPushButton::clicked, this, &QDialog::accept);
+    ConnectGuarded(ui->OKButton, &QPushButton::clicked, this, [this] { accept(); });
     ui->OKButton->setFocus();
 }
 

@@ -5,7 +5,9 @@
 #include <mutex>
 
 // A connection handle of the ODBC environment, and the statement now running on it, so that
-// another thread can cancel that statement.
+// another thread can cancel that statement. This is the program's one lock: SQLCancel comes from
+// the thread that wants the statement stopped while the statement's own thread may be freeing its
+// handle, and the mutex keeps the handle alive for the length of the cancel.
 class OdbcConnection {
 public:
     OdbcConnection();
