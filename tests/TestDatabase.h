@@ -45,12 +45,13 @@ inline QString user() { return value(QStringLiteral("PG_USER")); }
 inline QString password() { return value(QStringLiteral("PG_PASSWORD")); }
 inline int pgPort() { return value(QStringLiteral("PG_PORT")).toInt(); }
 
-// The logon's form of connection string for the PostgreSQL data source, password quoted.
-inline QString pgConnectionString()
+// The logon's form of connection string for the PostgreSQL data source, password quoted. Tests
+// that end the program's sessions find them by the application name.
+inline QString pgConnectionString(const QString& application = QStringLiteral("Quillon"))
 {
     return QStringLiteral("Provider=SQLOLEDB.1;Persist Security Info=True;Data Source=%1;User ID=%2"
-                          ";Application Name=\"Quillon\";Password=\"%3\"")
-        .arg(pgDsn(), user(), password());
+                          ";Application Name=\"%4\";Password=\"%3\"")
+        .arg(pgDsn(), user(), password(), application);
 }
 
 inline QString sqliteConnectionString()
