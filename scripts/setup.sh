@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6 libgl-dev
-  fonts-dejavu-core
+  fonts-dejavu-core xvfb xauth
   unixodbc unixodbc-dev odbc-postgresql tdsodbc libsqliteodbc
   postgresql-15 postgresql-client-15
   time

@@ -2,6 +2,7 @@
 #include "app/Guarded.h"
 
 #include "app/MessageBox.h"
+#include "app/PopupAccessibility.h"
 #include "platform/QuillonError.h"
 
 #include <QWidget>
@@ -19,6 +20,7 @@ QString& storedTitle()
 Application::Application(int& argc, char** argv)
     : QApplication(argc, argv)
 {
+    InstallPopupAccessibility();
 }
 
 bool Application::notify(QObject* receiver, QEvent* event)

@@ -10,17 +10,6 @@ MessageHandler& handler()
     return instance;
 }
 
-QString titleOf(MessageType type)
-{
-    switch (type) {
-    case MessageType::Error: return QStringLiteral("Error");
-    case MessageType::Warning: return QStringLiteral("Warning");
-    case MessageType::Confirmation: return QStringLiteral("Confirm");
-    case MessageType::Information: return QStringLiteral("Information");
-    }
-    return {};
-}
-
 QMessageBox::Icon iconOf(MessageType type)
 {
     switch (type) {
@@ -34,6 +23,17 @@ QMessageBox::Icon iconOf(MessageType type)
 
 } // namespace
 
+QString MessageTitle(MessageType type)
+{
+    switch (type) {
+    case MessageType::Error: return QStringLiteral("Ошибка");
+    case MessageType::Warning: return QStringLiteral("Предупреждение");
+    case MessageType::Confirmation: return QStringLiteral("Подтверждение");
+    case MessageType::Information: return QStringLiteral("Информация");
+    }
+    return {};
+}
+
 void SetMessageHandler(MessageHandler h)
 {
     handler() = std::move(h);
@@ -44,12 +44,14 @@ QMessageBox::StandardButton ShowMessage(MessageType type, const QString& text,
 {
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    // Drivers indent their messages with tabs, which a box shows as wide gaps.
+    shown.replace(QLatin1Char('\t'), QLatin1Char(' '));
     if (handler())
         return handler()({type, shown, buttons});
 
     if (!parent)
         parent = QApplication::activeWindow();
-    QMessageBox box(iconOf(type), titleOf(type), shown, buttons, parent);
+    QMessageBox box(iconOf(type), MessageTitle(type), shown, buttons, parent);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

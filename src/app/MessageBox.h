@@ -14,6 +14,9 @@ QMessageBox::StandardButton ShowMessage(MessageType type, const QString& text,
                                         QMessageBox::StandardButtons buttons,
                                         QWidget* parent = nullptr);
 
+// The title a box of the type carries.
+QString MessageTitle(MessageType type);
+
 // The general error report: an error box with the error's own text and an OK button.
 void ShowErrorReport(const QString& text);
 

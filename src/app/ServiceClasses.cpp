@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/LineFile.h"
+#include "platform/TextCodec.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,6 +17,13 @@ namespace {
 
 const QString MainSection = QStringLiteral("Main");
 const QString WindowSection = QStringLiteral("Window");
+
+// A default path as the settings file can keep it: absolute, or, where the code page cannot hold
+// the program folder's name, relative to the program folder, which resolves to the same file.
+QString StorableDefault(const QString& absolute, const QString& relative)
+{
+    return FitsCp1251(absolute) ? absolute : relative;
+}
 
 } // namespace
 
@@ -72,10 +80,13 @@ void TApp::create(int& Left, int& Top, int& Height, int& Width, int& WindowState
         // A program folder without Config/ is a first start, not a failure.
         QDir().mkpath(AppPath + QStringLiteral("Config"));
         IniFile out(MainSettingsFile());
-        out.WriteString(MainSection, QStringLiteral("ServerList"), ServerList);
-        out.WriteString(MainSection, QStringLiteral("ConnectionList"), ConnectionList);
-        out.WriteString(MainSection, QStringLiteral("SensorsFile"), SensorsFile);
-        out.WriteString(MainSection, QStringLiteral("MenuFile"), MenuFile);
+        out.WriteString(MainSection, QStringLiteral("ServerList"),
+                        StorableDefault(ServerList, QStringLiteral("Config\\Servers.lst")));
+        out.WriteString(MainSection, QStringLiteral("ConnectionList"),
+                        StorableDefault(ConnectionList, QStringLiteral("Config\\Connections.ini")));
+        out.WriteString(MainSection, QStringLiteral("SensorsFile"),
+                        StorableDefault(SensorsFile, QStringLiteral("Config\\Sensors.ini")));
+        out.WriteString(MainSection, QStringLiteral("MenuFile"), StorableDefault(MenuFile, QStringLiteral("Config\\Menus.ini")));
         out.WriteString(MainSection, QStringLiteral("INI_DELIMITER"), IniDelimiter);
         out.WriteInteger(MainSection, QStringLiteral("SLEEP_INTERVAL"), SleepInterval);
     }

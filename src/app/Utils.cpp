@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QTableWidget>
 #include <QToolBar>
+#include <algorithm>
 
 QString ExpandAppPath(const QString& path)
 {
@@ -74,14 +75,20 @@ void ReplaceTextNoCase(QString& text, const QString& replacement, const QString&
 void ApplyToolBarCaptions(QToolBar* toolbar)
 {
     toolbar->setToolButtonStyle(App->ShowCaptions ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly);
+    toolbar->layout()->invalidate();
     toolbar->layout()->activate();
+    // A control takes its hint, but never less than its minimum (the script box's fixed width).
     int width = 0;
     for (QAction* action : toolbar->actions()) {
         QWidget* widget = toolbar->widgetForAction(action);
-        if (widget && widget->isVisibleTo(toolbar))
-            width += widget->sizeHint().width() + toolbar->layout()->spacing();
+        if (widget && action->isVisible())
+            width += widget->sizeHint().expandedTo(widget->minimumSize()).boundedTo(widget->maximumSize()).width()
+                + toolbar->layout()->spacing();
     }
-    toolbar->setFixedWidth(width + toolbar->contentsMargins().left() + toolbar->contentsMargins().right() + 5);
+    const QMargins margins = toolbar->contentsMargins() + toolbar->layout()->contentsMargins();
+    width += margins.left() + margins.right() + 5;
+    // Narrower than its own layout wants, the tool bar would hide its last controls behind an arrow.
+    toolbar->setFixedWidth(std::max(width, toolbar->layout()->sizeHint().width()));
 }
 
 void FillEntryGridRows(QTableWidget* grid, const std::vector<const TSensor*>& entries)

@@ -23,7 +23,8 @@ void ReplaceChar(QString& text, QChar from, QChar to);
 // Replaces every occurrence of find (ASCII letters without regard to case) by replacement.
 void ReplaceTextNoCase(QString& text, const QString& replacement, const QString& find);
 
-// Captions under the buttons as App->ShowCaptions says, and the tool bar narrowed to its contents.
+// Captions beside the buttons as App->ShowCaptions says, and the tool bar as wide as its visible
+// controls plus 5 pixels, never so narrow that a control is hidden.
 void ApplyToolBarCaptions(QToolBar* toolbar);
 
 // Catalogue-style grids: column 1 Id, column 2 Name, column 3 ScriptFile; row 0 holds the titles.

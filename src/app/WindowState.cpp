@@ -13,9 +13,10 @@ int WindowStateCode(const QWidget* window)
 
 void ApplyWindowStateCode(QWidget* window, int state)
 {
-    switch (state) {
-    case 1: window->setWindowState(Qt::WindowMinimized); break;
-    case 2: window->setWindowState(Qt::WindowMaximized); break;
-    default: window->setWindowState(Qt::WindowNoState); break;
-    }
+    const Qt::WindowStates wanted = state == 1 ? Qt::WindowMinimized : (state == 2 ? Qt::WindowMaximized : Qt::WindowNoState);
+    // Asking a window that is already normal to be normal makes a document window "restore" a
+    // geometry it never had, and it shrinks to its smallest size.
+    if ((window->windowState() & ~Qt::WindowActive) == wanted)
+        return;
+    window->setWindowState(wanted);
 }

@@ -70,8 +70,15 @@ TFormLogon::TFormLogon(TConnect& descriptor, QWidget* parent)
     ui->Image1->setPixmap(ImageListIcon(ImageSlot::Connect).pixmap(32, 32));
     ui->ComboBox1->setEditText(DefaultServer);
 
-    ConnectGuarded(ui->RadioButton1, &QRadioButton::clicked, this, [this] { RadioButton1Click(); });
-    ConnectGuarded(ui->RadioButton2, &QRadioButton::clicked, this, [this] { RadioButton2Click(); });
+    // The boxes follow the buttons' state, however it changes: a click, a key or an assistive tool.
+    ConnectGuarded(ui->RadioButton1, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            RadioButton1Click();
+    });
+    ConnectGuarded(ui->RadioButton2, &QRadioButton::toggled, this, [this](bool on) {
+        if (on)
+            RadioButton2Click();
+    });
     ConnectGuarded(ui->BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(); });
     ConnectGuarded(ui->BitBtn2, &QPushButton::clicked, this, [this] { done(mrCancel); });
     ConnectGuarded(ADOC1.get(), &Connection::afterConnect, this, [this] { ADOC1AfterConnect(); });

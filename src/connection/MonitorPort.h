@@ -39,6 +39,9 @@ public:
     virtual void SetWorking(bool working) = 0;
     // The data set's filter off, its text cleared, the filter action off and the message field cleared.
     virtual void SwitchFilterOff() = 0;
+    // The data set has dropped a sort that a new result cannot take: the window forgets its sorted
+    // columns.
+    virtual void DropSort() = 0;
 
 protected:
     ~MonitorPort() = default;

@@ -220,13 +220,26 @@ void TQueryThread::HandOver(bool reloaded)
         for (int i = 0; i < query.fieldCount(); ++i)
             tags.push_back(query.fieldTag(i));
     }
+    const bool wasSorted = !query.sort().isEmpty();
+    const bool wasFiltered = query.filtered();
 
-    // The data set keeps its sort text and filter and applies them to the rows it takes over.
-    query.adopt(*WorkQuery);
-    if (static_cast<int>(tags.size()) == query.fieldCount()) {
+    // The data set keeps its sort text and filter and applies them to the rows it takes over. One
+    // that the new result cannot take (a script without the sorted column) is dropped there, and
+    // the refresh goes on without it rather than ending the worker.
+    try {
+        query.adopt(*WorkQuery);
+    } catch (const DataError& error) {
+        qCInfo(lcWorker) << "the new result drops the window's sort or filter:" << error.message();
+    }
+    const bool sortDropped = wasSorted && query.sort().isEmpty();
+    if (sortDropped) {
+        Monitor.DropSort();
+    } else if (static_cast<int>(tags.size()) == query.fieldCount()) {
         for (int i = 0; i < query.fieldCount(); ++i)
             query.setFieldTag(i, tags[static_cast<std::size_t>(i)]);
     }
+    if (wasFiltered && !query.filtered())
+        Monitor.SwitchFilterOff();
 
     if (reloaded) {
         ScriptChanged = false;

@@ -1,8 +1,10 @@
 #include "data/Connection.h"
 
 #include "data/ConnectionString.h"
+#include "data/DataErrors.h"
 #include "data/odbc/OdbcConnection.h"
 #include "data/odbc/OdbcEnvironment.h"
+#include "data/odbc/OdbcStatement.h"
 
 Connection::Connection(QObject* parent) : QObject(parent), odbc_(std::make_unique<OdbcConnection>()) {}
 
@@ -38,6 +40,19 @@ void Connection::checkAlive()
     // starts afresh.
     if (odbc_->isOpen() && odbc_->isDead())
         odbc_->disconnect();
+}
+
+void Connection::closeIfServerGone()
+{
+    if (!odbc_->isOpen())
+        return;
+    try {
+        OdbcStatement probe(*odbc_);
+        probe.setQueryTimeout(commandTimeout_);
+        probe.executeToFirstResult(QStringLiteral("select 1"));
+    } catch (const DatabaseError&) {
+        odbc_->disconnect();
+    }
 }
 
 void Connection::cancel()

@@ -40,6 +40,10 @@ public:
     OdbcConnection& odbc() { return *odbc_; }
     // Asks the driver whether a failure has killed the connection.
     void checkAlive();
+    // Makes a round trip with a trivial statement; a connection that cannot make it (its server has
+    // gone, or its session was ended) is closed, so that connected() is false and open() starts
+    // afresh. The driver alone cannot tell: it learns of a lost server only when it next talks to it.
+    void closeIfServerGone();
 
 Q_SIGNALS:
     void afterConnect();

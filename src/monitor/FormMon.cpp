@@ -5,6 +5,7 @@
 #include "app/Guarded.h"
 #include "app/ImageList.h"
 #include "app/MessageBox.h"
+#include "app/PopupAccessibility.h"
 #include "app/ServiceClasses.h"
 #include "app/Texts.h"
 #include "app/Utils.h"
@@ -27,6 +28,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
 
@@ -109,6 +111,7 @@ TFormMon::TFormMon(TConnect*& connectInfo, QWidget* parent)
     PopupMenu->addAction(acSetFilter);
     PopupMenu->addSeparator();
     PopupMenu->addAction(acExit);
+    ExposePopup(PopupMenu);
 
     StatusBar = new MonitorStatusBar(
         [this](QPainter& painter, const QRect& rect) { StatusBarDrawPanel(painter, rect); }, Body);
@@ -141,7 +144,11 @@ TFormMon::TFormMon(TConnect*& connectInfo, QWidget* parent)
                        if (!syncingRow_ && current.isValid())
                            Query->setRecNo(current.row() + 1);
                    });
-    ConnectGuarded(model_, &QAbstractItemModel::modelReset, this, [this] { FollowCurrentRow(); });
+    ConnectGuarded(model_, &QAbstractItemModel::modelAboutToBeReset, this, [this] { KeepScrollPosition(); });
+    ConnectGuarded(model_, &QAbstractItemModel::modelReset, this, [this] {
+        FollowCurrentRow();
+        RestoreScrollPosition();
+    });
     ConnectGuarded(this, &QMdiSubWindow::aboutToActivate, this, [this] { FormActivate(); });
 
     ConnectInfo.reset(connectInfo);
@@ -178,6 +185,10 @@ void TFormMon::showEvent(QShowEvent* event)
     if (shown_)
         return;
     shown_ = true;
+    // The frame places a new window before it is first shown: one wider or taller than the frame
+    // may land partly left of or above it, its Start button out of reach.
+    if (x() < 0 || y() < 0)
+        move(std::max(x(), 0), std::max(y(), 0));
     ApplyWindowStateCode(this, ConnectInfo->WindowState);
     FormShow();
 }
@@ -185,6 +196,8 @@ void TFormMon::showEvent(QShowEvent* event)
 void TFormMon::FormShow()
 {
     ApplyToolBarCaptions(ui->ToolBar1);
+    // The window may not be narrower than its tool bar: every control stays in reach.
+    setMinimumSize(minimumSizeHint());
 }
 
 void TFormMon::FormActivate()
@@ -251,6 +264,7 @@ void TFormMon::StartWork()
 {
     SetMessage(QString());
     try {
+        ADOC->closeIfServerGone();
         if (!ADOC->connected())
             ADOC->open();
         Query->close();
@@ -345,9 +359,28 @@ void TFormMon::FollowCurrentRow()
     const QModelIndex target = model_->index(Query->recNo() - 1, std::max(DBGrid->currentIndex().column(), 0));
     if (!target.isValid() || target == DBGrid->currentIndex())
         return;
+    // The grid marks the data set's row without scrolling to it: the view stays where the operator
+    // scrolled it.
     syncingRow_ = true;
+    const bool autoScroll = DBGrid->hasAutoScroll();
+    DBGrid->setAutoScroll(false);
     DBGrid->setCurrentIndex(target);
+    DBGrid->setAutoScroll(autoScroll);
     syncingRow_ = false;
+}
+
+void TFormMon::KeepScrollPosition()
+{
+    scrollPosition_ = QPoint(DBGrid->horizontalScrollBar()->value(), DBGrid->verticalScrollBar()->value());
+}
+
+void TFormMon::RestoreScrollPosition()
+{
+    // The scroll ranges follow the new rows only once the grid has laid them out; a shorter result
+    // brings the view up as far as it must.
+    DBGrid->doItemsLayout();
+    DBGrid->horizontalScrollBar()->setValue(scrollPosition_.x());
+    DBGrid->verticalScrollBar()->setValue(scrollPosition_.y());
 }
 
 void TFormMon::DBGridTitleBtnClick(int field)
@@ -394,6 +427,11 @@ void TFormMon::ShowPosition()
 void TFormMon::SetMessage(const QString& text)
 {
     StatusBar->SetPanelText(StatusPanel::Message, text);
+}
+
+void TFormMon::DropSort()
+{
+    SortFields.clear();
 }
 
 void TFormMon::SetWorking(bool working)

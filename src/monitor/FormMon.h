@@ -99,10 +99,16 @@ private:
     void ShowPosition() override;
     void SetMessage(const QString& text) override;
     void SetWorking(bool working) override;
+    void DropSort() override;
+
+    // A refresh keeps the grid scrolled where the operator left it.
+    void KeepScrollPosition();
+    void RestoreScrollPosition();
 
     std::unique_ptr<Ui::FormMon> ui;
     DataSetModel* model_ = nullptr;
     std::atomic<int> interval_{0};
     bool shown_ = false;
     bool syncingRow_ = false;
+    QPoint scrollPosition_;
 };

@@ -4,14 +4,18 @@
 
 namespace {
 
-QLabel* addPanel(QStatusBar* bar, int width, Qt::Alignment alignment, const QString& text)
+// A panel of width pixels; one that stretches takes the rest of the bar, never less than width.
+QLabel* addPanel(QStatusBar* bar, int width, Qt::Alignment alignment, const QString& text, int stretch = 0)
 {
     auto* panel = new QLabel(text, bar);
-    panel->setFixedWidth(width);
+    if (stretch > 0)
+        panel->setMinimumWidth(width);
+    else
+        panel->setFixedWidth(width);
     panel->setAlignment(alignment | Qt::AlignVCenter);
     panel->setFrameShape(QFrame::Panel);
     panel->setFrameShadow(QFrame::Sunken);
-    bar->addWidget(panel);
+    bar->addWidget(panel, stretch);
     return panel;
 }
 
@@ -38,7 +42,7 @@ MonitorStatusBar::MonitorStatusBar(StatusIndicator::DrawPanel drawIndicator, QWi
     indicator_ = new StatusIndicator(std::move(drawIndicator), this);
     addWidget(indicator_);
     panels_ << nullptr;
-    panels_ << addPanel(this, 500, Qt::AlignLeft, QString());
+    panels_ << addPanel(this, 500, Qt::AlignLeft, QString(), 1);
 }
 
 QString MonitorStatusBar::PanelText(StatusPanel panel) const
@@ -49,8 +53,13 @@ QString MonitorStatusBar::PanelText(StatusPanel panel) const
 
 void MonitorStatusBar::SetPanelText(StatusPanel panel, const QString& text)
 {
-    if (QLabel* label = panels_.value(static_cast<int>(panel)))
-        label->setText(text);
+    QLabel* label = panels_.value(static_cast<int>(panel));
+    if (!label)
+        return;
+    label->setText(text);
+    // A long Offline message or filter may still not fit: the whole text is the panel's tool tip.
+    if (panel == StatusPanel::Message)
+        label->setToolTip(text);
 }
 
 void MonitorStatusBar::CountRefresh()

@@ -86,3 +86,8 @@ QByteArray ToCp1251(const QString& text)
     cp1251.truncate(out - cp1251.data());
     return cp1251;
 }
+
+bool FitsCp1251(const QString& text)
+{
+    return FromCp1251(ToCp1251(text)) == text;
+}

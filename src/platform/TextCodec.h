@@ -11,3 +11,6 @@ QString FromCp1251(const QByteArray& bytes);
 
 // A character the code page cannot hold becomes one "?", a surrogate pair included.
 QByteArray ToCp1251(const QString& text);
+
+// Whether the code page holds every character of text, so that it reads back unchanged.
+bool FitsCp1251(const QString& text);

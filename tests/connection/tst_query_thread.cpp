@@ -60,6 +60,7 @@ public:
         calls << QStringLiteral("indicator %1").arg(static_cast<int>(state));
     }
     void SetWorking(bool working) override { calls << QStringLiteral("working %1").arg(working); }
+    void DropSort() override { calls << QStringLiteral("drop sort"); }
     void SwitchFilterOff() override
     {
         query.setFiltered(false);
@@ -194,6 +195,31 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(port.refreshes(), 3, 10000);
         QCOMPARE(port.calls.last(), QStringLiteral("position 2:2"));
         QCOMPARE(port.calls.count(QStringLiteral("script file")), 1);
+        BoundedCall("Finish", [&] { worker.Finish(); });
+    }
+
+    void sortTheNewResultLacksIsDroppedAndRefreshGoesOn()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("other.sql"));
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write("select 1 as other\r\n");
+        out.close();
+
+        RecordingPort port(FiveRows);
+        port.scriptFile = file;
+        TQueryThread worker(port, Step);
+        worker.Start();
+        QTRY_COMPARE_WITH_TIMEOUT(port.refreshes(), 1, 10000);
+        port.query.setSort(QStringLiteral("[name] DESC"));
+        port.query.setFieldTag(1, 1);
+        worker.ScriptChanged = true;
+        QTRY_VERIFY_WITH_TIMEOUT(port.refreshes() >= 3, 15000);
+        QCOMPARE(port.calls.mid(2, 4), (QStringList{"script file", "drop sort", "count", "position 1:1"}));
+        QCOMPARE(port.query.sort(), QString());
+        QCOMPARE(port.query.fieldTag(0), 0);
+        QVERIFY(!worker.Ended());
         BoundedCall("Finish", [&] { worker.Finish(); });
     }
 

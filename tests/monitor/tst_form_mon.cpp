@@ -6,6 +6,7 @@
 #include "app/ServiceClasses.h"
 #include "connection/Connect.h"
 #include "connection/QueryThread.h"
+#include "data/Connection.h"
 #include "data/Query.h"
 #include "monitor/FormMon.h"
 #include "monitor/MonitorStatusBar.h"
@@ -13,6 +14,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QMenu>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTableView>
 #include <QAbstractItemModelTester>
@@ -87,7 +89,8 @@ private Q_SLOTS:
         writeCatalogue({{QStringLiteral("1rows"), "select g as id, 'n' || g as name\r\nfrom generate_series(1, 5) g order by g"},
                         {QStringLiteral("2wide"), "select g as id, g * 2 as twice, 'x' as tag from generate_series(1, 3) g"},
                         {QStringLiteral("3empty"), ""},
-                        {QStringLiteral("4slow"), "select pg_sleep(1.5) is null as slept, 7 as id"}});
+                        {QStringLiteral("4slow"), "select pg_sleep(1.5) is null as slept, 7 as id"},
+                        {QStringLiteral("5many"), "select g as id, 'n' || g as name from generate_series(1, 200) g"}});
     }
 
     void cleanup()
@@ -103,7 +106,7 @@ private Q_SLOTS:
         QAbstractItemModelTester tester(w->DBGrid->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(w->windowTitle(), TestDatabase::pgDsn());
         QCOMPARE(w->UpDown->value(), 1);
-        QCOMPARE(w->cmBox->count(), 4);
+        QCOMPARE(w->cmBox->count(), 5);
         const QMenu* popup = w->PopupMenu;
         QCOMPARE(popup->actions().size(), 4);
         QCOMPARE(popup->actions()[0], w->acStart);
@@ -286,6 +289,100 @@ private Q_SLOTS:
         QVERIFY(!w->acStart->isChecked());
         QCOMPARE(w->IndicatorState, Indicator::Green);
         QVERIFY(boxes->messages.isEmpty());
+    }
+
+    void refreshKeepsTheViewWhereTheOperatorScrolled()
+    {
+        auto w = window(1, 4);
+        w->resize(900, 300);
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->Query->active(), 10000);
+        QScrollBar* rows = w->DBGrid->verticalScrollBar();
+        QVERIFY(rows->maximum() > 40);
+
+        // The current row above the rows in view.
+        w->DBGrid->setCurrentIndex(w->DBGrid->model()->index(2, 0));
+        rows->setValue(30);
+        int before = refreshes(*w);
+        QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) >= before + 2, 15000);
+        QCOMPARE(rows->value(), 30);
+        QCOMPARE(w->DBGrid->currentIndex().row(), 2);
+        QCOMPARE(w->Query->recNo(), 3);
+
+        // The current row below them.
+        w->DBGrid->setCurrentIndex(w->DBGrid->model()->index(39, 0));
+        rows->setValue(0);
+        before = refreshes(*w);
+        QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) >= before + 2, 15000);
+        QCOMPARE(rows->value(), 0);
+        QCOMPARE(w->Query->recNo(), 40);
+        stopBounded(*w);
+    }
+
+    void sortTheNextScriptCannotTakeIsDropped()
+    {
+        auto w = window(1);
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->Query->active(), 10000);
+        w->DBGridTitleBtnClick(1);
+        QCOMPARE(w->Query->sort(), QStringLiteral("[name]"));
+        // The next script has no "name": its rows arrive unsorted and the refresh goes on.
+        w->cmBox->setCurrentIndex(1);
+        QTRY_COMPARE_WITH_TIMEOUT(w->Query->fieldCount(), 3, 15000);
+        const int before = refreshes(*w);
+        QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) >= before + 2, 15000);
+        QCOMPARE(w->Query->sort(), QString());
+        QVERIFY(w->SortFields.isEmpty());
+        QCOMPARE(w->DBGridGetBtnParams(1), SortMarker::None);
+        QCOMPARE(w->IndicatorState, Indicator::Lime);
+        // A click now sorts by the new result's column.
+        w->DBGridTitleBtnClick(1);
+        QCOMPARE(w->Query->sort(), QStringLiteral("[twice]"));
+        stopBounded(*w);
+
+        // The same across Stop, a script change and Start.
+        w->DBGridTitleBtnClick(2);
+        w->cmBox->setCurrentIndex(0);
+        w->acStart->trigger();
+        const int restarted = refreshes(*w);
+        QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) >= restarted + 2, 15000);
+        QCOMPARE(w->Query->fieldCount(), 2);
+        QCOMPARE(w->Query->sort(), QString());
+        stopBounded(*w);
+    }
+
+    void startAfterTheServerWentAwayWarns()
+    {
+        // A login of its own, so that refusing it new sessions leaves the other tests alone.
+        QString error;
+        QVERIFY2(TestDatabase::psql(QStringLiteral("drop role if exists quillon_gone; "
+                                                   "create role quillon_gone login password 'gone'; "
+                                                   "grant connect on database quillon to quillon_gone"),
+                                    nullptr, &error),
+                 qPrintable(error));
+        auto w = window(0, 0,
+                        QStringLiteral("Data Source=%1;User ID=quillon_gone;Password=gone;Application Name=\"Quillon\"")
+                            .arg(TestDatabase::pgDsn()));
+        w->acStart->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(w->IndicatorState, Indicator::Red, 10000);
+        QVERIFY(w->ADOC->connected());
+
+        // The server goes away for this login: its sessions end and new ones are refused.
+        QVERIFY2(TestDatabase::psql(QStringLiteral("alter role quillon_gone nologin; "
+                                                   "select count(pg_terminate_backend(pid)) from pg_stat_activity "
+                                                   "where usename = 'quillon_gone'"),
+                                    nullptr, &error),
+                 qPrintable(error));
+        w->acStart->trigger();
+        QCOMPARE(boxes->messages.size(), 1);
+        QCOMPARE(boxes->messages[0].type, MessageType::Warning);
+        QCOMPARE(boxes->messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Cancel));
+        QVERIFY2(boxes->messages[0].text.endsWith(QStringLiteral("\nСервер '%1' завершил текущее соединение.").arg(TestDatabase::pgDsn())),
+                 qPrintable(boxes->messages[0].text));
+        QVERIFY(!w->ADOC->connected());
+        QVERIFY(!w->Working);
+        w.reset();
+        TestDatabase::psql(QStringLiteral("drop role if exists quillon_gone"));
     }
 
     void unreachableServerWarnsAtStart()

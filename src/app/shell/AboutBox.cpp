@@ -16,6 +16,9 @@ TAboutBox::TAboutBox(QWidget* parent)
     ui->Version->setText(QStringLiteral("Version: ") + App->ProgramVersion);
     ui->DateVersion->setText(QStringLiteral("Date: ") + App->ProgramDate);
     ConnectGuarded(ui->OKButton, &QPushButton::clicked, this, [this] { accept(); });
+    // Both notices read from their first character, not scrolled to their end.
+    ui->Edit1->setCursorPosition(0);
+    ui->Edit2->setCursorPosition(0);
     ui->OKButton->setFocus();
 }
 

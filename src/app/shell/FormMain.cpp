@@ -135,10 +135,7 @@ void TFormMain::acConnectExecute()
             break;
         if (result == mrOk) {
             TConnect* handed = descriptor.release();
-            auto* monitor = new TFormMon(handed, ui->MdiArea);
-            ui->MdiArea->addSubWindow(monitor);
-            monitor->show();
-            monitor->DBGrid->setFocus();
+            OpenMonitor(handed);
             connected = true;
         } else if (attempts < 2) {
             ShowMessage(MessageType::Error, Texts::ConnectFailed + QLatin1Char('\r') + Texts::TryAgain,
@@ -150,6 +147,15 @@ void TFormMain::acConnectExecute()
         ShowMessage(MessageType::Error, Texts::ConnectFailed + QLatin1Char('\r') + Texts::WorkEnded,
                     QMessageBox::Ok, this);
     Connect = nullptr;
+}
+
+TFormMon* TFormMain::OpenMonitor(TConnect*& descriptor)
+{
+    auto* monitor = new TFormMon(descriptor, ui->MdiArea);
+    ui->MdiArea->addSubWindow(monitor);
+    monitor->show();
+    monitor->DBGrid->setFocus();
+    return monitor;
 }
 
 void TFormMain::acExitExecute()

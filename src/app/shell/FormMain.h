@@ -7,6 +7,8 @@ namespace Ui {
 class FormMain;
 }
 class QMdiArea;
+class TConnect;
+class TFormMon;
 
 // The main window: the frame of the monitor and catalogue windows, with the program's main menu.
 class TFormMain : public QMainWindow {
@@ -18,6 +20,8 @@ public:
     ~TFormMain() override;
 
     QMdiArea* mdiArea() const;
+    // A new monitor window in the frame for a descriptor that a logon filled; takes the descriptor over.
+    TFormMon* OpenMonitor(TConnect*& descriptor);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
