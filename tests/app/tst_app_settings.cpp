@@ -2,6 +2,7 @@
 
 #include "app/ServiceClasses.h"
 #include "app/Utils.h"
+#include "platform/FileSystem.h"
 #include "platform/QuillonError.h"
 
 #include <QtTest>
@@ -47,6 +48,30 @@ private Q_SLOTS:
         QCOMPARE(g.height, 482);
         QCOMPARE(g.state, 0);
         QVERIFY(app->Sensors.empty());
+    }
+
+    void folderNameTheCodePageCannotHoldIsNeverWrittenLossily()
+    {
+        ProgramFolder folder;
+        const QString program = folder.file(QStringLiteral("naïve ☃/quillon"));
+        QDir().mkpath(folder.file(QStringLiteral("naïve ☃/Config")));
+        folder.write(QStringLiteral("naïve ☃/Config/Sensors.ini"), "A;1;Scripts\\a.sql\r\n");
+        for (int start = 0; start < 2; ++start) {
+            int left = 0, top = 0, height = 0, width = 0, state = 0;
+            auto app = std::make_unique<TApp>(program, left, top, height, width, state);
+            App = app.get();
+            app->LoadSensors();
+            QCOMPARE(app->Sensors.size(), std::size_t(1));
+            QCOMPARE(FileSystemPath(ExpandAppPath(app->ServerList)), folder.file(QStringLiteral("naïve ☃/Config/Servers.lst")));
+            app->Destroy(0, 0, 100, 100, 0);
+            App = nullptr;
+        }
+        const QByteArray settings = folder.read(QStringLiteral("naïve ☃/Config/quillon.ini"));
+        QVERIFY2(settings.contains("ServerList=Config\\Servers.lst\r\n"), settings);
+        QVERIFY(settings.contains("ConnectionList=Config\\Connections.ini\r\n"));
+        QVERIFY(settings.contains("SensorsFile=Config\\Sensors.ini\r\n"));
+        QVERIFY(settings.contains("MenuFile=Config\\Menus.ini\r\n"));
+        QVERIFY(!settings.contains('?'));
     }
 
     void stateAloneGivesDefaultPosition()

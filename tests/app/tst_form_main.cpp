@@ -9,6 +9,7 @@
 #include "platform/QuillonError.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -157,6 +158,13 @@ private Q_SLOTS:
         QCOMPARE(box.findChild<QLabel*>(QStringLiteral("Version"))->text(), QStringLiteral("Version: 1.0.4.0"));
         QCOMPARE(box.findChild<QLabel*>(QStringLiteral("DateVersion"))->text(), QStringLiteral("Date: 21.10.2004"));
         QCOMPARE(box.size(), QSize(298, 213));
+        // The rights notice and the address show whole, from their first character.
+        for (const char* name : {"Edit1", "Edit2"}) {
+            const auto* field = box.findChild<QLineEdit*>(QString::fromLatin1(name));
+            QCOMPARE(field->cursorPosition(), 0);
+            QVERIFY2(field->fontMetrics().horizontalAdvance(field->text()) + 4 <= field->contentsRect().width(),
+                     qPrintable(field->text()));
+        }
     }
 
     void errorEscapingAHandlerIsReportedAndWorkGoesOn()

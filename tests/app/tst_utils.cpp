@@ -1,3 +1,4 @@
+#include "MessageRecorder.h"
 #include "ProgramApp.h"
 
 #include "app/ServiceClasses.h"
@@ -113,9 +114,9 @@ private Q_SLOTS:
     void toolBarFollowsCaptionSetting()
     {
         QToolBar bar;
-        bar.addAction(QIcon(), QStringLiteral("Старт"));
+        bar.addAction(ImageListIcon(ImageSlot::Start), QStringLiteral("Старт"));
         bar.addSeparator();
-        bar.addAction(QIcon(), QStringLiteral("Выход"));
+        bar.addAction(ImageListIcon(ImageSlot::Exit), QStringLiteral("Выход"));
         bar.show();
         app->ShowCaptions = true;
         ApplyToolBarCaptions(&bar);
@@ -125,6 +126,19 @@ private Q_SLOTS:
         ApplyToolBarCaptions(&bar);
         QCOMPARE(bar.toolButtonStyle(), Qt::ToolButtonIconOnly);
         QVERIFY(bar.width() < wide);
+        for (QAction* action : bar.actions())
+            QVERIFY(bar.rect().contains(bar.widgetForAction(action)->geometry()));
+    }
+
+    void messageBoxesInTheInterfaceLanguage()
+    {
+        QCOMPARE(MessageTitle(MessageType::Error), QStringLiteral("Ошибка"));
+        QCOMPARE(MessageTitle(MessageType::Warning), QStringLiteral("Предупреждение"));
+        QCOMPARE(MessageTitle(MessageType::Confirmation), QStringLiteral("Подтверждение"));
+        QCOMPARE(MessageTitle(MessageType::Information), QStringLiteral("Информация"));
+        MessageRecorder boxes;
+        ShowMessage(MessageType::Error, QStringLiteral("first\rERROR:\tsyntax error"), QMessageBox::Ok);
+        QCOMPARE(boxes.messages[0].text, QStringLiteral("first\nERROR: syntax error"));
     }
 
     void rowMarkersOnlyOnCurrentRow()

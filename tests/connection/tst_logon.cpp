@@ -11,6 +11,7 @@
 #include "connection/FormLogon.h"
 #include "monitor/FormMon.h"
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -81,6 +82,26 @@ private Q_SLOTS:
         delete driver;
         boxes.reset();
         folder.reset();
+    }
+
+    void userBoxesFollowTheAuthenticationButtons()
+    {
+        TFormMain form(folder->executable());
+        TConnect descriptor;
+        TFormLogon logon(descriptor, &form);
+        auto* windows = child<QRadioButton>(&logon, "RadioButton1");
+        auto* sql = child<QRadioButton>(&logon, "RadioButton2");
+        auto* user = child<QLineEdit>(&logon, "Edit1");
+        auto* password = child<QLineEdit>(&logon, "Edit2");
+        QVERIFY(!user->isEnabled() && !password->isEnabled());
+        // As a screen reader chooses: the button's toggle action, no click.
+        QAccessibleActionInterface* action = QAccessible::queryAccessibleInterface(sql)->actionInterface();
+        QVERIFY(action->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+        action->doAction(QAccessibleActionInterface::toggleAction());
+        QVERIFY(sql->isChecked());
+        QVERIFY(user->isEnabled() && password->isEnabled());
+        windows->setChecked(true);
+        QVERIFY(!user->isEnabled() && !password->isEnabled());
     }
 
     void successfulLogonFillsDescriptor()
