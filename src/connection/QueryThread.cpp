@@ -11,8 +11,10 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QLoggingCategory>
+#include <QTimer>
 #include <exception>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -22,6 +24,19 @@ Q_LOGGING_CATEGORY(lcWorker, "quillon.worker")
 // A wait step below this would make the loop spin; the settings file keeps what it holds.
 constexpr int MinimumStep = 10;
 
+// What a worker meets once its window has let it go: it ends without touching the window.
+class Detached : public std::exception {
+public:
+    const char* what() const noexcept override { return "the window has let the worker go"; }
+};
+
+qint64 SteadyMilliseconds()
+{
+    using namespace std::chrono;
+    // Never 0, which means "no pass running".
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count() + 1;
+}
+
 } // namespace
 
 bool PassDue(int waitCounter, int step, int interval, bool runNow)
@@ -30,14 +45,17 @@ bool PassDue(int waitCounter, int step, int interval, bool runNow)
     return runNow || static_cast<qint64>(waitCounter) * step >= static_cast<qint64>(interval) * 1000;
 }
 
-TQueryThread::TQueryThread(MonitorPort& monitor, int sleepInterval)
+TQueryThread::TQueryThread(MonitorPort& monitor, int sleepInterval, PassDeadline deadline)
     : Monitor(monitor)
     , WorkConnection(std::make_unique<Connection>())
     , WorkQuery(std::make_unique<Query>())
     , step_(std::max(sleepInterval, MinimumStep))
+    , deadline_(deadline)
+    , passWatch_(new QTimer(this))
 {
     const Query& windowQuery = monitor.DataSet();
     WorkConnection->setConnectionString(windowQuery.connection()->connectionString());
+    WorkConnection->setCommandTimeout(static_cast<int>(deadline.commandTimeout.count()));
     WorkConnection->open();
     WorkQuery->setConnection(WorkConnection.get());
     WorkQuery->setSql(windowQuery.sql());
@@ -56,19 +74,82 @@ TQueryThread::~TQueryThread()
 
 void TQueryThread::Start()
 {
+    passWatch_->setInterval(250);
+    connect(passWatch_, &QTimer::timeout, this, &TQueryThread::WatchPass);
+    passWatch_->start();
     start(QThread::LowestPriority);
 }
 
-void TQueryThread::Finish()
+bool TQueryThread::Finish(std::chrono::milliseconds grace)
 {
     if (Ended())
-        return;
+        return true;
     MayRun = false;
     requestInterruption();
-    // The worker may be waiting for a call onto this thread, a hand-over say: serve it while waiting.
-    while (!Ended()) {
-        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    WorkConnection->cancel();
+    // The worker may be waiting for a call onto this thread, a hand-over say; other windows go on
+    // refreshing and everything paints. The operator's input waits until the stop is done.
+    const QDeadlineTimer until(grace);
+    while (!Ended() && !until.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         wait(QDeadlineTimer(5));
+    }
+    return Ended();
+}
+
+void TQueryThread::Detach()
+{
+    MayRun = false;
+    requestInterruption();
+    passWatch_->stop();
+    detached_.store(true);
+    // A read of the interval that began before the flag was set ends before the window may go.
+    while (inPort_.load() > 0)
+        std::this_thread::yield();
+}
+
+void TQueryThread::ReleaseWhenFinished()
+{
+    connect(this, &QThread::finished, this, &QObject::deleteLater);
+    // Ended before the connection was made: the finished signal may have gone already.
+    if (Ended())
+        deleteLater();
+}
+
+int TQueryThread::Interval()
+{
+    inPort_.fetch_add(1);
+    const bool detached = detached_.load();
+    const int interval = detached ? 0 : Monitor.Interval();
+    inPort_.fetch_sub(1);
+    if (detached)
+        throw Detached();
+    return interval;
+}
+
+void TQueryThread::WatchPass()
+{
+    const qint64 started = passStarted_.load();
+    if (started == 0 || isInterruptionRequested() || Ended())
+        return;
+    const qint64 running = SteadyMilliseconds() - started;
+    const qint64 limit = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_.commandTimeout).count()
+        + deadline_.grace.count();
+    if (running > limit && cancelledPass_ != started) {
+        cancelledPass_ = started;
+        qCWarning(lcWorker) << "pass overdue after" << running << "ms: cancelling it";
+        WorkConnection->cancel();
+    }
+    if (running > limit + deadline_.letGo.count()) {
+        // The driver does not return even from the cancel (a server gone silent): the window goes
+        // Offline now, and the worker lets go of it, to end when the driver returns.
+        qCWarning(lcWorker) << "the driver has not returned from the cancel: letting the worker go";
+        Monitor.SwitchFilterOff();
+        Monitor.SetMessage(QLatin1Char(' ') + TimeStamp() + Texts::OfflineRun);
+        Monitor.SetWorking(false);
+        Monitor.ResetCounter();
+        Monitor.SetIndicator(Indicator::Red);
+        Detach();
     }
 }
 
@@ -101,6 +182,8 @@ void TQueryThread::ServeCall()
         return;
     PendingCall& call = **taken;
     try {
+        if (detached_)
+            throw Detached();
         call.work();
     } catch (...) {
         call.error = std::current_exception();
@@ -118,7 +201,7 @@ void TQueryThread::run()
             if (isInterruptionRequested() || Stopped)
                 break;
             msleep(static_cast<unsigned long>(step_));
-            if (!PassDue(waitCounter, step_, Monitor.Interval(), RunNow)) {
+            if (!PassDue(waitCounter, step_, Interval(), RunNow)) {
                 ++waitCounter;
                 continue;
             }
@@ -126,11 +209,13 @@ void TQueryThread::run()
                 break;
             waitCounter = 0;
             RunNow = false;
-            if (Monitor.Interval() <= 0)
+            if (Interval() <= 0)
                 Stopped = true;
         }
-        if (Stopped || Monitor.Interval() <= 0)
+        if (!detached_ && (Stopped || Interval() <= 0))
             EndUpdates();
+    } catch (const Detached&) {
+        qCInfo(lcWorker) << "worker ended after its window let it go";
     } catch (const std::exception& error) {
         // A reload that cannot be read, a catalogue position gone or a failed hand-over end the
         // worker at once, without a message in the window.
@@ -139,7 +224,9 @@ void TQueryThread::run()
         qCWarning(lcWorker) << "worker ended on an unknown error";
     }
     WorkQuery.reset();
-    WorkConnection.reset();
+    // The connection object stays until the worker is destroyed: the window may be cancelling on it.
+    WorkConnection->close();
+    passStarted_ = 0;
     ended_.store(true, std::memory_order_release);
 }
 
@@ -171,10 +258,18 @@ TQueryThread::PassResult TQueryThread::Pass()
         }
     }
 
+    passStarted_ = SteadyMilliseconds();
     try {
         WorkQuery->open();
+        passStarted_ = 0;
         Stopped = false;
     } catch (const QuillonError& error) {
+        passStarted_ = 0;
+        if (isInterruptionRequested() || detached_) {
+            // Cancelled by Stop or closing, or given up by the window: not a failure to show.
+            qCInfo(lcWorker) << "run cancelled:" << error.message();
+            return PassResult::End;
+        }
         qCInfo(lcWorker) << "run failed, the window goes offline:" << error.message();
         MayRun = false;
         GoOffline(QLatin1Char(' ') + TimeStamp() + Texts::OfflineRun);

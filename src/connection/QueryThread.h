@@ -3,12 +3,24 @@
 #include <QString>
 #include <QThread>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 
 class Connection;
 class MonitorPort;
 class Query;
+class QTimer;
+
+// How long the worker lets a pass run. A driver may wait for a silent server for ever, even past
+// its own time-out (psqlODBC leaves the time-out to the server), so the worker keeps a deadline of
+// its own: past the command time-out and a grace the statement is cancelled, and if the driver
+// still does not return, the window goes Offline and the worker lets go of it.
+struct PassDeadline {
+    std::chrono::seconds commandTimeout{30};
+    std::chrono::milliseconds grace{5000};
+    std::chrono::milliseconds letGo{2000};
+};
 
 // Whether the wait step that just ended makes a pass due: waitCounter steps of step milliseconds
 // completed since the last pass (compared before it grows), the interval in seconds, and the
@@ -24,15 +36,21 @@ public:
     // Created on the user-interface thread. Copies the connection string and the script of the
     // port's data set and opens the worker's own connection here; throws when it cannot be opened.
     // The loop runs only after Start(). sleepInterval is the wait step in milliseconds.
-    TQueryThread(MonitorPort& monitor, int sleepInterval);
+    TQueryThread(MonitorPort& monitor, int sleepInterval, PassDeadline deadline = {});
     ~TQueryThread() override;
 
     void Start();
     // The loop has ended and the worker touches nothing any more.
     bool Ended() const { return ended_.load(std::memory_order_acquire); }
-    // Asks the loop to end and waits for it, serving the worker's calls onto the user-interface
-    // thread meanwhile: no new pass begins, and a pass that is running still hands its rows over.
-    void Finish();
+    // Asks the loop to end: no new pass begins and a running statement is cancelled. Waits up to
+    // grace for the end, painting and serving every window meanwhile (the operator's input waits).
+    // False when the driver has not returned by then.
+    bool Finish(std::chrono::milliseconds grace);
+    // From now on the worker touches nothing of its window: it ends at its next step, or when the
+    // driver returns. On the user-interface thread.
+    void Detach();
+    // The object deletes itself once its loop has ended; the caller gives up its ownership.
+    void ReleaseWhenFinished();
 
     // Written by the window: no new pass may begin (cleared before a termination request), and the
     // next pass reloads the script.
@@ -45,6 +63,8 @@ protected:
 private Q_SLOTS:
     // Runs the call the worker waits for, on the user-interface thread.
     void ServeCall();
+    // The deadline of a running pass, checked on the user-interface thread.
+    void WatchPass();
 
 private:
     enum class PassResult { Done, End };
@@ -58,8 +78,11 @@ private:
     void GoOffline(const QString& message);
     void EndUpdates();
 
-    // Runs f on the user-interface thread and waits for it; an error raised there comes back here.
+    // Runs f on the user-interface thread and waits for it; an error raised there comes back here,
+    // and a worker detached from its window gets an error instead.
     void Synchronize(const std::function<void()>& f);
+    // The window's interval, read on the worker thread; throws once the worker is detached.
+    int Interval();
 
     MonitorPort& Monitor;
     std::unique_ptr<Connection> WorkConnection;
@@ -73,4 +96,14 @@ private:
     std::atomic<bool> ended_{false};
     // The call posted to ServeCall, owned by whoever takes it out.
     std::atomic<std::shared_ptr<PendingCall>*> pending_{nullptr};
+    // Set on the user-interface thread; the worker thread reads the interval only while it counts
+    // itself in inPort_, so that Detach() can wait out a read that has begun.
+    std::atomic<bool> detached_{false};
+    std::atomic<int> inPort_{0};
+    // Milliseconds of the steady clock when the running pass began its statement; 0 between passes.
+    std::atomic<qint64> passStarted_{0};
+    const PassDeadline deadline_;
+    // The pass the deadline has cancelled, by its start; user-interface thread only.
+    qint64 cancelledPass_ = 0;
+    QTimer* passWatch_ = nullptr;
 };

@@ -226,12 +226,27 @@ void TFormMon::FormDestroy()
         placement.QueryIndex = cmBox->currentIndex();
         SaveMonitorProfile(*ConnectInfo, placement);
     });
+    DropWorker();
 }
 
 void TFormMon::EndThread()
 {
-    if (QueryThread)
-        QueryThread->Finish();
+    // A stop that waited for a driver stuck on a silent server would freeze every window.
+    constexpr std::chrono::milliseconds StopGrace{2000};
+    if (QueryThread && !QueryThread->Finish(StopGrace))
+        DropWorker();
+}
+
+void TFormMon::DropWorker()
+{
+    if (!QueryThread)
+        return;
+    if (QueryThread->Ended()) {
+        QueryThread.reset();
+        return;
+    }
+    QueryThread->Detach();
+    QueryThread.release()->ReleaseWhenFinished();
 }
 
 void TFormMon::acStartExecute()
@@ -250,7 +265,7 @@ void TFormMon::Stop()
     if (QueryThread) {
         Working = false;
         EndThread();
-        QueryThread.reset();
+        DropWorker();
     }
     StatusBar->ResetCounter();
     if (acSetFilter->isChecked())
@@ -288,7 +303,7 @@ void TFormMon::StartWork()
     }
 
     // A worker that ended by itself is gone already; its object goes with the new start.
-    QueryThread.reset();
+    DropWorker();
     QueryThread = std::make_unique<TQueryThread>(static_cast<MonitorPort&>(*this), App->SleepInterval);
     Working = true;
     QueryThread->Start();

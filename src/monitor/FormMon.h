@@ -83,8 +83,11 @@ private:
     void FormDestroy();
     void Stop();
     void StartWork();
-    // Ends the worker if it still runs, serving its calls onto this thread meanwhile.
+    // Ends the worker if it still runs, serving its calls onto this thread meanwhile; one that the
+    // driver holds past a short grace is let go, to end by itself.
     void EndThread();
+    // Forgets the worker: deleted at once if it has ended, let go otherwise.
+    void DropWorker();
     void FollowCurrentRow();
     void SetIndicator(Indicator state) override;
     // The resolved script file of catalogue entry index; throws when there is no such entry.

@@ -1,4 +1,5 @@
 #include "BoundedCall.h"
+#include "StoppedBackend.h"
 #include "TestDatabase.h"
 
 #include "connection/MonitorPort.h"
@@ -7,9 +8,13 @@
 #include "data/DataErrors.h"
 #include "data/Query.h"
 
+#include <QElapsedTimer>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <atomic>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -101,6 +106,13 @@ class TestQueryThread : public QObject {
 
     // 25 ms steps: an interval of 1 s is due at the 41st step after a pass.
     static constexpr int Step = 25;
+    static constexpr std::chrono::milliseconds Grace{2000};
+
+    // The test's own session running the long script, or 0.
+    static int backendOfSleep()
+    {
+        return StoppedBackend::activeBackend(QStringLiteral("Quillon worker test"), QStringLiteral("pg_sleep(20)"));
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -115,7 +127,7 @@ private Q_SLOTS:
         TQueryThread worker(port, Step);
         worker.Start();
         QTRY_VERIFY_WITH_TIMEOUT(port.refreshes() >= 3, 20000);
-        BoundedCall("Finish", [&] { worker.Finish(); });
+        BoundedCall("Finish", [&] { QVERIFY(worker.Finish(Grace)); });
         // The first pass follows the first step; each later one the check after the previous pass
         // and 41 steps.
         QCOMPARE(port.readsBeforeCount.mid(0, 3), (QList<int>{1, 42, 42}));
@@ -139,7 +151,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(port.refreshes(), 2, 10000);
         QVERIFY(port.readsBeforeCount[1] >= 46);
         QCOMPARE(port.readsOfOneBeforeCount[1], 1);
-        BoundedCall("Finish", [&] { worker.Finish(); });
+        BoundedCall("Finish", [&] { QVERIFY(worker.Finish(Grace)); });
     }
 
     void intervalZeroRunsOnceThenEnds()
@@ -195,7 +207,7 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(port.refreshes(), 3, 10000);
         QCOMPARE(port.calls.last(), QStringLiteral("position 2:2"));
         QCOMPARE(port.calls.count(QStringLiteral("script file")), 1);
-        BoundedCall("Finish", [&] { worker.Finish(); });
+        BoundedCall("Finish", [&] { QVERIFY(worker.Finish(Grace)); });
     }
 
     void sortTheNewResultLacksIsDroppedAndRefreshGoesOn()
@@ -220,7 +232,7 @@ private Q_SLOTS:
         QCOMPARE(port.query.sort(), QString());
         QCOMPARE(port.query.fieldTag(0), 0);
         QVERIFY(!worker.Ended());
-        BoundedCall("Finish", [&] { worker.Finish(); });
+        BoundedCall("Finish", [&] { QVERIFY(worker.Finish(Grace)); });
     }
 
     void reloadThatReadsEmptyEndsOffline()
@@ -255,17 +267,66 @@ private Q_SLOTS:
         QCOMPARE(port.calls, QStringList{"script file"});
     }
 
-    void finishDuringALongPassStillHandsOver()
+    void finishCancelsALongPass()
     {
-        RecordingPort port({QStringLiteral("select pg_sleep(1.5) is null as slept, 7 as id")});
+        RecordingPort port({QStringLiteral("select pg_sleep(20) is null as slept, 7 as id")});
         port.interval = 30;
         TQueryThread worker(port, Step);
         worker.Start();
-        QTRY_VERIFY_WITH_TIMEOUT(port.intervalReads >= 1, 5000);
-        BoundedCall("Finish", [&] { worker.Finish(); });
+        QTRY_VERIFY_WITH_TIMEOUT(backendOfSleep() > 0, 10000);
+        QElapsedTimer timer;
+        timer.start();
+        BoundedCall("Finish", [&] { QVERIFY(worker.Finish(Grace)); });
+        qInfo("Finish returned after %lld ms", timer.elapsed());
         QVERIFY(worker.Ended());
-        QCOMPARE(port.calls, (QStringList{"count", "position 1:1"}));
-        QCOMPARE(port.query.fieldTextByName(QStringLiteral("id")), QStringLiteral("7"));
+        // Cancelled on request: nothing handed over, no Offline text.
+        QVERIFY(port.calls.isEmpty());
+    }
+
+    void silentServerIsLetGoAtFinish()
+    {
+        RecordingPort port({QStringLiteral("select pg_sleep(20) is null as slept, 7 as id")});
+        port.interval = 30;
+        auto* worker = new TQueryThread(port, Step);
+        QPointer<TQueryThread> alive(worker);
+        worker->Start();
+        QTRY_VERIFY_WITH_TIMEOUT(backendOfSleep() > 0, 10000);
+        StoppedBackend silent(backendOfSleep());
+        QVERIFY(silent.stopped());
+        QElapsedTimer timer;
+        timer.start();
+        bool ended = true;
+        BoundedCall("Finish", [&] { ended = worker->Finish(Grace); });
+        qInfo("Finish gave up after %lld ms", timer.elapsed());
+        QVERIFY(!ended);
+        worker->Detach();
+        worker->ReleaseWhenFinished();
+        // The server answers again: the worker ends and deletes itself, touching nothing.
+        silent.resume();
+        QTRY_VERIFY_WITH_TIMEOUT(alive.isNull(), 20000);
+        QVERIFY(port.calls.isEmpty());
+    }
+
+    void passPastItsDeadlineGoesOfflineAndLetsGo()
+    {
+        RecordingPort port({QStringLiteral("select pg_sleep(20) is null as slept, 7 as id")});
+        port.interval = 30;
+        auto* worker = new TQueryThread(port, Step, PassDeadline{std::chrono::seconds(1), 500ms, 500ms});
+        QPointer<TQueryThread> alive(worker);
+        worker->Start();
+        QTRY_VERIFY_WITH_TIMEOUT(backendOfSleep() > 0, 10000);
+        StoppedBackend silent(backendOfSleep());
+        QVERIFY(silent.stopped());
+        QTRY_COMPARE_WITH_TIMEOUT(port.calls.size(), 5, 10000);
+        QCOMPARE(port.calls[0], QStringLiteral("filter off"));
+        QVERIFY2(stampedMessage(port.calls[1], QStringLiteral("Offline - Ошибки исполнения скрипта или соединения с сервером.")),
+                 qPrintable(port.calls[1]));
+        QCOMPARE(port.calls.mid(2), (QStringList{"working 0", "reset counter", "indicator 2"}));
+        QVERIFY(!worker->Ended());
+        worker->ReleaseWhenFinished();
+        silent.resume();
+        QTRY_VERIFY_WITH_TIMEOUT(alive.isNull(), 20000);
+        QCOMPARE(port.calls.size(), 5);
     }
 
     void unreachableServerLeavesNoWorker()
