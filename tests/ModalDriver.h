@@ -14,17 +14,18 @@ class ModalDriver : public QObject {
 public:
     explicit ModalDriver(QObject* parent = nullptr) : QObject(parent) {}
 
-    // Runs act on the next modal T to appear.
+    // Runs act on the next modal T to appear, other than skip (a dialog already answered that may
+    // still be open while its answer is being worked on).
     template <typename T>
-    void next(std::function<void(T*)> act, int timeoutMs = 20000)
+    void next(std::function<void(T*)> act, int timeoutMs = 20000, QPointer<QWidget> skip = {})
     {
         auto* timer = new QTimer(this);
         auto started = std::make_shared<qint64>(0);
         timer->setInterval(20);
-        QObject::connect(timer, &QTimer::timeout, this, [this, timer, act, started, timeoutMs] {
+        QObject::connect(timer, &QTimer::timeout, this, [this, timer, act, started, timeoutMs, skip] {
             *started += timer->interval();
             QWidget* modal = QApplication::activeModalWidget();
-            if (auto* dialog = qobject_cast<T*>(modal)) {
+            if (auto* dialog = qobject_cast<T*>(modal); dialog && dialog != skip.data()) {
                 timer->stop();
                 timer->deleteLater();
                 act(dialog);

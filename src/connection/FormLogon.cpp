@@ -1,6 +1,7 @@
 #include "connection/FormLogon.h"
 #include "ui_FormLogon.h"
 
+#include "app/DriverWait.h"
 #include "app/Guarded.h"
 #include "app/ImageList.h"
 #include "app/ModalResult.h"
@@ -182,7 +183,9 @@ void TFormLogon::BitBtn1Click()
     ADOC1->setConnectionString(connect_.ConnectionString);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
-        ADOC1->open();
+        // Off the user-interface thread, under a deadline of its own: some drivers wait for a
+        // silent server far past their login time-out.
+        OpenConnection(*ADOC1, this);
     } catch (const std::exception& error) {
         // The connect action reports the failure; the dialog itself stays silent.
         qCInfo(lcLogon) << "logon to" << server << "failed:" << QString::fromUtf8(error.what());

@@ -45,7 +45,7 @@ bool PassDue(int waitCounter, int step, int interval, bool runNow)
     return runNow || static_cast<qint64>(waitCounter) * step >= static_cast<qint64>(interval) * 1000;
 }
 
-TQueryThread::TQueryThread(MonitorPort& monitor, int sleepInterval, PassDeadline deadline)
+TQueryThread::TQueryThread(MonitorPort& monitor, int sleepInterval, PassDeadline deadline, const Opener& open)
     : Monitor(monitor)
     , WorkConnection(std::make_unique<Connection>())
     , WorkQuery(std::make_unique<Query>())
@@ -56,7 +56,10 @@ TQueryThread::TQueryThread(MonitorPort& monitor, int sleepInterval, PassDeadline
     const Query& windowQuery = monitor.DataSet();
     WorkConnection->setConnectionString(windowQuery.connection()->connectionString());
     WorkConnection->setCommandTimeout(static_cast<int>(deadline.commandTimeout.count()));
-    WorkConnection->open();
+    if (open)
+        open(*WorkConnection);
+    else
+        WorkConnection->open();
     WorkQuery->setConnection(WorkConnection.get());
     WorkQuery->setSql(windowQuery.sql());
     WorkQuery->setDecimalsAsFloat(windowQuery.decimalsAsFloat());

@@ -33,10 +33,13 @@ bool PassDue(int waitCounter, int step, int interval, bool runNow);
 class TQueryThread : public QThread {
     Q_OBJECT
 public:
+    // How the worker's own connection is opened: by default Connection::open().
+    using Opener = std::function<void(Connection&)>;
+
     // Created on the user-interface thread. Copies the connection string and the script of the
-    // port's data set and opens the worker's own connection here; throws when it cannot be opened.
-    // The loop runs only after Start(). sleepInterval is the wait step in milliseconds.
-    TQueryThread(MonitorPort& monitor, int sleepInterval, PassDeadline deadline = {});
+    // port's data set and opens the worker's own connection here with open; throws when it cannot
+    // be opened. The loop runs only after Start(). sleepInterval is the wait step in milliseconds.
+    TQueryThread(MonitorPort& monitor, int sleepInterval, PassDeadline deadline = {}, const Opener& open = {});
     ~TQueryThread() override;
 
     void Start();

@@ -2,11 +2,53 @@
 
 #include "data/ConnectionString.h"
 #include "data/DataErrors.h"
+#include "data/DriverTask.h"
 #include "data/odbc/OdbcConnection.h"
 #include "data/odbc/OdbcEnvironment.h"
 #include "data/odbc/OdbcStatement.h"
 
-Connection::Connection(QObject* parent) : QObject(parent), odbc_(std::make_unique<OdbcConnection>()) {}
+namespace {
+
+class OpenTask : public DriverTask {
+public:
+    OpenTask(QString odbcString, int loginTimeout)
+        : odbcString_(std::move(odbcString)), loginTimeout_(loginTimeout), odbc_(std::make_shared<OdbcConnection>())
+    {
+    }
+
+    void run() override { odbc_->connect(odbcString_, loginTimeout_); }
+    // The driver manager has no cancel for a connect; the login time-out and the caller's
+    // deadline bound it.
+    void cancel() override {}
+
+    std::shared_ptr<OdbcConnection> result() const { return odbc_; }
+
+private:
+    QString odbcString_;
+    int loginTimeout_;
+    std::shared_ptr<OdbcConnection> odbc_;
+};
+
+class CheckTask : public DriverTask {
+public:
+    CheckTask(std::shared_ptr<OdbcConnection> odbc, int queryTimeout) : odbc_(std::move(odbc)), queryTimeout_(queryTimeout) {}
+
+    void run() override
+    {
+        OdbcStatement probe(*odbc_);
+        probe.setQueryTimeout(queryTimeout_);
+        probe.executeToFirstResult(QStringLiteral("select 1"));
+    }
+    void cancel() override { odbc_->cancel(); }
+
+private:
+    std::shared_ptr<OdbcConnection> odbc_;
+    int queryTimeout_;
+};
+
+} // namespace
+
+Connection::Connection(QObject* parent) : QObject(parent), odbc_(std::make_shared<OdbcConnection>()) {}
 
 Connection::~Connection() = default;
 
@@ -17,10 +59,22 @@ void Connection::setConnectionString(const QString& text)
 
 void Connection::open()
 {
+    const std::shared_ptr<DriverTask> task = openTask();
+    task->run();
+    takeOver(*task);
+}
+
+std::shared_ptr<DriverTask> Connection::openTask() const
+{
     const OdbcEnvironment& environment = OdbcEnvironment::instance();
-    const QString odbcString = TranslateToOdbc(ParseConnectionString(connectionString_), environment.dataSources(),
-                                               environment.drivers());
-    odbc_->connect(odbcString, connectionTimeout_);
+    return std::make_shared<OpenTask>(
+        TranslateToOdbc(ParseConnectionString(connectionString_), environment.dataSources(), environment.drivers()),
+        connectionTimeout_);
+}
+
+void Connection::takeOver(DriverTask& finishedOpen)
+{
+    odbc_ = static_cast<OpenTask&>(finishedOpen).result();
     Q_EMIT afterConnect();
 }
 
@@ -42,17 +96,14 @@ void Connection::checkAlive()
         odbc_->disconnect();
 }
 
-void Connection::closeIfServerGone()
+std::shared_ptr<DriverTask> Connection::checkTask() const
 {
-    if (!odbc_->isOpen())
-        return;
-    try {
-        OdbcStatement probe(*odbc_);
-        probe.setQueryTimeout(commandTimeout_);
-        probe.executeToFirstResult(QStringLiteral("select 1"));
-    } catch (const DatabaseError&) {
-        odbc_->disconnect();
-    }
+    return std::make_shared<CheckTask>(odbc_, commandTimeout_);
+}
+
+void Connection::abandon()
+{
+    odbc_ = std::make_shared<OdbcConnection>();
 }
 
 void Connection::cancel()

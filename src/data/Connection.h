@@ -4,6 +4,7 @@
 #include <QString>
 #include <memory>
 
+class DriverTask;
 class OdbcConnection;
 
 // One connection to a server, opened from the logon's connection string. Used by one thread at
@@ -26,6 +27,12 @@ public:
 
     // Throws DataError (nothing to connect with) or DatabaseError (refused, unreachable, timed out).
     void open();
+    // open() in two halves, for a caller that connects on another thread under a deadline of its
+    // own: the task connects a driver connection that it holds; takeOver() adopts it on this
+    // connection's thread once the task has run, and emits afterConnect. Throws DataError when
+    // the connection string cannot be translated.
+    std::shared_ptr<DriverTask> openTask() const;
+    void takeOver(DriverTask& finishedOpen);
     void close();
     // False after close(), and once the driver has reported the connection dead after a failure.
     bool connected() const;
@@ -40,10 +47,13 @@ public:
     OdbcConnection& odbc() { return *odbc_; }
     // Asks the driver whether a failure has killed the connection.
     void checkAlive();
-    // Makes a round trip with a trivial statement; a connection that cannot make it (its server has
-    // gone, or its session was ended) is closed, so that connected() is false and open() starts
-    // afresh. The driver alone cannot tell: it learns of a lost server only when it next talks to it.
-    void closeIfServerGone();
+    // A round trip with a trivial statement, as a task that holds the driver connection: whether
+    // the server still answers. The driver alone cannot tell: it learns of a lost server (or an
+    // ended session) only when it next talks to it.
+    std::shared_ptr<DriverTask> checkTask() const;
+    // Lets go of the driver connection without talking to the driver: a task still using it keeps
+    // it until it returns. connected() is false afterwards.
+    void abandon();
 
 Q_SIGNALS:
     void afterConnect();
@@ -52,5 +62,6 @@ private:
     QString connectionString_;
     int connectionTimeout_ = 15;
     int commandTimeout_ = 30;
-    std::unique_ptr<OdbcConnection> odbc_;
+    // Shared with a check task that may outlive this object's hold on it.
+    std::shared_ptr<OdbcConnection> odbc_;
 };

@@ -2,6 +2,7 @@
 #include "ui_FormMon.h"
 
 #include "app/Application.h"
+#include "app/DriverWait.h"
 #include "app/Guarded.h"
 #include "app/ImageList.h"
 #include "app/MessageBox.h"
@@ -279,9 +280,18 @@ void TFormMon::StartWork()
 {
     SetMessage(QString());
     try {
-        ADOC->closeIfServerGone();
+        // The driver learns of a server gone away only when it next talks to it: a connection that
+        // cannot make a round trip counts as not connected. Both calls run off this thread, so that
+        // a silent server cannot freeze the program.
+        if (ADOC->connected()) {
+            try {
+                RunDriverTask(ADOC->checkTask(), ConnectDeadline(*ADOC), this);
+            } catch (const QuillonError&) {
+                ADOC->abandon();
+            }
+        }
         if (!ADOC->connected())
-            ADOC->open();
+            OpenConnection(*ADOC, this);
         Query->close();
     } catch (const QuillonError&) {
         ADOC->close();
@@ -304,7 +314,8 @@ void TFormMon::StartWork()
 
     // A worker that ended by itself is gone already; its object goes with the new start.
     DropWorker();
-    QueryThread = std::make_unique<TQueryThread>(static_cast<MonitorPort&>(*this), App->SleepInterval);
+    QueryThread = std::make_unique<TQueryThread>(static_cast<MonitorPort&>(*this), App->SleepInterval, PassDeadline{},
+                                                 [this](Connection& connection) { OpenConnection(connection, this); });
     Working = true;
     QueryThread->Start();
     IndicatorState = Indicator::Lime;

@@ -47,18 +47,19 @@ class TestLogon : public QObject {
 
     // Schedules answers for the logon dialogs to come: true logs on, false fails, and a missing
     // answer leaves with "Выход".
-    void answerLogons(QList<int> answers)
+    void answerLogons(QList<int> answers, QPointer<QWidget> answered = {})
     {
         if (answers.isEmpty())
             return;
         const int answer = answers.takeFirst();
         driver->next<TFormLogon>([this, answer, answers](TFormLogon* logon) {
-            answerLogons(answers);
+            // The dialog stays open while it connects, and the interface goes on meanwhile.
+            answerLogons(answers, logon);
             if (answer == mrCancel)
                 child<QPushButton>(logon, "BitBtn2")->click();
             else
                 logOn(logon, answer == mrOk ? TestDatabase::password() : QStringLiteral("wrong"));
-        });
+        }, 20000, answered);
     }
 
 private Q_SLOTS:
