@@ -168,6 +168,10 @@ QString TranslateToOdbc(const ConnectionSettings& settings, const QList<OdbcData
         if (dsn.name.compare(settings.dataSource, Qt::CaseInsensitive) != 0)
             continue;
         OdbcStringBuilder builder(IsFreeTds(dsn.driver));
+        // The driver manager opens no data source by a longer name, but drivers read the
+        // settings of any data source they are named: the driver manager gets the driver instead.
+        if (dsn.name.size() > DriverManagerDsnLimit)
+            builder.addBraced(QStringLiteral("DRIVER"), dsn.driver);
         builder.add(QStringLiteral("DSN"), QStringLiteral("data source name"), dsn.name);
         AddLogin(builder, settings);
         if (!settings.initialCatalog.isEmpty())

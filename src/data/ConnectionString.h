@@ -23,6 +23,9 @@ struct OdbcDataSource {
     QString driver;
 };
 
+// The longest data source name the ODBC driver managers open by name (SQL_MAX_DSN_LENGTH).
+inline constexpr qsizetype DriverManagerDsnLimit = 32;
+
 // The drivers tried, best first, when Data Source names no ODBC data source.
 inline const QStringList SqlServerDriverNames = {
     QStringLiteral("ODBC Driver 18 for SQL Server"),

@@ -77,6 +77,16 @@ private Q_SLOTS:
                  QStringLiteral("DSN=SRV;UID=sa;PWD={a}b;};APP=O'Brien\\x"));
     }
 
+    void dataSourcesTooLongForTheDriverManagerGoThroughTheirDriver()
+    {
+        ConnectionSettings s = ParseConnectionString(windowsLogin_);
+        s.applicationName.clear();
+        s.dataSource = QString(32, u'd');
+        QCOMPARE(TranslateToOdbc(s, {{s.dataSource, "SQLite3"}}, {}), QStringLiteral("DSN=") + s.dataSource);
+        s.dataSource += u'd';
+        QCOMPARE(TranslateToOdbc(s, {{s.dataSource, "SQLite3"}}, {}), QStringLiteral("DRIVER={SQLite3};DSN=") + s.dataSource);
+    }
+
     void dsnLessPicksTheBestDriver_data()
     {
         QTest::addColumn<QStringList>("drivers");
