@@ -1,6 +1,7 @@
 #include "data/ToggleTitleSort.h"
 
 #include "data/Query.h"
+#include "data/SortText.h"
 
 void ToggleTitleSort(Query& dataset, int field, QList<int>& sorted)
 {
@@ -14,13 +15,8 @@ void ToggleTitleSort(Query& dataset, int field, QList<int>& sorted)
     else if (!sorted.contains(field))
         sorted.append(field);
 
-    QString text;
-    for (const int k : sorted) {
-        if (!text.isEmpty())
-            text += QStringLiteral(" ,");
-        text += u'[' + dataset.fieldName(k) + u']';
-        if ((dataset.fieldTag(k) & 0xFF) == 1)
-            text += QStringLiteral(" DESC");
-    }
-    dataset.setSort(text);
+    QList<SortKey> keys;
+    for (const int k : sorted)
+        keys.append({dataset.fieldName(k), (dataset.fieldTag(k) & 0xFF) == 1});
+    dataset.setSort(RenderSortText(keys));
 }

@@ -113,8 +113,31 @@ private Q_SLOTS:
         QCOMPARE(keys[2].field, QStringLiteral("host"));
         QVERIFY(ParseSortText(QStringLiteral("  ")).isEmpty());
         QCOMPARE(ParseSortText(QStringLiteral("[a, b] desc")).first().field, QStringLiteral("a, b"));
-        for (const char* bad : {"[A", "[A] DOWN", "[A] ,", "[]", "[A] [B]"})
+        for (const char* bad : {"[A", "[A] DOWN", "[A] ,", "[A] [B]", "[A]]", "[A]] DESC", ", [A]", "[A] ,, [B]"})
             QVERIFY_THROWS_EXCEPTION(DataError, ParseSortText(QString::fromLatin1(bad)));
+    }
+
+    // Inside brackets "]]" stands for "]", so that every column name can be written and read back.
+    void sortTextsCarryAnyName()
+    {
+        const QList<SortKey> keys = ParseSortText(QStringLiteral("[x]] DESC ,[y] desc, [] ,[ ]"));
+        QCOMPARE(keys.size(), 3);
+        QCOMPARE(keys[0].field, QStringLiteral("x] DESC ,[y"));
+        QVERIFY(keys[0].descending);
+        QCOMPARE(keys[1].field, QString());
+        QCOMPARE(keys[2].field, QStringLiteral(" "));
+
+        const QList<SortKey> odd{{QStringLiteral("]"), true}, {QStringLiteral("[a]]"), false}, {QString(), true},
+                                 {QStringLiteral(" , DESC"), false}, {QStringLiteral("я]"), true}};
+        const QString text = RenderSortText(odd);
+        QCOMPARE(text, QStringLiteral("[]]] DESC ,[[a]]]]] ,[] DESC ,[ , DESC] ,[я]]] DESC"));
+        const QList<SortKey> read = ParseSortText(text);
+        QCOMPARE(read.size(), odd.size());
+        for (qsizetype i = 0; i < odd.size(); ++i) {
+            QCOMPARE(read[i].field, odd[i].field);
+            QCOMPARE(read[i].descending, odd[i].descending);
+        }
+        QCOMPARE(RenderSortText({}), QString());
     }
 
     void readsTheDialogsExpressions()
