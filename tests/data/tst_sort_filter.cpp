@@ -218,12 +218,30 @@ private Q_SLOTS:
         QTest::newRow("ordering booleans") << QStringLiteral("[active] > 0");
         QTest::newRow("unknown field") << QStringLiteral("[nosuch] = 1");
         QTest::newRow("not a decimal") << QStringLiteral("[amount] = 1,2,3");
+        // Infinities and NaN are no values a cell can hold; compared, they would pass rows at random.
+        for (const char* literal : {"inf", "-inf", "+INF", "Infinity", "nan", "NaN", "-nan", "1e999", "-1e999"}) {
+            for (const char* field : {"cpu", "amount", "spid"}) {
+                const QString expression = QStringLiteral("[%1] > %2").arg(QLatin1String(field), QLatin1String(literal));
+                QTest::newRow(qPrintable(expression)) << expression;
+            }
+        }
     }
     void refusesLiteralsThatDoNotFit()
     {
         QFETCH(QString, expression);
         const auto records = Sample();
         QVERIFY_THROWS_EXCEPTION(DataError, RowFilter(ParseFilterExpression(expression), *records, QStringLiteral("Query")));
+    }
+
+    void infinityGetsTheFiltersUsualError()
+    {
+        const auto records = Sample();
+        try {
+            RowFilter(ParseFilterExpression(QStringLiteral("[amount] > inf")), *records, QStringLiteral("Query"));
+            QFAIL("inf was taken for a number");
+        } catch (const DataError& e) {
+            QCOMPARE(e.message(), QStringLiteral("Filter: 'inf' is not a valid value for field 'amount'"));
+        }
     }
 
     void sortsByKindWithNullsFirst()
