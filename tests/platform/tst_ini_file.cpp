@@ -70,6 +70,21 @@ private Q_SLOTS:
         QVERIFY(ini.ReadSection(S("Absent")).isEmpty());
     }
 
+    // Each key once, in file order, spelled as it first occurs; repeats in another case are dropped.
+    void readsLargeSectionsWhole()
+    {
+        QByteArray data = "[Big]\r\n\xCA\xEB\xFE\xF7=1\r\n";
+        QStringList expected{S("Ключ")};
+        for (int i = 0; i < 40000; ++i) {
+            data += "Key" + QByteArray::number(i) + "=v\r\n";
+            expected.append(QStringLiteral("Key%1").arg(i));
+            if (i % 1000 == 999)
+                data += "KEY" + QByteArray::number(i / 2) + "=repeat\r\n\xCA\xCB\xDE\xD7=repeat\r\n";
+        }
+        PutBytes(Path(), data + "[Next]\r\nOther=1\r\n");
+        QCOMPARE(IniFile(Path()).ReadSection(S("BIG")), expected);
+    }
+
     void missingFileReadsAsDefaults()
     {
         const IniFile ini(Path());
