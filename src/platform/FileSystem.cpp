@@ -9,6 +9,7 @@
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
+#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -45,7 +46,8 @@ void RemoveLeftoverCopies(const QFileInfo& target)
 }
 
 // QSaveFile's own sync ignores errors; a file system that reports a lack of space only here
-// (network shares, compressed volumes) must fail the write too.
+// (network shares, compressed volumes) must fail the write too. One that cannot sync at all
+// (EINVAL) has nothing to report.
 bool SyncToDisk(QSaveFile& file)
 {
     if (!file.flush())
@@ -53,7 +55,7 @@ bool SyncToDisk(QSaveFile& file)
 #ifdef Q_OS_WIN
     return _commit(file.handle()) == 0;
 #else
-    return fsync(file.handle()) == 0;
+    return fsync(file.handle()) == 0 || errno == EINVAL;
 #endif
 }
 
