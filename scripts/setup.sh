@@ -10,6 +10,7 @@ packages=(
   unixodbc unixodbc-dev odbc-postgresql tdsodbc libsqliteodbc
   postgresql-15 postgresql-client-15
   time
+  clang libclang-rt-14-dev llvm
 )
 
 missing=()

@@ -1,30 +1,22 @@
 #include "data/ConnectionString.h"
 
 #include "data/DataErrors.h"
+#include "data/OdbcStringBuilder.h"
 
 namespace {
 
-bool IsFreeTds(const QString& driver)
-{
-    return driver.compare(QStringLiteral("FreeTDS"), Qt::CaseInsensitive) == 0;
-}
-
 bool IsSqlServerDriver(const QString& driver)
 {
-    return IsFreeTds(driver) || driver.contains(QStringLiteral("SQL Server"), Qt::CaseInsensitive);
+    return OdbcDialectOf(driver) == OdbcDialect::FreeTds || driver.contains(QStringLiteral("SQL Server"), Qt::CaseInsensitive);
 }
 
-bool IsPostgreSqlDriver(const QString& driver)
+// An option of libpq's conninfo text, which psqlODBC passes on from pqopt. A quoted value
+// escapes ' and a backslash and may hold anything else.
+QString LibpqOption(const QString& keyword, const QString& value)
 {
-    return driver.contains(QStringLiteral("PostgreSQL"), Qt::CaseInsensitive);
-}
-
-// libpq reads application_name from a conninfo text, where a quoted value escapes ' and \.
-QString PostgreSqlApplicationName(const QString& name)
-{
-    QString quoted = name;
+    QString quoted = value;
     quoted.replace(QStringLiteral("\\"), QStringLiteral("\\\\")).replace(QStringLiteral("'"), QStringLiteral("\\'"));
-    return QStringLiteral("application_name='") + quoted + QStringLiteral("'");
+    return keyword + QStringLiteral("='") + quoted + u'\'';
 }
 
 bool IsTrue(const QString& value)
@@ -35,56 +27,22 @@ bool IsTrue(const QString& value)
         || v.compare(QStringLiteral("sspi"), Qt::CaseInsensitive) == 0 || v == QStringLiteral("1");
 }
 
-// An unbraced ";" silently drops the next keyword, so such values go in braces. FreeTDS ends a
-// braced value at the first "};" and does not read "}}" as "}", so it gets no doubling and the
-// one value it cannot carry is refused instead of being sent cut short.
-QString OdbcValue(const QString& what, const QString& value, bool freeTds)
+// Returns the libpq options the login needs as well. psqlODBC hands UID to the server with any
+// braces it needed, so a name that needs them goes as libpq's own user option instead, which
+// pqopt carries whatever it holds.
+QStringList AddLogin(OdbcStringBuilder& builder, const ConnectionSettings& settings)
 {
-    const bool special = value.contains(u';') || value.contains(u'{') || value.contains(u'}')
-        || value.startsWith(u' ') || value.endsWith(u' ');
-    if (!special)
-        return value;
-    if (freeTds) {
-        if (value.contains(QStringLiteral("};")))
-            throw DataError(QStringLiteral("The FreeTDS driver cannot pass a %1 that contains \"};\"").arg(what));
-        return u'{' + value + u'}';
-    }
-    QString doubled = value;
-    doubled.replace(QStringLiteral("}"), QStringLiteral("}}"));
-    return u'{' + doubled + u'}';
-}
-
-class OdbcStringBuilder {
-public:
-    explicit OdbcStringBuilder(bool freeTds) : freeTds_(freeTds) {}
-
-    void add(const QString& keyword, const QString& what, const QString& value)
-    {
-        if (!text_.isEmpty())
-            text_ += u';';
-        text_ += keyword + u'=' + OdbcValue(what, value, freeTds_);
-    }
-    void addBraced(const QString& keyword, const QString& name)
-    {
-        if (!text_.isEmpty())
-            text_ += u';';
-        text_ += keyword + QStringLiteral("={") + name + u'}';
-    }
-    const QString& text() const { return text_; }
-
-private:
-    bool freeTds_;
-    QString text_;
-};
-
-void AddLogin(OdbcStringBuilder& builder, const ConnectionSettings& settings)
-{
+    QStringList libpqOptions;
     if (settings.integratedSecurity)
-        return;
-    if (!settings.userId.isEmpty())
-        builder.add(QStringLiteral("UID"), QStringLiteral("user name"), settings.userId);
+        return libpqOptions;
+    const QString uid = QStringLiteral("UID");
+    if (builder.dialect() == OdbcDialect::PsqlOdbc && !builder.canCarry(uid, settings.userId))
+        libpqOptions.append(LibpqOption(QStringLiteral("user"), settings.userId));
+    else if (!settings.userId.isEmpty())
+        builder.add(uid, QStringLiteral("user name"), settings.userId);
     if (!settings.userId.isEmpty() || !settings.password.isEmpty())
         builder.add(QStringLiteral("PWD"), QStringLiteral("password"), settings.password);
+    return libpqOptions;
 }
 
 } // namespace
@@ -167,17 +125,23 @@ QString TranslateToOdbc(const ConnectionSettings& settings, const QList<OdbcData
     for (const OdbcDataSource& dsn : dataSources) {
         if (dsn.name.compare(settings.dataSource, Qt::CaseInsensitive) != 0)
             continue;
-        OdbcStringBuilder builder(IsFreeTds(dsn.driver));
+        OdbcStringBuilder builder(OdbcDialectOf(dsn.driver));
+        // The driver manager opens no data source by a longer name, but drivers read the
+        // settings of any data source they are named: the driver manager gets the driver instead.
+        if (dsn.name.size() > DriverManagerDsnLimit)
+            builder.add(QStringLiteral("DRIVER"), QStringLiteral("driver name"), dsn.driver);
         builder.add(QStringLiteral("DSN"), QStringLiteral("data source name"), dsn.name);
-        AddLogin(builder, settings);
+        QStringList libpqOptions = AddLogin(builder, settings);
         if (!settings.initialCatalog.isEmpty())
             builder.add(QStringLiteral("DATABASE"), QStringLiteral("database name"), settings.initialCatalog);
         // So that the program's sessions can be told apart on the server, as with a DSN-less login.
         const QString& app = settings.applicationName;
         if (!app.isEmpty() && IsSqlServerDriver(dsn.driver))
             builder.add(QStringLiteral("APP"), QStringLiteral("application name"), app);
-        if (!app.isEmpty() && IsPostgreSqlDriver(dsn.driver) && !app.contains(u'}'))
-            builder.addBraced(QStringLiteral("pqopt"), PostgreSqlApplicationName(app));
+        if (!app.isEmpty() && builder.dialect() == OdbcDialect::PsqlOdbc)
+            libpqOptions.append(LibpqOption(QStringLiteral("application_name"), app));
+        if (!libpqOptions.isEmpty())
+            builder.addBraced(QStringLiteral("pqopt"), QStringLiteral("libpq option"), libpqOptions.join(u' '));
         return builder.text();
     }
 
@@ -197,9 +161,8 @@ QString TranslateToOdbc(const ConnectionSettings& settings, const QList<OdbcData
                                        "is installed (looked for \"%2\")")
                             .arg(settings.dataSource, SqlServerDriverNames.join(QStringLiteral("\", \""))));
 
-    const bool freeTds = IsFreeTds(driver);
-    OdbcStringBuilder builder(freeTds);
-    builder.addBraced(QStringLiteral("DRIVER"), driver);
+    OdbcStringBuilder builder(OdbcDialectOf(driver));
+    builder.addBraced(QStringLiteral("DRIVER"), QStringLiteral("driver name"), driver);
     builder.add(QStringLiteral("SERVER"), QStringLiteral("server name"), settings.dataSource);
     if (settings.integratedSecurity)
         builder.add(QStringLiteral("Trusted_Connection"), QString(), QStringLiteral("yes"));
@@ -212,7 +175,7 @@ QString TranslateToOdbc(const ConnectionSettings& settings, const QList<OdbcData
     // the older drivers rarely have.
     if (driver.contains(QStringLiteral("18")))
         builder.add(QStringLiteral("Encrypt"), QString(), QStringLiteral("Optional"));
-    if (freeTds) {
+    if (builder.dialect() == OdbcDialect::FreeTds) {
         // With its automatic protocol choice FreeTDS retries a silent server for ever, login
         // time-out or not; 7.3 is understood by every SQL Server from 2008 on.
         builder.add(QStringLiteral("TDS_Version"), QString(), QStringLiteral("7.3"));

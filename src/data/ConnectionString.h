@@ -23,6 +23,9 @@ struct OdbcDataSource {
     QString driver;
 };
 
+// The longest data source name the ODBC driver managers open by name (SQL_MAX_DSN_LENGTH).
+inline constexpr qsizetype DriverManagerDsnLimit = 32;
+
 // The drivers tried, best first, when Data Source names no ODBC data source.
 inline const QStringList SqlServerDriverNames = {
     QStringLiteral("ODBC Driver 18 for SQL Server"),
@@ -40,7 +43,7 @@ ConnectionSettings ParseConnectionString(const QString& text);
 // The ODBC connection string for these settings: a DSN when Data Source names one of
 // dataSources (compared without regard to case), else a DSN-less SQL Server connection with the
 // best of SqlServerDriverNames found in drivers. The application name goes to the drivers that
-// know a keyword for it. Throws DataError when no driver fits or when a value cannot be carried by
-// the chosen driver.
+// know a keyword for it. Every value is written so that the chosen driver reads it as given (see
+// OdbcDialect); throws DataError when no driver fits or when a value cannot be carried by it.
 QString TranslateToOdbc(const ConnectionSettings& settings, const QList<OdbcDataSource>& dataSources,
                         const QStringList& drivers);

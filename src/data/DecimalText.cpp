@@ -2,6 +2,8 @@
 
 #include <QLocale>
 
+#include <cmath>
+
 namespace {
 
 struct DecimalParts {
@@ -77,7 +79,7 @@ std::optional<QString> DecimalLiteral(const QString& text, QChar localeDecimalPo
     // Scientific notation and the like: exact enough through a double.
     bool ok = false;
     const double value = QLocale::c().toDouble(candidate, &ok);
-    if (!ok)
+    if (!ok || !std::isfinite(value))
         return std::nullopt;
     return QString::number(value, 'f', 15);
 }

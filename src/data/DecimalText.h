@@ -11,5 +11,5 @@
 int CompareDecimalText(QStringView a, QStringView b);
 
 // A plain decimal in C form from the user's text (the locale's decimal separator or "."),
-// nullopt when it is not a number.
+// nullopt when it is not a finite number.
 std::optional<QString> DecimalLiteral(const QString& text, QChar localeDecimalPoint);

@@ -2,6 +2,8 @@
 
 #include "data/TemporalValue.h"
 
+#include <cmath>
+
 namespace {
 
 QString FourDigitYear(QString format)
@@ -78,7 +80,8 @@ std::optional<double> DisplayFormat::readNumber(const QString& text) const
     double value = locale_.toDouble(trimmed, &ok);
     if (!ok)
         value = QLocale::c().toDouble(trimmed, &ok);
-    if (!ok)
+    // Both forms read "inf" and "nan", which no cell holds and which compare with nothing sensibly.
+    if (!ok || !std::isfinite(value))
         return std::nullopt;
     return value;
 }

@@ -23,7 +23,7 @@ public:
     QString date(qint64 julianDay) const;
     QString time(qint64 micros) const;
 
-    // A number typed by the user: the locale's form or the C form. nullopt if it is none.
+    // A finite number typed by the user: the locale's form or the C form. nullopt if it is none.
     std::optional<double> readNumber(const QString& text) const;
     // A date and optional time typed by the user: the locale's form (with or without seconds) or
     // the ISO form. Returned as microseconds in the encoding of TemporalValue.h.

@@ -5,8 +5,6 @@
 #include "data/RecordSet.h"
 #include "data/TemporalValue.h"
 
-#include <cmath>
-
 namespace {
 
 QStringView WithoutTrailingBlanks(QStringView text)
@@ -87,7 +85,7 @@ RowFilter::Test RowFilter::compile(const FilterCondition& condition, const QStri
             break;
         }
         const std::optional<double> number = format.readNumber(condition.literal);
-        if (!number || !std::isfinite(*number))
+        if (!number)
             BadValue(condition);
         test.kind = Kind::Real;
         test.real = *number;

@@ -15,6 +15,23 @@ void SkipBlanks(const QString& text, qsizetype& i)
         ++i;
 }
 
+// Reads the name after an opening bracket up to its closing one; returns the position after it.
+qsizetype ReadBracketedName(const QString& text, qsizetype i, QString& name)
+{
+    while (true) {
+        const qsizetype close = text.indexOf(u']', i);
+        if (close < 0)
+            Invalid(text);
+        name += QStringView(text).sliced(i, close - i);
+        if (close + 1 < text.size() && text[close + 1] == u']') {
+            name += u']';
+            i = close + 2;
+            continue;
+        }
+        return close + 1;
+    }
+}
+
 } // namespace
 
 QList<SortKey> ParseSortText(const QString& text)
@@ -28,19 +45,15 @@ QList<SortKey> ParseSortText(const QString& text)
         SkipBlanks(text, i);
         SortKey key;
         if (i < text.size() && text[i] == u'[') {
-            const qsizetype close = text.indexOf(u']', i + 1);
-            if (close < 0)
-                Invalid(text);
-            key.field = text.mid(i + 1, close - i - 1);
-            i = close + 1;
+            i = ReadBracketedName(text, i + 1, key.field);
         } else {
             const qsizetype start = i;
             while (i < text.size() && !text[i].isSpace() && text[i] != u',')
                 ++i;
             key.field = text.mid(start, i - start);
+            if (key.field.isEmpty())
+                Invalid(text);
         }
-        if (key.field.trimmed().isEmpty())
-            Invalid(text);
         SkipBlanks(text, i);
         const qsizetype wordStart = i;
         while (i < text.size() && text[i].isLetter())
@@ -58,4 +71,17 @@ QList<SortKey> ParseSortText(const QString& text)
             Invalid(text);
         ++i;
     }
+}
+
+QString RenderSortText(const QList<SortKey>& keys)
+{
+    QString text;
+    for (const SortKey& key : keys) {
+        if (!text.isEmpty())
+            text += QStringLiteral(" ,");
+        text += u'[' + QString(key.field).replace(QStringLiteral("]"), QStringLiteral("]]")) + u']';
+        if (key.descending)
+            text += QStringLiteral(" DESC");
+    }
+    return text;
 }

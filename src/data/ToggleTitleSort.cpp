@@ -2,6 +2,7 @@
 
 #include "data/Query.h"
 #include "data/SortMarker.h"
+#include "data/SortText.h"
 
 void ToggleTitleSort(Query& dataset, int field, QList<int>& sorted)
 {
@@ -16,13 +17,8 @@ void ToggleTitleSort(Query& dataset, int field, QList<int>& sorted)
     else if (!sorted.contains(field))
         sorted.append(field);
 
-    QString text;
-    for (const int k : sorted) {
-        if (!text.isEmpty())
-            text += QStringLiteral(" ,");
-        text += u'[' + dataset.fieldName(k) + u']';
-        if (SortMarkerOf(dataset.fieldTag(k)) == SortMarker::Descending)
-            text += QStringLiteral(" DESC");
-    }
-    dataset.setSort(text);
+    QList<SortKey> keys;
+    for (const int k : sorted)
+        keys.append({dataset.fieldName(k), SortMarkerOf(dataset.fieldTag(k)) == SortMarker::Descending});
+    dataset.setSort(RenderSortText(keys));
 }

@@ -1,13 +1,80 @@
 #include "platform/FileSystem.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 
 #include <atomic>
 
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace {
+
 std::atomic<bool> failNextRename{false};
+
+// QSaveFile names its temporary copy after the file, a dot and six random ASCII letters.
+bool IsTemporaryCopyName(const QString& entry, const QString& fileName)
+{
+    if (entry.size() != fileName.size() + 7 || !entry.startsWith(fileName) || entry[fileName.size()] != u'.')
+        return false;
+    for (qsizetype i = fileName.size() + 1; i < entry.size(); ++i) {
+        const char16_t c = entry[i].unicode();
+        if (!((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z')))
+            return false;
+    }
+    return true;
 }
+
+// A process killed between writing its copy and renaming it leaves the copy behind. Removed
+// before the new copy is written, so that the space it holds counts again.
+void RemoveLeftoverCopies(const QFileInfo& target)
+{
+    QDir folder = target.absoluteDir();
+    const QString fileName = target.fileName();
+    // No name filter: its wildcards would read "[" or "*" in the file's own name as patterns.
+    const QStringList entries = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& entry : entries) {
+        if (IsTemporaryCopyName(entry, fileName))
+            folder.remove(entry);
+    }
+}
+
+// QSaveFile's own sync ignores errors; a file system that reports a lack of space only here
+// (network shares, compressed volumes) must fail the write too. One that cannot sync at all
+// (EINVAL) has nothing to report.
+bool SyncToDisk(QSaveFile& file)
+{
+    if (!file.flush())
+        return false;
+#ifdef Q_OS_WIN
+    return _commit(file.handle()) == 0;
+#else
+    return fsync(file.handle()) == 0 || errno == EINVAL;
+#endif
+}
+
+// Makes the rename itself durable, so that a power cut cannot bring the old file back. The new
+// file is in place by now whatever this returns, so a failure here is not the write's failure.
+void SyncFolder(const QString& folder)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(folder);
+#else
+    const int fd = open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    fsync(fd);
+    close(fd);
+#endif
+}
+
+} // namespace
 
 QString FileSystemPath(const QString& path)
 {
@@ -22,14 +89,23 @@ bool FileExists(const QString& path)
 
 bool WriteFileAtomically(const QString& path, const QByteArray& data)
 {
-    QSaveFile file(FileSystemPath(path));
+    const QFileInfo target(FileSystemPath(path));
+    if (target.absoluteDir().exists())
+        RemoveLeftoverCopies(target);
+    QSaveFile file(target.filePath());
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    if (file.write(data) != data.size())
+    // Data smaller than the write buffer only reaches the disk at the flush, and commit() does
+    // not look at how that went: on a full disk it would rename a short copy over the file.
+    // Returning without commit() discards the copy.
+    if (file.write(data) != data.size() || !SyncToDisk(file) || file.error() != QFileDevice::NoError)
         return false;
     if (failNextRename.exchange(false))
         file.cancelWriting();
-    return file.commit();
+    if (!file.commit())
+        return false;
+    SyncFolder(target.absolutePath());
+    return true;
 }
 
 namespace platform_testing {

@@ -10,8 +10,10 @@ QString FileSystemPath(const QString& path);
 bool FileExists(const QString& path);
 
 // Replaces the file's content as a whole: the data goes to a temporary file in the same folder,
-// which is flushed to disk and renamed over the old file. On failure the old file is unchanged, no
-// temporary file is left, and the result is false.
+// which is flushed to disk and renamed over the old file, and the folder is synced. Every write,
+// the flush and the sync are checked, so a full disk fails the write. On failure the old file is
+// unchanged, no temporary file is left, and the result is false. Temporary copies of this file
+// left by a process killed before its rename ("name.XXXXXX", six letters) are removed first.
 [[nodiscard]] bool WriteFileAtomically(const QString& path, const QByteArray& data);
 
 namespace platform_testing {

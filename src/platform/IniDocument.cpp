@@ -2,6 +2,8 @@
 
 #include "platform/TextCodec.h"
 
+#include <QSet>
+
 namespace {
 
 // Callers' names are compared as the file would hold them: in the code page, without blanks.
@@ -90,10 +92,17 @@ QStringList IniDocument::Keys(const QString& section) const
     const auto header = FindSection(section);
     if (!header)
         return keys;
+    // Names folded the way SameName compares them, so that a large section takes linear time.
+    QSet<QString> seen;
     const qsizetype end = SectionEnd(*header);
-    for (qsizetype i = *header + 1; i < end; ++i)
-        if (lines_[i].kind == Kind::Key && !keys.contains(lines_[i].name, Qt::CaseInsensitive))
+    for (qsizetype i = *header + 1; i < end; ++i) {
+        if (lines_[i].kind != Kind::Key)
+            continue;
+        const qsizetype before = seen.size();
+        seen.insert(lines_[i].name.toCaseFolded());
+        if (seen.size() != before)
             keys.append(lines_[i].name);
+    }
     return keys;
 }
 

@@ -1,10 +1,12 @@
 #include "TestDatabase.h"
 #include "data/Connection.h"
 #include "data/DataErrors.h"
+#include "data/Query.h"
 #include "data/odbc/OdbcConnection.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
@@ -19,6 +21,12 @@ quint16 ClosedPort()
     const quint16 port = server.serverPort();
     server.close();
     return port;
+}
+
+// A value of the logon's connection string, in double quotes.
+QString Quoted(QString value)
+{
+    return u'"' + value.replace(u'"', QStringLiteral("\"\"")) + u'"';
 }
 
 } // namespace
@@ -64,6 +72,49 @@ private Q_SLOTS:
         }
         QVERIFY(!connection.connected());
         QCOMPARE(connected.count(), 0);
+    }
+
+    // Whatever a role's name and password hold, the server receives them as the operator typed them.
+    void oddUserNamesAndPasswordsArriveVerbatim_data()
+    {
+        QTest::addColumn<QString>("role");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("semicolon in the name") << QStringLiteral("o;brien") << QStringLiteral("secret");
+        QTest::newRow("braces in the name") << QStringLiteral("{o}br}}ien}") << QStringLiteral("secret");
+        QTest::newRow("blanks around the name") << QStringLiteral(" o brien ") << QStringLiteral("secret");
+        QTest::newRow("quotes and backslashes") << QStringLiteral("o'b\\r\"ien") << QStringLiteral("se'c\\ret");
+        QTest::newRow("plus and percent in the password") << QStringLiteral("obrien") << QStringLiteral("a+b%41c");
+        QTest::newRow("all of it") << QStringLiteral(" o;b}r{i'e\\n ") << QStringLiteral(" p;w}d{+%2B' ");
+    }
+    void oddUserNamesAndPasswordsArriveVerbatim()
+    {
+        QFETCH(QString, role);
+        QFETCH(QString, password);
+        const QString identifier = u'"' + QString(role).replace(u'"', QStringLiteral("\"\"")) + u'"';
+        const QString literal = u'\'' + QString(password).replace(u'\'', QStringLiteral("''")) + u'\'';
+        QString error;
+        QVERIFY2(TestDatabase::psql(QStringLiteral("drop role if exists %1; create role %1 login password %2").arg(identifier, literal),
+                                    nullptr, &error),
+                 qPrintable(error));
+        const auto dropRole = qScopeGuard([&] { TestDatabase::psql(QStringLiteral("drop role if exists ") + identifier); });
+
+        Connection connection;
+        connection.setConnectionString(
+            QStringLiteral("Provider=SQLOLEDB.1;Persist Security Info=True;Data Source=%1;User ID=%2;Application Name=\"Quillon\";Password=%3")
+                .arg(TestDatabase::pgDsn(), Quoted(role), Quoted(password)));
+        Query query;
+        query.setConnection(&connection);
+        query.setSql({QStringLiteral("select current_user, current_setting('application_name')")});
+        try {
+            connection.open();
+            query.open();
+        } catch (const QuillonError& e) {
+            QFAIL(qPrintable(e.message()));
+        }
+        QCOMPARE(query.fieldText(0), role);
+        QCOMPARE(query.fieldText(1), QStringLiteral("Quillon"));
+        query.close();
+        connection.close();
     }
 
     void unknownServerWithoutDriverIsALayerError()

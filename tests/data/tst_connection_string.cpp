@@ -77,6 +77,48 @@ private Q_SLOTS:
                  QStringLiteral("DSN=SRV;UID=sa;PWD={a}b;};APP=O'Brien\\x"));
     }
 
+    void dataSourcesTooLongForTheDriverManagerGoThroughTheirDriver()
+    {
+        ConnectionSettings s = ParseConnectionString(windowsLogin_);
+        s.applicationName.clear();
+        s.dataSource = QString(32, u'd');
+        QCOMPARE(TranslateToOdbc(s, {{s.dataSource, "SQLite3"}}, {}), QStringLiteral("DSN=") + s.dataSource);
+        s.dataSource += u'd';
+        QCOMPARE(TranslateToOdbc(s, {{s.dataSource, "SQLite3"}}, {}), QStringLiteral("DRIVER=SQLite3;DSN=") + s.dataSource);
+    }
+
+    // psqlODBC keeps the braces of UID and URL-decodes an unbraced PWD ("+" for a blank).
+    void postgreSqlGetsValuesTheWayItReadsThem()
+    {
+        ConnectionSettings s = ParseConnectionString(sqlLogin_);
+        const QList<OdbcDataSource> pg{{"SRV", "PostgreSQL Unicode"}};
+        s.userId = QStringLiteral("o;brien");
+        QCOMPARE(TranslateToOdbc(s, pg, {}), QStringLiteral("DSN=SRV;PWD=secret;pqopt={user='o;brien' application_name='Quillon'}"));
+        s.userId = QStringLiteral(" {o}'b\\ ");
+        s.applicationName = QStringLiteral("Q}");
+        s.password = QStringLiteral("a+b%41");
+        QCOMPARE(TranslateToOdbc(s, pg, {}),
+                 QStringLiteral("DSN=SRV;PWD={a+b%41};pqopt={user=' {o}}\\'b\\\\ ' application_name='Q}}'}"));
+        QCOMPARE(TranslateToOdbc(s, {{"SRV", "ODBC Driver 17 for SQL Server"}}, {}),
+                 QStringLiteral("DSN=SRV;UID={ {o}}'b\\ };PWD=a+b%41;APP={Q}}}"));
+
+        s.initialCatalog = QStringLiteral("a;b");
+        try {
+            TranslateToOdbc(s, pg, {});
+            QFAIL("psqlODBC cannot take a braced database name");
+        } catch (const DataError& e) {
+            QVERIFY2(e.message().contains(QStringLiteral("database name")), qPrintable(e.message()));
+        }
+    }
+
+    void noDriverGetsANulCharacter()
+    {
+        ConnectionSettings s = ParseConnectionString(sqlLogin_);
+        s.password = QStringLiteral("a") + QChar(0) + QStringLiteral("b");
+        for (const char* driver : {"PostgreSQL Unicode", "FreeTDS", "SQLite3"})
+            QVERIFY_THROWS_EXCEPTION(DataError, TranslateToOdbc(s, {{"SRV", driver}}, {}));
+    }
+
     void dsnLessPicksTheBestDriver_data()
     {
         QTest::addColumn<QStringList>("drivers");

@@ -73,6 +73,28 @@ private Q_SLOTS:
         QCOMPARE(query.sort(), QStringLiteral("[spid] DESC"));
     }
 
+    // Any column can be sorted by its title, whatever its name holds.
+    void titlesWithBracketsAndBlankNamesSort()
+    {
+        Query query;
+        run(query, QStringLiteral("select * from (values (1, 'b', 30), (2, 'c', 10), (3, 'a', 20))"
+                                  " as t(\"x] DESC ,[y\", \" \", \"a]]b\")"));
+        QList<int> sorted;
+        ToggleTitleSort(query, 1, sorted);
+        QCOMPARE(query.sort(), QStringLiteral("[ ]"));
+        QCOMPARE(column(query, 0), (QStringList{QStringLiteral("3"), QStringLiteral("1"), QStringLiteral("2")}));
+        ToggleTitleSort(query, 1, sorted);
+        ToggleTitleSort(query, 1, sorted);
+        ToggleTitleSort(query, 0, sorted);
+        ToggleTitleSort(query, 0, sorted);
+        QCOMPARE(query.sort(), QStringLiteral("[x]] DESC ,[y] DESC"));
+        QCOMPARE(column(query, 0), (QStringList{QStringLiteral("3"), QStringLiteral("2"), QStringLiteral("1")}));
+        ToggleTitleSort(query, 0, sorted);
+        ToggleTitleSort(query, 2, sorted);
+        QCOMPARE(query.sort(), QStringLiteral("[a]]]]b]"));
+        QCOMPARE(column(query, 0), (QStringList{QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("1")}));
+    }
+
     void sortNeedsAnOpenDataSetAndKnownFields()
     {
         Query query;

@@ -113,8 +113,31 @@ private Q_SLOTS:
         QCOMPARE(keys[2].field, QStringLiteral("host"));
         QVERIFY(ParseSortText(QStringLiteral("  ")).isEmpty());
         QCOMPARE(ParseSortText(QStringLiteral("[a, b] desc")).first().field, QStringLiteral("a, b"));
-        for (const char* bad : {"[A", "[A] DOWN", "[A] ,", "[]", "[A] [B]"})
+        for (const char* bad : {"[A", "[A] DOWN", "[A] ,", "[A] [B]", "[A]]", "[A]] DESC", ", [A]", "[A] ,, [B]"})
             QVERIFY_THROWS_EXCEPTION(DataError, ParseSortText(QString::fromLatin1(bad)));
+    }
+
+    // Inside brackets "]]" stands for "]", so that every column name can be written and read back.
+    void sortTextsCarryAnyName()
+    {
+        const QList<SortKey> keys = ParseSortText(QStringLiteral("[x]] DESC ,[y] desc, [] ,[ ]"));
+        QCOMPARE(keys.size(), 3);
+        QCOMPARE(keys[0].field, QStringLiteral("x] DESC ,[y"));
+        QVERIFY(keys[0].descending);
+        QCOMPARE(keys[1].field, QString());
+        QCOMPARE(keys[2].field, QStringLiteral(" "));
+
+        const QList<SortKey> odd{{QStringLiteral("]"), true}, {QStringLiteral("[a]]"), false}, {QString(), true},
+                                 {QStringLiteral(" , DESC"), false}, {QStringLiteral("я]"), true}};
+        const QString text = RenderSortText(odd);
+        QCOMPARE(text, QStringLiteral("[]]] DESC ,[[a]]]]] ,[] DESC ,[ , DESC] ,[я]]] DESC"));
+        const QList<SortKey> read = ParseSortText(text);
+        QCOMPARE(read.size(), odd.size());
+        for (qsizetype i = 0; i < odd.size(); ++i) {
+            QCOMPARE(read[i].field, odd[i].field);
+            QCOMPARE(read[i].descending, odd[i].descending);
+        }
+        QCOMPARE(RenderSortText({}), QString());
     }
 
     void readsTheDialogsExpressions()
@@ -195,12 +218,30 @@ private Q_SLOTS:
         QTest::newRow("ordering booleans") << QStringLiteral("[active] > 0");
         QTest::newRow("unknown field") << QStringLiteral("[nosuch] = 1");
         QTest::newRow("not a decimal") << QStringLiteral("[amount] = 1,2,3");
+        // Infinities and NaN are no values a cell can hold; compared, they would pass rows at random.
+        for (const char* literal : {"inf", "-inf", "+INF", "Infinity", "nan", "NaN", "-nan", "1e999", "-1e999"}) {
+            for (const char* field : {"cpu", "amount", "spid"}) {
+                const QString expression = QStringLiteral("[%1] > %2").arg(QLatin1String(field), QLatin1String(literal));
+                QTest::newRow(qPrintable(expression)) << expression;
+            }
+        }
     }
     void refusesLiteralsThatDoNotFit()
     {
         QFETCH(QString, expression);
         const auto records = Sample();
         QVERIFY_THROWS_EXCEPTION(DataError, RowFilter(ParseFilterExpression(expression), *records, QStringLiteral("Query")));
+    }
+
+    void infinityGetsTheFiltersUsualError()
+    {
+        const auto records = Sample();
+        try {
+            RowFilter(ParseFilterExpression(QStringLiteral("[amount] > inf")), *records, QStringLiteral("Query"));
+            QFAIL("inf was taken for a number");
+        } catch (const DataError& e) {
+            QCOMPARE(e.message(), QStringLiteral("Filter: 'inf' is not a valid value for field 'amount'"));
+        }
     }
 
     void sortsByKindWithNullsFirst()

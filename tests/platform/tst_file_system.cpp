@@ -47,6 +47,26 @@ private Q_SLOTS:
         QCOMPARE(GetBytes(path), QByteArray("new"));
     }
 
+    // A process killed between writing its temporary copy and renaming it leaves "name.XXXXXX"
+    // behind; the next write of that file clears it, and nothing else.
+    void leftoverCopiesOfTheFileAreRemoved()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.ini"));
+        PutBytes(path, "old");
+        const QStringList others{QStringLiteral("a.ini.AbCxY"),  QStringLiteral("a.ini.AbCxYzW"), QStringLiteral("a.ini.Ab1xYz"),
+                                 QStringLiteral("a.ini_AbCxYz"), QStringLiteral("b.ini.AbCxYz"),  QStringLiteral("xa.ini.AbCxYz")};
+        for (const QString& name : others + QStringList{QStringLiteral("a.ini.AbCxYz"), QStringLiteral("a.ini.qWeRtY")})
+            PutBytes(dir.filePath(name), "new");
+        QDir(dir.path()).mkdir(QStringLiteral("a.ini.FoLdEr"));
+
+        QVERIFY(WriteFileAtomically(dir.path() + QStringLiteral("\\a.ini"), "new"));
+        QCOMPARE(GetBytes(path), QByteArray("new"));
+        QStringList expected = others + QStringList{QStringLiteral("a.ini"), QStringLiteral("a.ini.FoLdEr")};
+        expected.sort(Qt::CaseInsensitive);
+        QCOMPARE(FolderEntries(dir.path()), expected);
+    }
+
     void missingFolderFails()
     {
         QTemporaryDir dir;

@@ -2,6 +2,7 @@
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/QuillonError.h"
+#include "platform/SmallDisk.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -67,6 +68,21 @@ private Q_SLOTS:
         QVERIFY(ini.SectionExists(S("пример")));
         QCOMPARE(ini.ReadString(QString(), S("orphan"), S("def")), S("def"));
         QVERIFY(ini.ReadSection(S("Absent")).isEmpty());
+    }
+
+    // Each key once, in file order, spelled as it first occurs; repeats in another case are dropped.
+    void readsLargeSectionsWhole()
+    {
+        QByteArray data = "[Big]\r\n\xCA\xEB\xFE\xF7=1\r\n";
+        QStringList expected{S("Ключ")};
+        for (int i = 0; i < 40000; ++i) {
+            data += "Key" + QByteArray::number(i) + "=v\r\n";
+            expected.append(QStringLiteral("Key%1").arg(i));
+            if (i % 1000 == 999)
+                data += "KEY" + QByteArray::number(i / 2) + "=repeat\r\n\xCA\xCB\xDE\xD7=repeat\r\n";
+        }
+        PutBytes(Path(), data + "[Next]\r\nOther=1\r\n");
+        QCOMPARE(IniFile(Path()).ReadSection(S("BIG")), expected);
     }
 
     void missingFileReadsAsDefaults()
@@ -225,6 +241,42 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(FileError, ini.WriteString(S("A"), S("  "), S("2")));
         QCOMPARE(GetBytes(Path()), QByteArray("[A]\r\nx=1\r\n"));
         QCOMPARE(FolderEntries(dir_.path()), QStringList{QStringLiteral("test.ini")});
+    }
+
+    // A write that runs out of space must neither empty nor cut the file, and must say so.
+    void fullDiskKeepsTheFile_data()
+    {
+        QTest::addColumn<qint64>("free");
+        QTest::newRow("no space left") << qint64(0);
+        QTest::newRow("4 KiB left") << qint64(4096);
+    }
+    void fullDiskKeepsTheFile()
+    {
+        QFETCH(qint64, free);
+        SmallDisk disk;
+        if (!disk.mounted())
+            QSKIP(disk.why().constData());
+        QByteArray before;
+        for (int server = 1; before.size() < 11600; ++server)
+            before += "[Server " + QByteArray::number(server) + "]\r\nName=db" + QByteArray::number(server)
+                      + ".example.org\r\nUser=monitor\r\nTimeout=30\r\nScripts=Scripts\\monitor.lst\r\n";
+        const QString path = disk.file(QStringLiteral("Connections.ini"));
+        PutBytes(path, before);
+        QVERIFY(disk.fill(free));
+
+        IniFile ini(path);
+        try {
+            ini.WriteString(S("Server 1"), S("Name"), S("changed"));
+            QFAIL("a write onto a full disk reported success");
+        } catch (const FileError& e) {
+            QCOMPARE(e.message(), QStringLiteral("Unable to write to ") + path);
+        }
+        QCOMPARE(GetBytes(path), before);
+        QCOMPARE(FolderEntries(disk.path()), (QStringList{QStringLiteral("Connections.ini"), SmallDisk::fillerName()}));
+
+        disk.empty();
+        ini.WriteString(S("Server 1"), S("Name"), S("changed"));
+        QCOMPARE(GetBytes(path), QByteArray(before).replace("Name=db1.example.org\r\n", "Name=changed\r\n"));
     }
 
     void writeIntoMissingFolderRaises()

@@ -2,6 +2,7 @@
 #include "platform/FileSystem.h"
 #include "platform/LineFile.h"
 #include "platform/QuillonError.h"
+#include "platform/SmallDisk.h"
 #include "platform/TextCodec.h"
 
 #include <QTemporaryDir>
@@ -92,6 +93,41 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(FileError, WriteLines(Path(), {QStringLiteral("new")}));
         QCOMPARE(GetBytes(Path()), QByteArray("old\r\n"));
         QCOMPARE(FolderEntries(dir_.path()), QStringList{QStringLiteral("list.lst")});
+    }
+
+    void fullDiskKeepsTheFile_data()
+    {
+        QTest::addColumn<qint64>("free");
+        QTest::newRow("no space left") << qint64(0);
+        QTest::newRow("4 KiB left") << qint64(4096);
+    }
+    void fullDiskKeepsTheFile()
+    {
+        QFETCH(qint64, free);
+        SmallDisk disk;
+        if (!disk.mounted())
+            QSKIP(disk.why().constData());
+        QStringList servers;
+        for (int i = 1; i <= 600; ++i)
+            servers.append(QStringLiteral("db%1.example.org").arg(i));
+        const QString path = disk.file(QStringLiteral("Servers.lst"));
+        WriteLines(path, servers);
+        const QByteArray before = GetBytes(path);
+        QVERIFY(before.size() > 8192);
+        QVERIFY(disk.fill(free));
+
+        try {
+            WriteLines(path, servers.mid(1));
+            QFAIL("a write onto a full disk reported success");
+        } catch (const FileError& e) {
+            QCOMPARE(e.message(), QStringLiteral("Cannot create file ") + path);
+        }
+        QCOMPARE(GetBytes(path), before);
+        QCOMPARE(FolderEntries(disk.path()), (QStringList{SmallDisk::fillerName(), QStringLiteral("Servers.lst")}));
+
+        disk.empty();
+        WriteLines(path, servers.mid(1));
+        QCOMPARE(ReadLines(path), servers.mid(1));
     }
 };
 

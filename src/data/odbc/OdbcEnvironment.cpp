@@ -5,6 +5,65 @@
 
 #include <QStringList>
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// A text out-parameter of an ODBC call: the buffer and the length the driver manager reports,
+// which is the whole text's even when the buffer was too short for it.
+class TextBuffer {
+public:
+    explicit TextBuffer(SQLSMALLINT capacity) : chars_(std::size_t(capacity)) {}
+
+    SQLWCHAR* data() { return chars_.data(); }
+    SQLSMALLINT capacity() const { return SQLSMALLINT(chars_.size()); }
+    SQLSMALLINT* lengthOut() { return &length_; }
+
+    // The full text needs more room than the buffer has (one character goes to the terminator).
+    bool truncated() const { return length_ >= capacity(); }
+    SQLSMALLINT needed() const { return length_ < maxCapacity ? SQLSMALLINT(length_ + 1) : maxCapacity; }
+    QString text() const { return FromSqlWide(chars_.data(), std::clamp<qsizetype>(length_, 0, capacity() - 1)); }
+
+    static constexpr SQLSMALLINT maxCapacity = 32767;
+
+private:
+    std::vector<SQLWCHAR> chars_;
+    SQLSMALLINT length_ = 0;
+};
+
+// Walks an enumeration of SQLDataSourcesW or SQLDriversW, which give two texts per entry. A text
+// longer than its buffer cannot be fetched again on its own, since each call moves on to the next
+// entry: the walk starts over with buffers as large as the longest texts seen. The texts are
+// never read past their buffers, so a text longer than the largest buffer ODBC allows comes cut.
+template <typename Fetch>
+QList<std::pair<QString, QString>> EnumeratePairs(SQLSMALLINT firstCapacity, SQLSMALLINT secondCapacity, Fetch fetch)
+{
+    while (true) {
+        QList<std::pair<QString, QString>> entries;
+        TextBuffer first(firstCapacity);
+        TextBuffer second(secondCapacity);
+        SQLSMALLINT firstNeeded = firstCapacity;
+        SQLSMALLINT secondNeeded = secondCapacity;
+        SQLUSMALLINT direction = SQL_FETCH_FIRST;
+        while (SQL_SUCCEEDED(fetch(direction, first, second))) {
+            entries.append({first.text(), second.text()});
+            if (first.truncated())
+                firstNeeded = std::max(firstNeeded, first.needed());
+            if (second.truncated())
+                secondNeeded = std::max(secondNeeded, second.needed());
+            direction = SQL_FETCH_NEXT;
+        }
+        if (firstNeeded == firstCapacity && secondNeeded == secondCapacity)
+            return entries;
+        firstCapacity = firstNeeded;
+        secondCapacity = secondNeeded;
+    }
+}
+
+} // namespace
+
 OdbcEnvironment& OdbcEnvironment::instance()
 {
     static OdbcEnvironment environment;
@@ -28,33 +87,25 @@ OdbcEnvironment::~OdbcEnvironment()
 QList<OdbcDataSource> OdbcEnvironment::dataSources() const
 {
     QList<OdbcDataSource> sources;
-    SQLWCHAR name[SQL_MAX_DSN_LENGTH + 1];
-    SQLWCHAR description[512];
-    SQLSMALLINT nameLength = 0;
-    SQLSMALLINT descriptionLength = 0;
-    SQLUSMALLINT direction = SQL_FETCH_FIRST;
-    while (SQL_SUCCEEDED(SQLDataSourcesW(env_, direction, name, SQLSMALLINT(std::size(name)), &nameLength,
-                                         description, SQLSMALLINT(std::size(description)), &descriptionLength))) {
+    for (const auto& [name, description] :
+         EnumeratePairs(SQL_MAX_DSN_LENGTH + 1, 512, [this](SQLUSMALLINT direction, TextBuffer& name, TextBuffer& description) {
+             return SQLDataSourcesW(env_, direction, name.data(), name.capacity(), name.lengthOut(), description.data(),
+                                    description.capacity(), description.lengthOut());
+         }))
         // The description of a data source is the name of its driver.
-        sources.append({FromSqlWide(name, nameLength), FromSqlWide(description, descriptionLength)});
-        direction = SQL_FETCH_NEXT;
-    }
+        sources.append({name, description});
     return sources;
 }
 
 QStringList OdbcEnvironment::drivers() const
 {
     QStringList names;
-    SQLWCHAR name[512];
-    SQLWCHAR attributes[2048];
-    SQLSMALLINT nameLength = 0;
-    SQLSMALLINT attributesLength = 0;
-    SQLUSMALLINT direction = SQL_FETCH_FIRST;
-    while (SQL_SUCCEEDED(SQLDriversW(env_, direction, name, SQLSMALLINT(std::size(name)), &nameLength,
-                                     attributes, SQLSMALLINT(std::size(attributes)), &attributesLength))) {
-        names.append(FromSqlWide(name, nameLength));
-        direction = SQL_FETCH_NEXT;
-    }
+    for (const auto& [name, attributes] :
+         EnumeratePairs(512, 2048, [this](SQLUSMALLINT direction, TextBuffer& name, TextBuffer& attributes) {
+             return SQLDriversW(env_, direction, name.data(), name.capacity(), name.lengthOut(), attributes.data(),
+                                attributes.capacity(), attributes.lengthOut());
+         }))
+        names.append(name);
     return names;
 }
 
