@@ -471,9 +471,9 @@ private Q_SLOTS:
 
         // In a literal the value is text: it finds its own session and drops nothing.
         click(*w, 0);
+        QVERIFY(tableExists(QStringLiteral("menu_victim")));
         QCOMPARE(results.size(), 1);
         QCOMPARE(results[0].text, QStringLiteral("n  \n-- \n1  "));
-        QVERIFY(tableExists(QStringLiteral("menu_victim")));
 
         // Bare, it is refused before anything runs.
         click(*w, 1);
