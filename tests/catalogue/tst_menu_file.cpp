@@ -212,19 +212,6 @@ private Q_SLOTS:
         menus.RemoveKeys(QStringLiteral("WHO"), 2);
         QVERIFY(menus.Read(QStringLiteral("WHO")).empty());
     }
-
-    void refusedWriteNamesFile()
-    {
-        const QString missing = dir_.filePath(QStringLiteral("no folder/Menus.ini"));
-        SubScriptList list;
-        list.push_back(item(QStringLiteral("A"), QStringLiteral("a"), QStringLiteral("a.sql"), {}, 0));
-        try {
-            MenuFile(missing, QStringLiteral(";")).Write(QStringLiteral("WHO"), list);
-            QFAIL("the write did not fail");
-        } catch (const FileError& error) {
-            QCOMPARE(error.message(), QStringLiteral("Unable to write to %1").arg(missing));
-        }
-    }
 };
 
 QTEST_GUILESS_MAIN(TestMenuFile)
