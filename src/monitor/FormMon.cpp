@@ -11,29 +11,49 @@
 #include "app/Texts.h"
 #include "app/Utils.h"
 #include "app/WindowState.h"
+#include "catalogue/MenuFile.h"
 #include "connection/Connect.h"
 #include "connection/ConnectionProfiles.h"
 #include "connection/QueryThread.h"
 #include "data/Connection.h"
+#include "data/DataErrors.h"
 #include "data/DataSetModel.h"
 #include "data/Query.h"
 #include "data/ToggleTitleSort.h"
+#include "monitor/CommandRun.h"
+#include "monitor/FormViewResult.h"
+#include "monitor/MarkSubstitution.h"
 #include "monitor/MonitorStatusBar.h"
+#include "monitor/ResultText.h"
 #include "monitor/SortMarkerHeader.h"
 #include "platform/LineFile.h"
 #include "platform/QuillonError.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
 
 namespace {
+
+// Keys "0" to "127" of a menu section: the window's command menu holds no more.
+constexpr int CommandMenuLimit = 128;
+
+const QString NoDataWarning =
+    QStringLiteral("Запрос не возвращает данных, проверте настройки скрипта данного пункта меню.");
+
+// The stamp of the command's connection warning: milliseconds, then a single blank.
+QString CommandTimeStamp()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz "));
+}
 
 void setInfoTipBackground(QWidget* widget)
 {
@@ -311,6 +331,8 @@ void TFormMon::StartWork()
         ShowMessage(MessageType::Error, Texts::ScriptLoadError, QMessageBox::Cancel, this);
         return;
     }
+    if (ScriptMenuItems.empty())
+        BuildUserMenu();
 
     // A worker that ended by itself is gone already; its object goes with the new start.
     DropWorker();
@@ -325,18 +347,137 @@ void TFormMon::StartWork()
 
 QString TFormMon::ScriptFileAt(int index) const
 {
+    return ExpandAppPath(SensorAt(index).ScriptFile);
+}
+
+const TSensor& TFormMon::SensorAt(int index) const
+{
     if (index < 0 || index >= static_cast<int>(App->Sensors.size()))
         throw QuillonError(QStringLiteral("List index out of bounds (%1)").arg(index));
-    return ExpandAppPath(App->Sensors[static_cast<std::size_t>(index)]->ScriptFile);
+    return *App->Sensors[static_cast<std::size_t>(index)];
 }
 
 void TFormMon::cmBoxChange()
 {
     if (!QueryThread)
         return;
+    RemoveUserMenu();
+    // A menu that cannot be read must not keep the worker on the previous script: the change is
+    // made whole before its error is reported.
+    std::exception_ptr menuError;
+    try {
+        BuildUserMenu();
+    } catch (...) {
+        menuError = std::current_exception();
+    }
     SwitchFilterOff();
     if (!QueryThread->Ended())
         QueryThread->ScriptChanged = true;
+    if (menuError)
+        std::rethrow_exception(menuError);
+}
+
+void TFormMon::BuildUserMenu()
+{
+    const MenuFile menus(ExpandAppPath(App->MenuFile), App->IniDelimiter);
+    const SubScriptList entries = menus.Read(SensorAt(cmBox->currentIndex()).Id, CommandMenuLimit);
+    for (const auto& entry : entries) {
+        auto item = std::make_unique<TScriptMenuItem>();
+        item->Caption = entry->Name;
+        item->CommandFile = entry->ScriptFile;
+        item->IdField = entry->IdField;
+        item->ShowResult = entry->ShowResult;
+        ScriptMenuItems.push_back(std::move(item));
+    }
+    if (ScriptMenuItems.empty())
+        return;
+    QAction* const firstStandard = PopupMenu->actions().value(0);
+    for (const auto& item : ScriptMenuItems) {
+        auto* command = new QAction(item->Caption, this);
+        ConnectGuarded(command, &QAction::triggered, this, [this, command] { UserMenuOnClick(command); });
+        PopupMenu->insertAction(firstStandard, command);
+    }
+    PopupMenu->insertSeparator(firstStandard);
+}
+
+void TFormMon::RemoveUserMenu()
+{
+    const QList<QAction*> items = PopupMenu->actions();
+    const qsizetype n = static_cast<qsizetype>(ScriptMenuItems.size());
+    for (qsizetype i = 0; i < (n > 0 ? n + 1 : 0); ++i)
+        delete items[i];
+    ScriptMenuItems.clear();
+}
+
+QString TFormMon::RowValue(const QString& field) const
+{
+    if (Query->fieldIndex(field) >= 0 && Query->recNo() == 0)
+        return QString();
+    return Query->fieldTextByName(field);
+}
+
+void TFormMon::UserMenuOnClick(QAction* sender)
+{
+    const qsizetype position = PopupMenu->actions().indexOf(sender);
+    if (position < 0 || position >= static_cast<qsizetype>(ScriptMenuItems.size()))
+        return;
+    const TScriptMenuItem& item = *ScriptMenuItems[static_cast<std::size_t>(position)];
+    const QString scriptFile = ExpandAppPath(item.CommandFile);
+    const bool showResult = (item.ShowResult & 0xFF) != 0;
+    const QString idField = item.IdField;
+
+    if (!ADOC->connected()) {
+        try {
+            OpenConnection(*ADOC, this);
+        } catch (const QuillonError&) {
+            ADOC->close();
+            ShowMessage(MessageType::Warning,
+                        CommandTimeStamp() + QLatin1Char('\r') + Texts::ServerSentencePrefix + ConnectInfo->Server
+                            + Texts::ServerSentenceSuffix,
+                        QMessageBox::Cancel, this);
+            return;
+        }
+    }
+
+    ::Query command;
+    command.setConnection(ADOC.get());
+    command.setSql(ReadLines(scriptFile));
+    // The value is read once, before anything runs: the current row cannot change under the
+    // substitution, also while a hand-over is served during a long command.
+    if (!idField.isEmpty() && !command.sql().isEmpty()) {
+        const QString mark = QLatin1Char('%') + idField + QLatin1Char('%');
+        if (!SubstituteMark(command.sql(), mark, RowValue(idField))) {
+            ShowMessage(MessageType::Error,
+                        QStringLiteral("Значение поля %1 не может быть подставлено в команду.").arg(idField),
+                        QMessageBox::Cancel, this);
+            return;
+        }
+    }
+    if (command.sql().isEmpty()) {
+        ShowMessage(MessageType::Error, Texts::ScriptLoadError, QMessageBox::Cancel, this);
+        return;
+    }
+
+    try {
+        if (!RunCommandQuery(command, this))
+            return;
+    } catch (const DataError&) {
+        // Also the statement that returns no result set: the usual end of a command that changes
+        // something, and a fault only where rows are expected.
+        if (showResult)
+            ShowMessage(MessageType::Warning, NoDataWarning, QMessageBox::Cancel, this);
+        return;
+    }
+    if (!showResult)
+        return;
+
+    TFormViewResult form(this);
+    if (command.recordCount() > 0)
+        form.rchEdit->setPlainText(ResultTextLines(command).join(QLatin1Char('\n')));
+    QLabel* count = form.Panels[1];
+    count->setText(QString::number(command.recordCount()) + QLatin1Char(' ') + count->text());
+    form.rchEdit->moveCursor(QTextCursor::Start);
+    form.exec();
 }
 
 void TFormMon::SwitchFilterOff()

@@ -2,11 +2,13 @@
 
 #include "connection/MonitorPort.h"
 #include "data/SortMarker.h"
+#include "monitor/ScriptMenuItem.h"
 
 #include <QList>
 #include <QMdiSubWindow>
 #include <atomic>
 #include <memory>
+#include <vector>
 
 namespace Ui {
 class FormMon;
@@ -41,6 +43,8 @@ public:
     bool Working = false;
     Indicator IndicatorState = Indicator::Green;
     QList<int> SortFields;
+    // The command menu now shown: item i belongs to the popup's item at position i.
+    std::vector<std::unique_ptr<TScriptMenuItem>> ScriptMenuItems;
 
     // Controls and actions by their design names.
     QMainWindow* Body;
@@ -68,6 +72,10 @@ public:
     void DBGridTitleBtnClick(int field);
     SortMarker DBGridGetBtnParams(int field) const;
     void StatusBarDrawPanel(QPainter& painter, const QRect& rect) const;
+    // The command menu of the script selected in cmBox, inserted at the top of the popup.
+    void BuildUserMenu();
+    // Runs the command of the clicked item for the current row.
+    void UserMenuOnClick(QAction* sender);
 
     // The one way the filter goes off: the data set's filter disabled and its text cleared, the
     // filter action off, the message field cleared.
@@ -92,6 +100,13 @@ private:
     void SetIndicator(Indicator state) override;
     // The resolved script file of catalogue entry index; throws when there is no such entry.
     QString ScriptFileAt(int index) const;
+    // Throws the list's index error when there is no such entry.
+    const TSensor& SensorAt(int index) const;
+    // The command items and their separator out of the popup, and ScriptMenuItems emptied.
+    void RemoveUserMenu();
+    // The current row's value of field as text: empty for a null and for an empty result; throws
+    // "Field '%s' not found" when there is no such field or no result yet.
+    QString RowValue(const QString& field) const;
 
     // What the worker asks of the window.
     int Interval() const override { return interval_.load(); }
