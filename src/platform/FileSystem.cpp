@@ -82,6 +82,11 @@ QString FileSystemPath(const QString& path)
     return result.replace(QLatin1Char('\\'), QLatin1Char('/'));
 }
 
+QString DisplayPath(const QString& path)
+{
+    return QDir::toNativeSeparators(FileSystemPath(path));
+}
+
 bool FileExists(const QString& path)
 {
     return !path.isEmpty() && QFileInfo(FileSystemPath(path)).isFile();

@@ -6,6 +6,9 @@
 // Configured paths use "\" as well as "/"; both separate folders when a path reaches the file system.
 QString FileSystemPath(const QString& path);
 
+// A path as a message shows it: one separator throughout, the platform's own.
+QString DisplayPath(const QString& path);
+
 // True for an existing regular file.
 bool FileExists(const QString& path);
 

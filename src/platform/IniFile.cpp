@@ -14,7 +14,7 @@ constexpr qsizetype maxValueLength = 2047;
 
 FileError WriteError(const QString& path)
 {
-    return FileError(QStringLiteral("Unable to write to %1").arg(path));
+    return FileError(QStringLiteral("Unable to write to %1").arg(DisplayPath(path)));
 }
 
 // A missing file reads as empty; nullopt when the file is there but cannot be read.

@@ -11,10 +11,10 @@ QStringList ReadLines(const QString& path)
 {
     QFile file(FileSystemPath(path));
     if (!file.open(QIODevice::ReadOnly))
-        throw FileError(QStringLiteral("Cannot open file %1").arg(path));
+        throw FileError(QStringLiteral("Cannot open file %1").arg(DisplayPath(path)));
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw FileError(QStringLiteral("Cannot open file %1").arg(path));
+        throw FileError(QStringLiteral("Cannot open file %1").arg(DisplayPath(path)));
     QStringList lines;
     for (const ByteLine& line : SplitByteLines(data))
         lines.append(FromCp1251(line.text));
@@ -27,5 +27,5 @@ void WriteLines(const QString& path, const QStringList& lines)
     for (const QString& line : lines)
         data += ToCp1251(line) + "\r\n";
     if (!WriteFileAtomically(path, data))
-        throw FileError(QStringLiteral("Cannot create file %1").arg(path));
+        throw FileError(QStringLiteral("Cannot create file %1").arg(DisplayPath(path)));
 }

@@ -287,7 +287,8 @@ private Q_SLOTS:
             ini.WriteInteger(S("Main"), S("SLEEP_INTERVAL"), 200);
             QFAIL("wrote into a missing folder");
         } catch (const FileError& e) {
-            QCOMPARE(e.message(), QStringLiteral("Unable to write to ") + path);
+            QCOMPARE(e.message(), QStringLiteral("Unable to write to ")
+                                      + QDir::toNativeSeparators(dir_.path() + QStringLiteral("/Config/Quillon.ini")));
         }
     }
 
