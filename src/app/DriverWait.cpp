@@ -21,6 +21,8 @@ namespace {
 // A fast answer shows no box at all.
 constexpr qint64 QuietMilliseconds = 300;
 
+std::atomic<int> running{0};
+
 struct SharedRun {
     std::shared_ptr<DriverTask> task;
     std::atomic<bool> done{false};
@@ -68,6 +70,7 @@ void RunDriverTask(const std::shared_ptr<DriverTask>& task, std::chrono::millise
     auto run = std::make_shared<SharedRun>();
     run->task = task;
     // The thread holds the task: if nobody waits for it any more, it frees it when the driver returns.
+    ++running;
     std::thread([run] {
         try {
             run->task->run();
@@ -75,6 +78,7 @@ void RunDriverTask(const std::shared_ptr<DriverTask>& task, std::chrono::millise
             run->error = std::current_exception();
         }
         run->done.store(true, std::memory_order_release);
+        --running;
     }).detach();
 
     QElapsedTimer clock;
@@ -116,6 +120,11 @@ void RunDriverTask(const std::shared_ptr<DriverTask>& task, std::chrono::millise
         throw DatabaseError(QStringLiteral("Подключение к серверу отменено."), QStringLiteral("HY008"), 0);
     throw DatabaseError(QStringLiteral("Сервер не ответил за %1 с.").arg(deadline.count() / 1000),
                         QStringLiteral("HYT00"), 0);
+}
+
+int DriverTasksRunning()
+{
+    return running.load();
 }
 
 std::chrono::milliseconds ConnectDeadline(const Connection& connection)

@@ -13,6 +13,9 @@ class QWidget;
 // cancels, the task is asked to give up and let go, and a DatabaseError says so.
 void RunDriverTask(const std::shared_ptr<DriverTask>& task, std::chrono::milliseconds deadline, QWidget* parent);
 
+// How many tasks that RunDriverTask started have not returned yet, let-go ones included.
+int DriverTasksRunning();
+
 // The caller's deadline for a connect: the login time-out plus two seconds, for drivers that do
 // not keep their own time-out against every server; none when the time-out is 0 (no limit).
 std::chrono::milliseconds ConnectDeadline(const Connection& connection);

@@ -142,6 +142,11 @@ QString TranslateToOdbc(const ConnectionSettings& settings, const QList<OdbcData
             libpqOptions.append(LibpqOption(QStringLiteral("application_name"), app));
         if (!libpqOptions.isEmpty())
             builder.addBraced(QStringLiteral("pqopt"), QStringLiteral("libpq option"), libpqOptions.join(u' '));
+        // A data source that leaves the protocol to FreeTDS (Debian's "tds version = auto") gets
+        // the version the DSN-less path uses: with the automatic choice a silent server holds the
+        // login for ever, login time-out or not.
+        if (builder.dialect() == OdbcDialect::FreeTds && dsn.tdsVersion.isEmpty())
+            builder.add(QStringLiteral("TDS_Version"), QString(), QStringLiteral("7.3"));
         return builder.text();
     }
 

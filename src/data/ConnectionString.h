@@ -21,6 +21,9 @@ struct ConnectionSettings {
 struct OdbcDataSource {
     QString name;
     QString driver;
+    // The FreeTDS protocol version the data source sets itself (its TDS_Version); empty when it
+    // leaves the choice to FreeTDS, and for other drivers.
+    QString tdsVersion = {};
 };
 
 // The longest data source name the ODBC driver managers open by name (SQL_MAX_DSN_LENGTH).

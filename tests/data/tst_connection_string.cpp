@@ -73,8 +73,16 @@ private Q_SLOTS:
                  QStringLiteral("DSN=SRV;UID=sa;PWD=secret;pqopt={application_name='O\\'Brien\\\\x'}"));
         // A FreeTDS data source reads braces its own way.
         s.password = QStringLiteral("a}b;");
-        QCOMPARE(TranslateToOdbc(s, {{"SRV", "FreeTDS"}}, {}),
+        QCOMPARE(TranslateToOdbc(s, {{"SRV", "FreeTDS", "7.4"}}, {}),
                  QStringLiteral("DSN=SRV;UID=sa;PWD={a}b;};APP=O'Brien\\x"));
+    }
+
+    void freeTdsDataSourceWithoutProtocolVersionGetsOne()
+    {
+        // Left to FreeTDS's automatic choice, a login to a silent server never gives up.
+        const ConnectionSettings s = ParseConnectionString(windowsLogin_);
+        QCOMPARE(TranslateToOdbc(s, {{"SRV", "FreeTDS", ""}}, {}), QStringLiteral("DSN=SRV;APP=Quillon;TDS_Version=7.3"));
+        QCOMPARE(TranslateToOdbc(s, {{"SRV", "FreeTDS", "8.0"}}, {}), QStringLiteral("DSN=SRV;APP=Quillon"));
     }
 
     void dataSourcesTooLongForTheDriverManagerGoThroughTheirDriver()

@@ -1,9 +1,11 @@
 #include "data/odbc/OdbcEnvironment.h"
 
+#include "data/OdbcStringBuilder.h"
 #include "data/odbc/OdbcApi.h"
 #include "data/odbc/OdbcDiagnostics.h"
 
 #include <QStringList>
+#include <odbcinst.h>
 
 #include <algorithm>
 #include <utility>
@@ -84,6 +86,13 @@ OdbcEnvironment::~OdbcEnvironment()
     SQLFreeHandle(SQL_HANDLE_ENV, env_);
 }
 
+QString OdbcEnvironment::DataSourceSetting(const QString& dataSource, const char* key)
+{
+    char value[256] = {};
+    const int length = SQLGetPrivateProfileString(dataSource.toUtf8().constData(), key, "", value, sizeof(value), "odbc.ini");
+    return length > 0 ? QString::fromUtf8(value, std::min<int>(length, sizeof(value) - 1)).trimmed() : QString();
+}
+
 QList<OdbcDataSource> OdbcEnvironment::dataSources() const
 {
     QList<OdbcDataSource> sources;
@@ -93,7 +102,7 @@ QList<OdbcDataSource> OdbcEnvironment::dataSources() const
                                     description.capacity(), description.lengthOut());
          }))
         // The description of a data source is the name of its driver.
-        sources.append({name, description});
+        sources.append({name, description, OdbcDialectOf(description) == OdbcDialect::FreeTds ? DataSourceSetting(name, "TDS_Version") : QString()});
     return sources;
 }
 

@@ -12,6 +12,8 @@ public:
 
     void* handle() const { return env_; }
     QList<OdbcDataSource> dataSources() const;
+    // A key of a data source's own settings (user's or system's odbc.ini); empty when not set.
+    static QString DataSourceSetting(const QString& dataSource, const char* key);
     QStringList drivers() const;
     QString driverManagerVersion() const;
 
