@@ -23,6 +23,7 @@
 #include "monitor/CommandRun.h"
 #include "monitor/FormViewResult.h"
 #include "monitor/MarkSubstitution.h"
+#include "monitor/FormFilter.h"
 #include "monitor/MonitorStatusBar.h"
 #include "monitor/ResultText.h"
 #include "monitor/SortMarkerHeader.h"
@@ -98,8 +99,7 @@ TFormMon::TFormMon(TConnect*& connectInfo, QWidget* parent)
         action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         Body->addAction(action);
     }
-    // The filter dialog and the export are not part of this version of the window.
-    acSetFilter->setEnabled(false);
+    // The export is not part of this version of the window.
     acExcel->setEnabled(false);
 
     QToolBar* bar = ui->ToolBar1;
@@ -490,10 +490,16 @@ void TFormMon::SwitchFilterOff()
 
 void TFormMon::acSetFilterExecute()
 {
-    // The filter dialog that switches a filter on is not part of this version; a filter that is on
-    // can always be switched off.
-    if (acSetFilter->isChecked())
+    // The action toggled itself on the click; the state it had is what decides. A filter that is
+    // on goes off at once; otherwise the dialog may switch one on.
+    const bool on = !acSetFilter->isChecked();
+    acSetFilter->setChecked(on);
+    if (on) {
         SwitchFilterOff();
+        return;
+    }
+    TFormFilter dialog(*this);
+    dialog.exec();
 }
 
 void TFormMon::acTimerExecute()
