@@ -1,4 +1,5 @@
 #include "data/DataErrors.h"
+#include "data/FieldType.h"
 #include "data/FilterExpression.h"
 #include "data/RecordSet.h"
 #include "data/RowFilter.h"
@@ -101,6 +102,20 @@ class TestSortFilter : public QObject {
 private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
     void cleanupTestCase() { QLocale::setDefault(QLocale::c()); }
+
+    void filterDialogQuotesTheKindsItAlwaysHas()
+    {
+        const QList<FieldType> quoted = {FieldType::VarChar, FieldType::WChar, FieldType::VarWChar,
+                                         FieldType::DateTime, FieldType::Date, FieldType::Time};
+        const QList<FieldType> bare = {FieldType::Char, FieldType::LongVarChar, FieldType::LongVarWChar,
+                                       FieldType::SmallInt, FieldType::Integer, FieldType::BigInt,
+                                       FieldType::Decimal, FieldType::Float, FieldType::Currency,
+                                       FieldType::Boolean, FieldType::Guid, FieldType::Binary};
+        for (FieldType type : quoted)
+            QVERIFY2(IsQuotedFieldType(type), qPrintable(QString::number(int(type))));
+        for (FieldType type : bare)
+            QVERIFY2(!IsQuotedFieldType(type), qPrintable(QString::number(int(type))));
+    }
 
     void readsSortTexts()
     {
