@@ -85,8 +85,9 @@ void TQueryThread::Start()
 
 bool TQueryThread::Finish(std::chrono::milliseconds grace)
 {
-    if (Ended())
-        return true;
+    // A worker its deadline has let go was cancelled already and waits for its driver alone.
+    if (Ended() || detached_)
+        return Ended();
     MayRun = false;
     requestInterruption();
     WorkConnection->cancel();
