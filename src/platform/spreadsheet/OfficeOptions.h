@@ -11,6 +11,8 @@ struct OfficeOptions {
     QString programFolder;
     // A profile folder of its own (a file URL); the user's own profile when empty.
     QString profileUrl;
+    // The name of the pipe the office listens on; one of its own for each start when empty.
+    QString pipeName;
     // An office without windows: its workbooks are handed over without being made visible.
     bool headless = false;
     // From the start of the office process to a working connection.

@@ -58,9 +58,10 @@ std::unique_ptr<OfficeSpreadsheet> OfficeSpreadsheet::Start(const OfficeOptions&
         return nullptr;
     const uno::Reference<uno::XComponentContext> local = LocalContext(folder);
 
-    const QString pipe = QStringLiteral("quillon_%1_%2")
-                             .arg(QCoreApplication::applicationPid())
-                             .arg(QUuid::createUuid().toString(QUuid::Id128));
+    const QString pipe = !options.pipeName.isEmpty() ? options.pipeName
+                                                     : QStringLiteral("quillon_%1_%2")
+                                                           .arg(QCoreApplication::applicationPid())
+                                                           .arg(QUuid::createUuid().toString(QUuid::Id128));
     QStringList arguments{QStringLiteral("--invisible"), QStringLiteral("--norestore"), QStringLiteral("--nodefault"),
                           QStringLiteral("--nolockcheck"),
                           QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipe)};
