@@ -11,7 +11,6 @@
 #include <com/sun/star/bridge/BridgeFactory.hpp>
 #include <com/sun/star/bridge/XBridge.hpp>
 #include <com/sun/star/connection/Connector.hpp>
-#include <com/sun/star/connection/NoConnectException.hpp>
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
@@ -92,30 +91,31 @@ void OfficeSpreadsheet::Connect(const uno::Reference<uno::XComponentContext>& lo
     namespace connection = com::sun::star::connection;
     namespace bridge = com::sun::star::bridge;
     const auto until = std::chrono::steady_clock::now() + deadline;
-    // The pipe appears once the office has started; until then each attempt fails at once.
-    uno::Reference<connection::XConnection> link;
-    while (!link.is()) {
+    // The pipe appears once the office has started, and an office still starting may drop a
+    // connection it has just taken: until the deadline each attempt that fails is tried again.
+    for (;;) {
         try {
-            link = connection::Connector::create(local)->connect(ToOffice(QStringLiteral("pipe,name=") + pipe));
-        } catch (const connection::NoConnectException&) {
+            const uno::Reference<connection::XConnection> link =
+                connection::Connector::create(local)->connect(ToOffice(QStringLiteral("pipe,name=") + pipe));
+            const uno::Reference<bridge::XBridge> made =
+                bridge::BridgeFactory::create(local)->createBridge(rtl::OUString(), "urp", link, nullptr);
+            bridge_.set(made, uno::UNO_QUERY_THROW);
+            const uno::Reference<uno::XComponentContext> remote(made->getInstance("StarOffice.ComponentContext"),
+                                                                uno::UNO_QUERY_THROW);
+            desktop_ = com::sun::star::frame::Desktop::create(remote);
+            return;
+        } catch (const uno::Exception& error) {
+            Disconnect();
             bool failed = false;
             if (process_->Ended(&failed) && failed)
                 throw SpreadsheetError(QStringLiteral("The office ended before it could be reached"));
             if (std::chrono::steady_clock::now() >= until)
-                throw SpreadsheetError(QStringLiteral("The office did not answer within %1 ms").arg(deadline.count()));
+                throw SpreadsheetError(QStringLiteral("The office did not answer within %1 ms: %2")
+                                           .arg(deadline.count())
+                                           .arg(FromOffice(error.Message)));
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        } catch (const uno::Exception& error) {
-            throw SpreadsheetError(QStringLiteral("connect: ") + FromOffice(error.Message));
         }
     }
-    OfficeCall("bridge", [&] {
-        const uno::Reference<bridge::XBridge> made =
-            bridge::BridgeFactory::create(local)->createBridge(rtl::OUString(), "urp", link, nullptr);
-        bridge_.set(made, uno::UNO_QUERY_THROW);
-        const uno::Reference<uno::XComponentContext> remote(made->getInstance("StarOffice.ComponentContext"),
-                                                            uno::UNO_QUERY_THROW);
-        desktop_ = com::sun::star::frame::Desktop::create(remote);
-    });
 }
 
 OfficeSpreadsheet::~OfficeSpreadsheet()
@@ -152,22 +152,28 @@ bool OfficeSpreadsheet::Alive()
 
 std::unique_ptr<Workbook> OfficeSpreadsheet::NewWorkbook(const QString& templateFile)
 {
-    const uno::Reference<com::sun::star::lang::XComponent> document = OfficeCall("new workbook", [&] {
-        rtl::OUString url = "private:factory/scalc";
-        const PropertyValue hidden = Property("Hidden", uno::Any(true));
-        uno::Sequence<PropertyValue> arguments(&hidden, 1);
-        if (!templateFile.isEmpty()) {
-            if (!QFileInfo(templateFile).isFile())
-                throw SpreadsheetError(QStringLiteral("No template file %1").arg(templateFile));
-            url = ToOffice(QUrl::fromLocalFile(QFileInfo(templateFile).absoluteFilePath()).toString(QUrl::FullyEncoded));
-            const PropertyValue fromTemplate[] = {hidden, Property("AsTemplate", uno::Any(true))};
-            arguments = uno::Sequence<PropertyValue>(fromTemplate, 2);
-        }
-        return desktop_->loadComponentFromURL(url, "_blank", 0, arguments);
-    });
-    if (!document.is())
-        throw SpreadsheetError(QStringLiteral("The office opened no document from %1").arg(templateFile));
-    return std::make_unique<OfficeWorkbook>(*this, document, headless_);
+    try {
+        const uno::Reference<com::sun::star::lang::XComponent> document = OfficeCall("new workbook", [&] {
+            rtl::OUString url = "private:factory/scalc";
+            const PropertyValue hidden = Property("Hidden", uno::Any(true));
+            uno::Sequence<PropertyValue> arguments(&hidden, 1);
+            if (!templateFile.isEmpty()) {
+                if (!QFileInfo(templateFile).isFile())
+                    throw SpreadsheetError(QStringLiteral("No template file %1").arg(templateFile));
+                url = ToOffice(QUrl::fromLocalFile(QFileInfo(templateFile).absoluteFilePath()).toString(QUrl::FullyEncoded));
+                const PropertyValue fromTemplate[] = {hidden, Property("AsTemplate", uno::Any(true))};
+                arguments = uno::Sequence<PropertyValue>(fromTemplate, 2);
+            }
+            return desktop_->loadComponentFromURL(url, "_blank", 0, arguments);
+        });
+        if (!document.is())
+            throw SpreadsheetError(QStringLiteral("The office opened no document from %1").arg(templateFile));
+        return std::make_unique<OfficeWorkbook>(*this, document, headless_);
+    } catch (const SpreadsheetError&) {
+        // A failed export leaves no idle office behind.
+        EndIfIdle();
+        throw;
+    }
 }
 
 void OfficeSpreadsheet::EndIfIdle()
