@@ -1,4 +1,7 @@
 #include "MessageRecorder.h"
+#ifdef QUILLON_OFFICE_PLUGIN
+#include "OfficeProbe.h"
+#endif
 #include "ModalDriver.h"
 #include "ProgramApp.h"
 #include "TestDatabase.h"
@@ -354,6 +357,67 @@ private Q_SLOTS:
         QVERIFY(!progressShown);
         QCOMPARE(exported().cells.value(QStringLiteral("A5008")).value, QStringLiteral("5000"));
     }
+
+#ifdef QUILLON_OFFICE_PLUGIN
+    // Through a headless Calc of the test's own: a template's untitled copy gets the rows, and a
+    // failed export closes its document and ends the idle office.
+    void throughTheOfficeWithATemplateAndAFailure()
+    {
+        QTemporaryDir profile;
+        const QString pipe = QStringLiteral("quillon_export_test_%1").arg(QCoreApplication::applicationPid());
+        OfficeOptions office;
+        office.pluginFile = QStringLiteral(QUILLON_OFFICE_PLUGIN);
+        office.headless = true;
+        office.pipeName = pipe;
+        office.profileUrl = QUrl::fromLocalFile(profile.path()).toString();
+        SetExportSpreadsheets(std::make_unique<SpreadsheetProvider>(office, files->path(), [this](const QString& file) {
+            opened.append(file);
+            return true;
+        }));
+        auto ended = qScopeGuard([&] {
+            if (!OfficeProbe::Processes(pipe).isEmpty())
+                OfficeProbe(pipe).CloseAll();
+            SetExportSpreadsheets(nullptr);
+            QVERIFY2(OfficeProbe::AllEnded(pipe), "an office process was left behind");
+        });
+
+        auto w = startedWindow();
+        w->Query->setSort(QStringLiteral("[n] DESC"));
+        // The template is made by the office the export then uses.
+        ExportSpreadsheets().Acquire();
+        const QString report = files->filePath(QStringLiteral("report.ots"));
+        OfficeProbe(pipe).MakeFile(report, "calc8_template", {{"A1", "Отчёт"}, {"A8", "n"}, {"B8", "qty"}});
+        templateAnswer = QMessageBox::Ok;
+        driver->next<QFileDialog>([&](QFileDialog* dialog) {
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(report);
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        });
+        pressF5(*w);
+        QVERIFY(errors().isEmpty());
+        QVERIFY(opened.isEmpty());
+        {
+            const OfficeProbe probe(pipe);
+            const QList<OfficeProbe::Document> documents = probe.Documents();
+            QCOMPARE(documents.size(), 1);
+            QVERIFY(OfficeProbe::Untitled(documents[0]));
+            QCOMPARE(OfficeProbe::SheetName(documents[0]), ExportSheetName(w->windowTitle()));
+            const QList<QVariantList> cells = OfficeProbe::Cells(documents[0], QStringLiteral("A1:C13"));
+            QCOMPARE(cells[0][0], QVariant(QStringLiteral("Отчёт")));
+            QCOMPARE(cells[2][1], QVariant(QStringLiteral("Сервер:")));
+            QCOMPARE(cells[7], (QVariantList{QStringLiteral("n"), QStringLiteral("qty"), QString()}));
+            QCOMPARE(cells[8], (QVariantList{5.0, 50.0, 1.25}));
+            QCOMPARE(cells[11], (QVariantList{2.0, 0.0, 0.5}));
+            QCOMPARE(OfficeProbe::Cells(documents[0], QStringLiteral("G11"))[0][0], QVariant(QStringLiteral("30.12.1899")));
+            probe.CloseAll();
+        }
+
+        templateAnswer = QMessageBox::No;
+        w->Query->setSql({QStringLiteral("select * from no_such_table")});
+        pressF5(*w);
+        verifyFailedOnce();
+        QVERIFY2(OfficeProbe::AllEnded(pipe), "a failed export leaves no idle office");
+    }
+#endif
 };
 
 QTEST_MAIN(TestExcelExport)
