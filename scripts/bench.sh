@@ -11,7 +11,7 @@ build="$root/build-bench"
 db="$build/benchdb"
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUILLON_TESTS=OFF -DQUILLON_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target quillon_bench quillon_bench_monitor >/dev/null
+cmake --build "$build" -j2 --target quillon_bench quillon_bench_monitor quillon_bench_export >/dev/null
 
 mkdir -p "$db"
 trap 'bash "$root/scripts/testdb.sh" stop "$db" >/dev/null 2>&1 || true' EXIT
@@ -83,3 +83,18 @@ echo "goals: open <= 0.80 x psql -At, peak memory <= 0.60 x psql, adoption < 1 m
 echo
 echo "Monitor window benchmark: user-interface thread time per hand-over (30 refreshes at 1 s) and idle CPU"
 "$build/bench/quillon_bench_monitor"
+
+echo
+echo "Export of 10,000 rows x 10 columns (converted as the export does, blocks of 1,000 rows), office headless"
+office_plugin=$(ls "$build"/bin/libquillon_office.so 2>/dev/null || true)
+export_line=$("$build/bench/quillon_bench_export" "select * from bench order by id limit 10000" $office_plugin)
+printf '%-44s %s ms\n' ".xlsx written and handed over" "$(field "$export_line" xlsx_ms)"
+if [ -n "$office_plugin" ]; then
+  printf '%-44s %s ms\n' "office start and connection" "$(field "$export_line" office_start_ms)"
+  printf '%-44s %s ms\n' "office fill, first workbook of the office" "$(field "$export_line" office_first_fill_ms)"
+  printf '%-44s %s ms\n' "office fill, office kept from before" "$(field "$export_line" office_fill_ms)"
+  printf '%-44s %s ms\n' "office, including its start" "$(field "$export_line" office_with_start_ms)"
+else
+  echo "no office plugin built: office figures skipped"
+fi
+echo "goals: office fill < 500 ms once connected, .xlsx < 500 ms"

@@ -11,7 +11,15 @@ packages=(
   postgresql-15 postgresql-client-15
   time
   clang libclang-rt-14-dev llvm
+  libxlsxwriter-dev unzip libreoffice-dev
 )
+# The export's office: the tests drive a headless Calc. A machine that has the full Calc (with its
+# windows) keeps it; the two cannot be installed side by side.
+if dpkg-query -W -f='${Status}' libreoffice-calc 2>/dev/null | grep -q 'install ok installed'; then
+  packages+=(libreoffice-calc)
+else
+  packages+=(libreoffice-calc-nogui)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -21,9 +21,11 @@
 #include "data/Query.h"
 #include "data/ToggleTitleSort.h"
 #include "monitor/CommandRun.h"
+#include "monitor/ExcelExport.h"
+#include "monitor/ExportSpreadsheets.h"
+#include "monitor/FormFilter.h"
 #include "monitor/FormViewResult.h"
 #include "monitor/MarkSubstitution.h"
-#include "monitor/FormFilter.h"
 #include "monitor/MonitorStatusBar.h"
 #include "monitor/ResultText.h"
 #include "monitor/SortMarkerHeader.h"
@@ -33,6 +35,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -99,8 +102,6 @@ TFormMon::TFormMon(TConnect*& connectInfo, QWidget* parent)
         action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         Body->addAction(action);
     }
-    // The export is not part of this version of the window.
-    acExcel->setEnabled(false);
 
     QToolBar* bar = ui->ToolBar1;
     bar->widgetForAction(acStart)->setObjectName(QStringLiteral("tbWork"));
@@ -134,6 +135,14 @@ TFormMon::TFormMon(TConnect*& connectInfo, QWidget* parent)
     PopupMenu->addAction(acExit);
     ExposePopup(PopupMenu);
 
+    OpenDialog = new QFileDialog(this, QStringLiteral("Укажите шаблон"));
+    OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
+    OpenDialog->setFileMode(QFileDialog::ExistingFile);
+    OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog->setNameFilters({QStringLiteral("Шаблон выгрузки в Excel (*.xlt *.xltx *.ots)"),
+                                QStringLiteral("Все файлы (*.*)")});
+    OpenDialog->setDefaultSuffix(QStringLiteral("xlt"));
+
     StatusBar = new MonitorStatusBar(
         [this](QPainter& painter, const QRect& rect) { StatusBarDrawPanel(painter, rect); }, Body);
     Body->setStatusBar(StatusBar);
@@ -149,6 +158,7 @@ TFormMon::TFormMon(TConnect*& connectInfo, QWidget* parent)
 
     ConnectGuarded(acStart, &QAction::triggered, this, [this] { acStartExecute(); });
     ConnectGuarded(acSetFilter, &QAction::triggered, this, [this] { acSetFilterExecute(); });
+    ConnectGuarded(acExcel, &QAction::triggered, this, [this] { acExcelExecute(); });
     ConnectGuarded(acTimer, &QAction::triggered, this, [this] { acTimerExecute(); });
     ConnectGuarded(acNewExecScript, &QAction::triggered, this, [this] { acNewExecScriptExecute(); });
     ConnectGuarded(acExit, &QAction::triggered, this, [this] { acExitExecute(); });
@@ -500,6 +510,19 @@ void TFormMon::acSetFilterExecute()
     }
     TFormFilter dialog(*this);
     dialog.exec();
+}
+
+void TFormMon::acExcelExecute()
+{
+    ExportSource source;
+    source.connection = ADOC.get();
+    source.query = Query.get();
+    source.caption = windowTitle();
+    source.server = ConnectInfo->Server;
+    source.templateDir = ConnectInfo->TemplateDir;
+    source.openDialog = OpenDialog;
+    source.window = this;
+    ExcelExport(source, ExportSpreadsheets()).Run();
 }
 
 void TFormMon::acTimerExecute()

@@ -19,6 +19,7 @@ class MonitorStatusBar;
 class Query;
 class QAction;
 class QComboBox;
+class QFileDialog;
 class QMainWindow;
 class QMenu;
 class QPainter;
@@ -61,9 +62,12 @@ public:
     QAction* acExcel;
     QAction* acNewExecScript;
     QAction* acExit;
+    // The export's template dialog.
+    QFileDialog* OpenDialog;
 
     void acStartExecute();
     void acSetFilterExecute();
+    void acExcelExecute();
     void cmBoxChange();
     void acTimerExecute();
     void acNewExecScriptExecute();

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "platform/spreadsheet/OfficeOptions.h"
+#include "platform/spreadsheet/Spreadsheet.h"
+
+// The entry of the office plugin, resolved by name at run time. It returns a connected office,
+// nullptr when no office is installed, and throws SpreadsheetError when one is installed but
+// cannot be started or reached in time.
+inline constexpr char OfficePluginEntry[] = "QuillonOfficeCreate";
+using OfficePluginCreate = Spreadsheet* (*)(const OfficeOptions& options);

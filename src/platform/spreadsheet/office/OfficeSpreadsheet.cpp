@@ -1,0 +1,192 @@
+#include "platform/spreadsheet/office/OfficeSpreadsheet.h"
+
+#include "platform/spreadsheet/office/OfficeCall.h"
+#include "platform/spreadsheet/office/OfficeWorkbook.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QUrl>
+#include <QUuid>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/bridge/BridgeFactory.hpp>
+#include <com/sun/star/bridge/XBridge.hpp>
+#include <com/sun/star/connection/Connector.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+#include <cppuhelper/bootstrap.hxx>
+#include <thread>
+
+namespace uno = com::sun::star::uno;
+using com::sun::star::beans::PropertyValue;
+
+namespace {
+
+// How long a terminated office may take to end before it is killed.
+constexpr std::chrono::milliseconds EndGrace{15000};
+
+// The runtime of this process: bootstrapped once, from the office's own settings.
+uno::Reference<uno::XComponentContext> LocalContext(const QString& programFolder)
+{
+    static uno::Reference<uno::XComponentContext> context;
+    if (!context.is()) {
+        qputenv("URE_BOOTSTRAP", (QStringLiteral("vnd.sun.star.pathname:") + programFolder
+                                  + QStringLiteral("/fundamentalrc")).toUtf8());
+        context = OfficeCall("bootstrap", [] { return cppu::defaultBootstrap_InitialComponentContext(); });
+    }
+    return context;
+}
+
+PropertyValue Property(const char* name, const uno::Any& value)
+{
+    PropertyValue property;
+    property.Name = rtl::OUString::createFromAscii(name);
+    property.Value = value;
+    return property;
+}
+
+} // namespace
+
+std::unique_ptr<OfficeSpreadsheet> OfficeSpreadsheet::Start(const OfficeOptions& options)
+{
+    const QString folder = options.programFolder.isEmpty() ? QStringLiteral(QUILLON_OFFICE_PROGRAM_DIR)
+                                                           : options.programFolder;
+    const QString program = folder + QStringLiteral("/soffice");
+    if (!QFileInfo(program).isExecutable() || !QFileInfo::exists(folder + QStringLiteral("/fundamentalrc")))
+        return nullptr;
+    const uno::Reference<uno::XComponentContext> local = LocalContext(folder);
+
+    const QString pipe = !options.pipeName.isEmpty() ? options.pipeName
+                                                     : QStringLiteral("quillon_%1_%2")
+                                                           .arg(QCoreApplication::applicationPid())
+                                                           .arg(QUuid::createUuid().toString(QUuid::Id128));
+    QStringList arguments{QStringLiteral("--invisible"), QStringLiteral("--norestore"), QStringLiteral("--nodefault"),
+                          QStringLiteral("--nolockcheck"),
+                          QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipe)};
+    if (options.headless)
+        arguments.prepend(QStringLiteral("--headless"));
+    if (!options.profileUrl.isEmpty())
+        arguments.append(QStringLiteral("-env:UserInstallation=") + options.profileUrl);
+
+    std::unique_ptr<OfficeSpreadsheet> office(
+        new OfficeSpreadsheet(std::make_unique<OfficeProcess>(program, arguments), options.headless));
+    try {
+        office->Connect(local, pipe, options.startDeadline);
+    } catch (...) {
+        office->process_->EndWithin(std::chrono::milliseconds(0));
+        throw;
+    }
+    return office;
+}
+
+OfficeSpreadsheet::OfficeSpreadsheet(std::unique_ptr<OfficeProcess> process, bool headless)
+    : process_(std::move(process)), headless_(headless)
+{
+}
+
+void OfficeSpreadsheet::Connect(const uno::Reference<uno::XComponentContext>& local, const QString& pipe,
+                                std::chrono::milliseconds deadline)
+{
+    namespace connection = com::sun::star::connection;
+    namespace bridge = com::sun::star::bridge;
+    const auto until = std::chrono::steady_clock::now() + deadline;
+    // The pipe appears once the office has started, and an office still starting may drop a
+    // connection it has just taken: until the deadline each attempt that fails is tried again.
+    for (;;) {
+        try {
+            const uno::Reference<connection::XConnection> link =
+                connection::Connector::create(local)->connect(ToOffice(QStringLiteral("pipe,name=") + pipe));
+            const uno::Reference<bridge::XBridge> made =
+                bridge::BridgeFactory::create(local)->createBridge(rtl::OUString(), "urp", link, nullptr);
+            bridge_.set(made, uno::UNO_QUERY_THROW);
+            const uno::Reference<uno::XComponentContext> remote(made->getInstance("StarOffice.ComponentContext"),
+                                                                uno::UNO_QUERY_THROW);
+            desktop_ = com::sun::star::frame::Desktop::create(remote);
+            return;
+        } catch (const uno::Exception& error) {
+            Disconnect();
+            bool failed = false;
+            if (process_->Ended(&failed) && failed)
+                throw SpreadsheetError(QStringLiteral("The office ended before it could be reached"));
+            if (std::chrono::steady_clock::now() >= until)
+                throw SpreadsheetError(QStringLiteral("The office did not answer within %1 ms: %2")
+                                           .arg(deadline.count())
+                                           .arg(FromOffice(error.Message)));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    }
+}
+
+OfficeSpreadsheet::~OfficeSpreadsheet()
+{
+    EndIfIdle();
+    Disconnect();
+}
+
+void OfficeSpreadsheet::Disconnect()
+{
+    desktop_.clear();
+    if (bridge_.is()) {
+        try {
+            bridge_->dispose();
+        } catch (const uno::Exception&) {
+            // A bridge whose office has gone is disposed already.
+        }
+        bridge_.clear();
+    }
+}
+
+bool OfficeSpreadsheet::Alive()
+{
+    if (!desktop_.is())
+        return false;
+    try {
+        desktop_->getComponents();
+        return true;
+    } catch (const uno::Exception&) {
+        Disconnect();
+        return false;
+    }
+}
+
+std::unique_ptr<Workbook> OfficeSpreadsheet::NewWorkbook(const QString& templateFile)
+{
+    try {
+        const uno::Reference<com::sun::star::lang::XComponent> document = OfficeCall("new workbook", [&] {
+            rtl::OUString url = "private:factory/scalc";
+            const PropertyValue hidden = Property("Hidden", uno::Any(true));
+            uno::Sequence<PropertyValue> arguments(&hidden, 1);
+            if (!templateFile.isEmpty()) {
+                if (!QFileInfo(templateFile).isFile())
+                    throw SpreadsheetError(QStringLiteral("No template file %1").arg(templateFile));
+                url = ToOffice(QUrl::fromLocalFile(QFileInfo(templateFile).absoluteFilePath()).toString(QUrl::FullyEncoded));
+                const PropertyValue fromTemplate[] = {hidden, Property("AsTemplate", uno::Any(true))};
+                arguments = uno::Sequence<PropertyValue>(fromTemplate, 2);
+            }
+            return desktop_->loadComponentFromURL(url, "_blank", 0, arguments);
+        });
+        if (!document.is())
+            throw SpreadsheetError(QStringLiteral("The office opened no document from %1").arg(templateFile));
+        return std::make_unique<OfficeWorkbook>(*this, document, headless_);
+    } catch (const SpreadsheetError&) {
+        // A failed export leaves no idle office behind.
+        EndIfIdle();
+        throw;
+    }
+}
+
+void OfficeSpreadsheet::EndIfIdle()
+{
+    if (!desktop_.is())
+        return;
+    try {
+        if (desktop_->getComponents()->createEnumeration()->hasMoreElements())
+            return;
+        desktop_->terminate();
+    } catch (const uno::Exception&) {
+        // An office that goes away while it is told to end has ended.
+    }
+    Disconnect();
+    process_->EndWithin(EndGrace);
+}

@@ -1,0 +1,151 @@
+#include "platform/spreadsheet/office/OfficeWorkbook.h"
+
+#include "platform/spreadsheet/office/OfficeCall.h"
+#include "platform/spreadsheet/office/OfficeSpreadsheet.h"
+
+#include <com/sun/star/awt/XWindow.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/container/XNamed.hpp>
+#include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XFrame.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/lang/Locale.hpp>
+#include <com/sun/star/sheet/XCellRangeData.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/table/XCellRange.hpp>
+#include <com/sun/star/util/NumberFormat.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/util/XNumberFormatTypes.hpp>
+#include <com/sun/star/util/XNumberFormatsSupplier.hpp>
+
+namespace uno = com::sun::star::uno;
+
+namespace {
+
+// Day 0 of the office's date scale (its default null date).
+const QDate NullDate(1899, 12, 30);
+
+double DateSerial(const QDateTime& value)
+{
+    return double(NullDate.daysTo(value.date())) + value.time().msecsSinceStartOfDay() / 86'400'000.0;
+}
+
+} // namespace
+
+OfficeWorkbook::OfficeWorkbook(OfficeSpreadsheet& office, uno::Reference<com::sun::star::lang::XComponent> document,
+                               bool headless)
+    : office_(office), document_(std::move(document)), headless_(headless)
+{
+    namespace sheet = com::sun::star::sheet;
+    namespace container = com::sun::star::container;
+    try {
+        OfficeCall("first sheet", [&] {
+            const uno::Reference<sheet::XSpreadsheetDocument> spreadsheet(document_, uno::UNO_QUERY);
+            if (!spreadsheet.is())
+                throw SpreadsheetError(QStringLiteral("The template is no spreadsheet"));
+            const uno::Reference<container::XIndexAccess> sheets(spreadsheet->getSheets(), uno::UNO_QUERY_THROW);
+            sheet_.set(sheets->getByIndex(0), uno::UNO_QUERY_THROW);
+        });
+    } catch (...) {
+        Discard();
+        throw;
+    }
+}
+
+OfficeWorkbook::~OfficeWorkbook()
+{
+    if (!shown_)
+        Discard();
+}
+
+void OfficeWorkbook::Discard()
+{
+    try {
+        const uno::Reference<com::sun::star::util::XCloseable> closeable(document_, uno::UNO_QUERY);
+        if (closeable.is())
+            closeable->close(true);
+        else
+            document_->dispose();
+    } catch (const uno::Exception&) {
+        // A document the office cannot close any more is gone with the office.
+    }
+    document_.clear();
+    office_.EndIfIdle();
+}
+
+void OfficeWorkbook::NameFirstSheet(const QString& name)
+{
+    OfficeCall("sheet name", [&] {
+        const uno::Reference<com::sun::star::container::XNamed> named(sheet_, uno::UNO_QUERY_THROW);
+        // The office ignores a name it does not allow without a word: only reading it back tells.
+        named->setName(ToOffice(name));
+        if (FromOffice(named->getName()) != name)
+            throw SpreadsheetError(QStringLiteral("The sheet name %1 was refused").arg(name));
+    });
+}
+
+void OfficeWorkbook::WriteCells(int row, int column, const CellBlock& rows)
+{
+    if (rows.empty() || rows.front().empty())
+        return;
+    const std::size_t width = rows.front().size();
+    uno::Sequence<uno::Sequence<uno::Any>> data(static_cast<sal_Int32>(rows.size()));
+    uno::Sequence<uno::Any>* out = data.getArray();
+    std::vector<std::pair<int, int>> dateTimes;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        if (rows[r].size() != width)
+            throw SpreadsheetError(QStringLiteral("Rows of one block differ in width"));
+        uno::Sequence<uno::Any> line(static_cast<sal_Int32>(width));
+        uno::Any* cell = line.getArray();
+        for (std::size_t c = 0; c < width; ++c) {
+            const CellValue& value = rows[r][c];
+            if (const double* number = std::get_if<double>(&value)) {
+                cell[c] <<= *number;
+            } else if (const QString* text = std::get_if<QString>(&value)) {
+                cell[c] <<= ToOffice(*text);
+            } else {
+                cell[c] <<= DateSerial(std::get<QDateTime>(value));
+                dateTimes.emplace_back(row + int(r), column + int(c));
+            }
+        }
+        out[r] = line;
+    }
+    OfficeCall("cells", [&] {
+        const uno::Reference<com::sun::star::table::XCellRange> range = sheet_->getCellRangeByPosition(
+            column - 1, row - 1, column - 1 + sal_Int32(width) - 1, row - 1 + sal_Int32(rows.size()) - 1);
+        const uno::Reference<com::sun::star::sheet::XCellRangeData> cells(range, uno::UNO_QUERY_THROW);
+        cells->setDataArray(data);
+    });
+    for (const auto& [r, c] : dateTimes)
+        FormatAsDateTime(r, c);
+}
+
+void OfficeWorkbook::FormatAsDateTime(int row, int column)
+{
+    namespace util = com::sun::star::util;
+    OfficeCall("date format", [&] {
+        if (dateTimeFormat_ < 0) {
+            const uno::Reference<util::XNumberFormatsSupplier> supplier(document_, uno::UNO_QUERY_THROW);
+            const uno::Reference<util::XNumberFormatTypes> types(supplier->getNumberFormats(), uno::UNO_QUERY_THROW);
+            dateTimeFormat_ = types->getStandardFormat(util::NumberFormat::DATETIME, com::sun::star::lang::Locale());
+        }
+        const uno::Reference<com::sun::star::beans::XPropertySet> cell(
+            sheet_->getCellByPosition(column - 1, row - 1), uno::UNO_QUERY_THROW);
+        cell->setPropertyValue("NumberFormat", uno::Any(dateTimeFormat_));
+    });
+}
+
+void OfficeWorkbook::Show()
+{
+    // A headless office has no windows: the document is handed over as it is.
+    if (!headless_) {
+        OfficeCall("show", [&] {
+            const uno::Reference<com::sun::star::frame::XModel> model(document_, uno::UNO_QUERY_THROW);
+            const uno::Reference<com::sun::star::frame::XFrame> frame = model->getCurrentController()->getFrame();
+            frame->getContainerWindow()->setVisible(true);
+            frame->activate();
+        });
+    }
+    shown_ = true;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "platform/spreadsheet/Workbook.h"
+
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/sheet/XSpreadsheet.hpp>
+
+class OfficeSpreadsheet;
+
+// An untitled spreadsheet document of the office, loaded hidden. Cells go in by blocks
+// (setDataArray), which costs about as much as one cell written alone. Released before Show,
+// the document is closed and an office left without documents ends.
+class OfficeWorkbook : public Workbook {
+public:
+    // Throws SpreadsheetError (and closes document) when document is no spreadsheet.
+    OfficeWorkbook(OfficeSpreadsheet& office, com::sun::star::uno::Reference<com::sun::star::lang::XComponent> document,
+                   bool headless);
+    ~OfficeWorkbook() override;
+    OfficeWorkbook(const OfficeWorkbook&) = delete;
+    OfficeWorkbook& operator=(const OfficeWorkbook&) = delete;
+
+    void NameFirstSheet(const QString& name) override;
+    void WriteCells(int row, int column, const CellBlock& rows) override;
+    void Show() override;
+
+private:
+    void Discard();
+    void FormatAsDateTime(int row, int column);
+
+    OfficeSpreadsheet& office_;
+    com::sun::star::uno::Reference<com::sun::star::lang::XComponent> document_;
+    com::sun::star::uno::Reference<com::sun::star::sheet::XSpreadsheet> sheet_;
+    bool headless_;
+    bool shown_ = false;
+    sal_Int32 dateTimeFormat_ = -1;
+};

@@ -1,0 +1,219 @@
+#include "OfficeProbe.h"
+
+#include "platform/spreadsheet/SpreadsheetError.h"
+#include "platform/spreadsheet/SpreadsheetProvider.h"
+#include "platform/spreadsheet/XlsxSpreadsheet.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+// The office backend against a headless Calc that the test starts through the plugin, read back
+// by a second client over the same pipe. Every test ends the office it started.
+class TestOfficeWorkbook : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir profile;
+    QTemporaryDir files;
+    QString pipe;
+    std::unique_ptr<SpreadsheetProvider> provider;
+    QStringList xlsxOpened;
+
+    OfficeOptions options() const
+    {
+        OfficeOptions result;
+        result.pluginFile = QStringLiteral(QUILLON_OFFICE_PLUGIN);
+        result.headless = true;
+        result.pipeName = pipe;
+        result.profileUrl = QUrl::fromLocalFile(profile.path()).toString();
+        return result;
+    }
+
+    std::unique_ptr<SpreadsheetProvider> makeProvider(const OfficeOptions& with) 
+    {
+        return std::make_unique<SpreadsheetProvider>(with, files.path(), [this](const QString& file) {
+            xlsxOpened.append(file);
+            return true;
+        });
+    }
+
+    Spreadsheet& office()
+    {
+        Spreadsheet& spreadsheet = provider->Acquire();
+        if (dynamic_cast<XlsxSpreadsheet*>(&spreadsheet))
+            qFatal("the office plugin gave no office");
+        return spreadsheet;
+    }
+
+    OfficeProbe probe() const { return OfficeProbe(pipe); }
+
+private Q_SLOTS:
+    void init()
+    {
+        static int count = 0;
+        pipe = QStringLiteral("quillon_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(++count);
+        provider = makeProvider(options());
+        xlsxOpened.clear();
+    }
+
+    void cleanup()
+    {
+        if (!OfficeProbe::Processes(pipe).isEmpty()) {
+            try {
+                probe().CloseAll();
+            } catch (const com::sun::star::uno::Exception&) {
+            }
+        }
+        provider.reset();
+        QVERIFY2(OfficeProbe::AllEnded(pipe), "an office process was left behind");
+    }
+
+    void aFilledWorkbookReadsBack()
+    {
+        auto book = office().NewWorkbook(QString());
+        book->NameFirstSheet(QStringLiteral("SRV-INST"));
+        book->WriteCells(3, 2, {{QStringLiteral("Сервер:")}});
+        book->WriteCells(3, 3, {{QStringLiteral("SRV\\INST")}});
+        book->WriteCells(4, 3, {{QString()}});
+        book->WriteCells(6, 3, {{QDateTime(QDate(2004, 10, 21), QTime(14, 5))}});
+        CellBlock rows;
+        for (int i = 0; i < 2500; ++i)
+            rows.push_back({double(i), QStringLiteral("=A%1").arg(i), QStringLiteral("12.50")});
+        book->WriteCells(9, 1, CellBlock(rows.begin(), rows.begin() + 1000));
+        book->WriteCells(1009, 1, CellBlock(rows.begin() + 1000, rows.end()));
+        book->Show();
+
+        const OfficeProbe reader = probe();
+        const QList<OfficeProbe::Document> documents = reader.Documents();
+        QCOMPARE(documents.size(), 1);
+        QVERIFY(OfficeProbe::Untitled(documents[0]));
+        QCOMPARE(OfficeProbe::SheetName(documents[0]), QStringLiteral("SRV-INST"));
+        const QList<QVariantList> top = OfficeProbe::Cells(documents[0], QStringLiteral("A1:C10"));
+        for (int row : {1, 2, 5, 7, 8})
+            QCOMPARE(top[row - 1], (QVariantList{QString(), QString(), QString()}));
+        QCOMPARE(top[2], (QVariantList{QString(), QStringLiteral("Сервер:"), QStringLiteral("SRV\\INST")}));
+        QCOMPARE(top[3][2], QVariant(QString()));
+        QCOMPARE(top[5][2].toDouble(), 38281 + (14 * 60 + 5) / 1440.0);
+        QVERIFY2(OfficeProbe::Shown(documents[0], 3, 6).contains(u':'), "the report date shows as a date and time");
+        QCOMPARE(top[8], (QVariantList{0.0, QStringLiteral("=A0"), QStringLiteral("12.50")}));
+        const QList<QVariantList> last = OfficeProbe::Cells(documents[0], QStringLiteral("A2508:C2509"));
+        QCOMPARE(last[0], (QVariantList{2499.0, QStringLiteral("=A2499"), QStringLiteral("12.50")}));
+        QCOMPARE(last[1], (QVariantList{QString(), QString(), QString()}));
+    }
+
+    void aTemplateGivesAnUntitledWorkbookThatKeepsItsRows()
+    {
+        office();
+        for (const auto& [suffix, filter] : {std::pair{"ots", "calc8_template"},
+                                             std::pair{"xlt", "MS Excel 97 Vorlage/Template"},
+                                             std::pair{"xltx", "Calc MS Excel 2007 XML Template"}}) {
+            const QString file = files.filePath(QStringLiteral("report.") + QLatin1StringView(suffix));
+            probe().MakeFile(file, filter,
+                             {{"A1", "Отчёт"}, {"B2", "second"}, {"A5", "five"}, {"B7", "seven"}, {"C8", "eight"},
+                              {"B3", "old"}});
+            const QByteArray before = [&] {
+                QFile f(file);
+                f.open(QIODevice::ReadOnly);
+                return f.readAll();
+            }();
+            auto book = office().NewWorkbook(file);
+            book->NameFirstSheet(QStringLiteral("Отчёт ") + QLatin1StringView(suffix));
+            book->WriteCells(3, 2, {{QStringLiteral("Сервер:")}});
+            book->WriteCells(9, 1, {{1.0, QStringLiteral("x")}});
+            book->Show();
+
+            const OfficeProbe reader = probe();
+            const QList<OfficeProbe::Document> documents = reader.Documents();
+            QCOMPARE(documents.size(), 1);
+            QVERIFY2(OfficeProbe::Untitled(documents[0]), suffix);
+            const QList<QVariantList> cells = OfficeProbe::Cells(documents[0], QStringLiteral("A1:C9"));
+            QCOMPARE(cells[0][0], QVariant(QStringLiteral("Отчёт")));
+            QCOMPARE(cells[1][1], QVariant(QStringLiteral("second")));
+            QCOMPARE(cells[2][1], QVariant(QStringLiteral("Сервер:")));
+            QCOMPARE(cells[4][0], QVariant(QStringLiteral("five")));
+            QCOMPARE(cells[6][1], QVariant(QStringLiteral("seven")));
+            QCOMPARE(cells[7][2], QVariant(QStringLiteral("eight")));
+            QCOMPARE(cells[8][0], QVariant(1.0));
+            QFile after(file);
+            QVERIFY(after.open(QIODevice::ReadOnly));
+            QCOMPARE(after.readAll(), before);
+            reader.CloseAll();
+        }
+    }
+
+    void badTemplatesAndRefusedNamesAreErrors()
+    {
+        QVERIFY_THROWS_EXCEPTION(SpreadsheetError, office().NewWorkbook(files.filePath(QStringLiteral("none.xlt"))));
+        // Files the office cannot read as a spreadsheet.
+        for (const auto& [name, content] : {std::pair{"garbage.xlt", QByteArray("\x01\x02\xff\xfe PK \x00\x13", 11)},
+                                            std::pair{"text.xlt", QByteArray("hello;world\n1;2\n")}}) {
+            QFile file(files.filePath(QLatin1StringView(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+            file.close();
+            QVERIFY_THROWS_EXCEPTION(SpreadsheetError, office().NewWorkbook(file.fileName()));
+        }
+        // An office an export started and that holds nothing after the failure ends.
+        QVERIFY(OfficeProbe::AllEnded(pipe));
+
+        auto kept = office().NewWorkbook(QString());
+        kept->Show();
+        auto book = office().NewWorkbook(QString());
+        for (const QString& name : {QStringLiteral("a:b"), QStringLiteral("[x]"), QStringLiteral("a/b")})
+            QVERIFY_THROWS_EXCEPTION(SpreadsheetError, book->NameFirstSheet(name));
+        QVERIFY_THROWS_EXCEPTION(SpreadsheetError, book->WriteCells(9, 1, {{1.0}, {1.0, 2.0}}));
+        QVERIFY_THROWS_EXCEPTION(SpreadsheetError, book->WriteCells(2000000, 1, {{1.0}}));
+    }
+
+    void aWorkbookNeverShownIsClosedAndAnIdleOfficeEnds()
+    {
+        Spreadsheet* first = &office();
+        auto shown = first->NewWorkbook(QString());
+        shown->Show();
+        {
+            auto dropped = first->NewWorkbook(QString());
+            dropped->WriteCells(9, 1, {{1.0}});
+            QCOMPARE(probe().Documents().size(), 2);
+        }
+        // Another document keeps the office.
+        QCOMPARE(probe().Documents().size(), 1);
+        QCOMPARE(&office(), first);
+
+        probe().CloseAll();
+        {
+            auto dropped = first->NewWorkbook(QString());
+        }
+        QVERIFY2(OfficeProbe::AllEnded(pipe), "an office left without documents ends");
+        // The next export starts a new one.
+        auto again = office().NewWorkbook(QString());
+        again->Show();
+        QCOMPARE(probe().Documents().size(), 1);
+    }
+
+    void anOfficeThatWentAwayIsStartedAgain()
+    {
+        office().NewWorkbook(QString())->Show();
+        for (int pid : OfficeProbe::Processes(pipe))
+            kill(pid, SIGKILL);
+        QVERIFY(OfficeProbe::AllEnded(pipe));
+        auto book = office().NewWorkbook(QString());
+        book->WriteCells(9, 1, {{QStringLiteral("back")}});
+        book->Show();
+        QCOMPARE(OfficeProbe::Cells(probe().Documents().value(0), QStringLiteral("A9"))[0][0],
+                 QVariant(QStringLiteral("back")));
+    }
+
+    void withoutAnInstalledOfficeTheXlsxWriterServes()
+    {
+        OfficeOptions none = options();
+        none.programFolder = files.path();
+        provider = makeProvider(none);
+        Spreadsheet& spreadsheet = provider->Acquire();
+        QVERIFY(dynamic_cast<XlsxSpreadsheet*>(&spreadsheet));
+        spreadsheet.NewWorkbook(QString())->Show();
+        QCOMPARE(xlsxOpened.size(), 1);
+        QVERIFY(OfficeProbe::Processes(pipe).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOfficeWorkbook)
+#include "tst_office_workbook.moc"
