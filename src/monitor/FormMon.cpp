@@ -216,6 +216,11 @@ void TFormMon::showEvent(QShowEvent* event)
 
 void TFormMon::FormShow()
 {
+    ApplyCaptionSetting();
+}
+
+void TFormMon::ApplyCaptionSetting()
+{
     ApplyToolBarCaptions(ui->ToolBar1);
     // The window may not be narrower than its tool bar: every control stays in reach.
     setMinimumSize(minimumSizeHint());
