@@ -400,6 +400,7 @@ private Q_SLOTS:
         for (QAction* command : {second->acView, second->acEdit, second->acDel})
             QCOMPARE(run([command] { command->trigger(); }, cancel).count, 0);
         QCOMPARE(ids(second), (QStringList{"1", "2"}));
+        QVERIFY(boxes->messages.isEmpty());
         // Its next refill shows the change.
         QCOMPARE(run([second] { second->acIns->trigger(); }, cancel).count, 1);
         QCOMPARE(ids(second), QStringList{"1"});
