@@ -100,6 +100,9 @@ private Q_SLOTS:
                  (QStringList{"Все файлы (*.*)", "Список серверов (*.lst)", "Файлы инициализации (*.ini)"}));
         QCOMPARE(dialog.OpenDlg->directory().absolutePath(), QDir(folder->file(QStringLiteral("Config"))).absolutePath());
 
+        // A main window the screen holds whole: the dialog is kept on the screen.
+        form->setGeometry(QRect(QPoint(0, 0), QSize(700, 500)));
+        QCoreApplication::processEvents();
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         QTRY_COMPARE(QApplication::focusWidget(), dialog.Edit2);
