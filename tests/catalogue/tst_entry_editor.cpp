@@ -10,6 +10,7 @@
 #include "platform/TextCodec.h"
 
 #include <QCheckBox>
+#include <QMenu>
 #include <QFileDialog>
 #include <QFontInfo>
 #include <QLineEdit>
@@ -59,8 +60,25 @@ class TestEntryEditor : public QObject {
         return result;
     }
 
-    // Opens the item editor with command; act works on it.
+    // The item editor that the next command opens gets act.
     void onItemEditor(std::function<void(TFormScriptMenuEditor*)> act) { driver->next<TFormScriptMenuEditor>(std::move(act)); }
+
+    // How many item editors the command opened; each is cancelled.
+    int itemEditorsOpenedBy(const std::function<void()>& command)
+    {
+        int opened = 0;
+        QTimer closer;
+        closer.setInterval(20);
+        connect(&closer, &QTimer::timeout, this, [&opened] {
+            if (auto* item = qobject_cast<TFormScriptMenuEditor*>(QApplication::activeModalWidget())) {
+                ++opened;
+                item->reject();
+            }
+        });
+        closer.start();
+        command();
+        return opened;
+    }
 
 private Q_SLOTS:
     void init()
@@ -347,6 +365,42 @@ private Q_SLOTS:
                             "1=a;X;Scripts\\a.sql;;0\r\n"));
         QCOMPARE(bytes(QStringLiteral("Config/Sensors.ini")), QByteArray("B;2;b.sql\r\n"));
         QVERIFY(QFile::exists(folder->file(QStringLiteral("Scripts/a.sql"))));
+    }
+
+    void itemKeysBelongToTheMenuPage()
+    {
+        start(QStringLiteral("A;1;a.sql\r\n"), QStringLiteral("[1]\r\n0=a;P;p.sql;;0\r\n"));
+        TFormEditScript editor(EditorMode::Edit, 0, nullptr);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowActive(&editor));
+        editor.Edit2->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), editor.Edit2);
+        QCOMPARE(itemEditorsOpenedBy([&] { QTest::keyClick(editor.Edit2, Qt::Key_Insert); }), 0);
+        QCOMPARE(itemEditorsOpenedBy([&] { QTest::keyClick(editor.Edit2, Qt::Key_Delete, Qt::ControlModifier); }), 0);
+        QVERIFY(editor.isVisible());
+
+        editor.PageControl1->setCurrentIndex(1);
+        editor.strGrid->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), editor.strGrid);
+        const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {{Qt::Key_Insert, Qt::NoModifier},
+                                                                  {Qt::Key_Return, Qt::AltModifier},
+                                                                  {Qt::Key_Return, Qt::ControlModifier},
+                                                                  {Qt::Key_Delete, Qt::ControlModifier}};
+        for (const auto& [key, modifiers] : keys) {
+            // The offscreen platform leaves no window active after a dialog closes.
+            editor.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&editor));
+            editor.strGrid->setFocus();
+            QCOMPARE(itemEditorsOpenedBy([&] { QTest::keyClick(editor.strGrid, key, modifiers); }), 1);
+        }
+        editor.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&editor));
+        QStringList popup;
+        for (QAction* action : editor.PopupMenu->actions())
+            popup << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        QCOMPARE(popup, (QStringList{"Добавить", "Просмотр", "Редактировать", "Удалить", "-", "Выход"}));
+        QTest::keyClick(editor.strGrid, Qt::Key_Escape);
+        QCOMPARE(editor.result(), int(mrCancel));
     }
 
     void itemCommandsSelectTheRowWorkedOn()
