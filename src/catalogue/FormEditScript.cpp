@@ -84,6 +84,8 @@ void TFormEditScript::FormCreate()
     setWindowTitle(ModeCaption(Mode));
     if (Mode == EditorMode::Add) {
         Edit3->setText(scriptsFolder);
+        // Typing starts in the identifier, not on the page tabs that come first in the tab order.
+        Edit1->setFocus();
     } else {
         const TSensor& entry = Entry();
         Edit1->setText(entry.Id);

@@ -75,6 +75,9 @@ void TFormScriptList::FormShow()
 void TFormScriptList::ApplyCaptionSetting()
 {
     ApplyToolBarCaptions(ToolBar1);
+    // The frame keeps the body's sizes from the former tool bar until the body says they changed;
+    // dragging the frame goes by them.
+    Body->updateGeometry();
     setMinimumSize(minimumSizeHint());
 }
 

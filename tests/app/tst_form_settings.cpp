@@ -227,6 +227,8 @@ private Q_SLOTS:
         QToolBar* monitorBar = monitor->findChild<QToolBar*>(QStringLiteral("ToolBar1"));
         const int monitorWide = monitorBar->width();
         const int catalogueWide = catalogue->ToolBar1->width();
+        const int monitorNarrowest = monitor->minimumSizeHint().width();
+        const int catalogueNarrowest = catalogue->minimumSizeHint().width();
         QCOMPARE(catalogue->ToolBar1->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
 
         TFormSettings off(form->mdiArea(), form.get());
@@ -237,6 +239,11 @@ private Q_SLOTS:
         QCOMPARE(catalogue->ToolBar1->toolButtonStyle(), Qt::ToolButtonIconOnly);
         QVERIFY(monitorBar->width() < monitorWide);
         QVERIFY(catalogue->ToolBar1->width() < catalogueWide);
+        // The windows may now be made as narrow as their narrower tool bars (the monitor window
+        // no narrower than its status bar), also by dragging a frame, which asks for the hint.
+        QVERIFY(monitor->minimumSizeHint().width() <= monitorNarrowest);
+        QVERIFY(catalogue->minimumSizeHint().width() < catalogueNarrowest);
+        QCOMPARE(catalogue->minimumSize(), catalogue->minimumSizeHint());
         QVERIFY(settingsBytes().contains("[Window]\r\nShowCaptions=0\r\n"));
         QCoreApplication::processEvents();
         verifyWhole(catalogue->ToolBar1);

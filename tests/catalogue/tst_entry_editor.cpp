@@ -134,6 +134,7 @@ private Q_SLOTS:
         TFormEditScript add(EditorMode::Add, -1, nullptr);
         QCOMPARE(add.windowTitle(), QStringLiteral("Добавить"));
         QVERIFY(add.Edit1->text().isEmpty() && add.Edit2->text().isEmpty() && add.rchEdit->toPlainText().isEmpty());
+        QCOMPARE(add.focusWidget(), add.Edit1);
         QCOMPARE(add.Edit3->text(), QDir::toNativeSeparators(folder->path() + QStringLiteral("/Scripts/")));
         for (QWidget* control : std::initializer_list<QWidget*>{add.Edit1, add.Edit2, add.Edit3, add.BitBtn3, add.rchEdit})
             QVERIFY(control->isEnabled());
