@@ -9,6 +9,12 @@
 #include "platform/spreadsheet/SpreadsheetProvider.h"
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <atomic>
+#include <exception>
+#include <functional>
+#include <thread>
 #include <QDateTime>
 #include <QFileDialog>
 #include <QLoggingCategory>
@@ -20,6 +26,30 @@ Q_LOGGING_CATEGORY(lcExport, "quillon.export")
 
 const QString ExportFailed = QStringLiteral("Ошибка выгрузки данных в Excel!");
 const QString UseTemplate = QStringLiteral("Использовать шаблон выгрузки?");
+
+// Runs work on a thread of its own and waits for it while the windows go on painting and serving
+// their workers' calls; the operator's input waits meanwhile. Rethrows the work's error.
+void RunAside(const std::function<void()>& work)
+{
+    std::atomic<bool> done{false};
+    std::exception_ptr error;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        done.store(true, std::memory_order_release);
+    });
+    QEventLoop loop;
+    QTimer tick;
+    tick.start(20);
+    while (!done.load(std::memory_order_acquire))
+        loop.processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+    worker.join();
+    if (error)
+        std::rethrow_exception(error);
+}
 
 struct WaitCursor {
     WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -61,8 +91,9 @@ void ExcelExport::Run()
 void ExcelExport::Fill()
 {
     {
+        // Starting the office takes seconds, during which the other windows keep refreshing.
         const WaitCursor cursor;
-        ExcelApp = &spreadsheets_.Acquire();
+        RunAside([this] { ExcelApp = &spreadsheets_.Acquire(); });
     }
     source_.openDialog->selectFile(QString());
     const QString templateFile = AskTemplate();
