@@ -132,6 +132,17 @@ void SplitField(const QString& line, const QString& delimiter, QString& field, Q
     rest = line.mid(at + 1);
 }
 
+void SplitSensorLine(const QString& line, const QString& delimiter, TSensor& entry)
+{
+    QString field;
+    QString rest;
+    SplitField(line, delimiter, field, rest);
+    entry.Name = TrimField(field);
+    SplitField(rest, delimiter, field, rest);
+    entry.Id = TrimField(field);
+    entry.ScriptFile = TrimField(rest);
+}
+
 void TApp::LoadSensors()
 {
     Sensors.clear();
@@ -139,13 +150,7 @@ void TApp::LoadSensors()
     SortTextLocale(lines);
     for (const QString& line : lines) {
         auto sensor = std::make_unique<TSensor>();
-        QString field;
-        QString rest;
-        SplitField(line, IniDelimiter, field, rest);
-        sensor->Name = TrimField(field);
-        SplitField(rest, IniDelimiter, field, rest);
-        sensor->Id = TrimField(field);
-        sensor->ScriptFile = TrimField(rest);
+        SplitSensorLine(line, IniDelimiter, *sensor);
         Sensors.push_back(std::move(sensor));
     }
 }

@@ -58,3 +58,7 @@ void SplitField(const QString& line, const QString& delimiter, QString& field, Q
 
 // Leading and trailing blanks and control characters removed.
 QString TrimField(const QString& text);
+
+// Name, Id and ScriptFile of a scripts file line, each trimmed; the third field keeps any further
+// delimiters.
+void SplitSensorLine(const QString& line, const QString& delimiter, TSensor& entry);

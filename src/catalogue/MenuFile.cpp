@@ -81,3 +81,19 @@ void MenuFile::RemoveKeys(const QString& id, int count)
     for (int k = 0; k < count; ++k)
         file.DeleteKey(id, QString::number(k));
 }
+
+QStringList MenuFile::ScriptFiles() const
+{
+    const IniFile file(path_);
+    QStringList files;
+    for (const QString& section : file.ReadSections()) {
+        for (const QString& key : file.ReadSection(section)) {
+            QString field;
+            QString rest = file.ReadString(section, key, QString());
+            for (int skipped = 0; skipped < 3; ++skipped)
+                SplitField(rest, delimiter_, field, rest);
+            files.append(TrimField(field));
+        }
+    }
+    return files;
+}

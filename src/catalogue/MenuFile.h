@@ -30,6 +30,10 @@ public:
     // Removes the keys "0" to "count-1" of the section.
     void RemoveKeys(const QString& id, int count);
 
+    // The script file field of every value under every key of every section, as stored. A value
+    // whose other fields would stop a reading still names its file here.
+    QStringList ScriptFiles() const;
+
 private:
     QString path_;
     QString delimiter_;

@@ -226,8 +226,16 @@ void TFormMon::showEvent(QShowEvent* event)
 
 void TFormMon::FormShow()
 {
+    ApplyCaptionSetting();
+}
+
+void TFormMon::ApplyCaptionSetting()
+{
     ApplyToolBarCaptions(ui->ToolBar1);
-    // The window may not be narrower than its tool bar: every control stays in reach.
+    // The window may not be narrower than its tool bar: every control stays in reach. The frame
+    // keeps the body's sizes from the former tool bar until the body says they changed; dragging
+    // the frame goes by them.
+    Body->updateGeometry();
     setMinimumSize(minimumSizeHint());
 }
 

@@ -81,6 +81,10 @@ public:
     // Runs the command of the clicked item for the current row.
     void UserMenuOnClick(QAction* sender);
 
+    // Tool bar captions as App->ShowCaptions says, and the window never narrower than its tool
+    // bar. Done when the window is shown; the settings dialog calls it again when the setting changes.
+    void ApplyCaptionSetting();
+
     // The one way the filter goes off: the data set's filter disabled and its text cleared, the
     // filter action off, the message field cleared.
     void SwitchFilterOff() override;

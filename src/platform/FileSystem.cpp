@@ -92,6 +92,20 @@ bool FileExists(const QString& path)
     return !path.isEmpty() && QFileInfo(FileSystemPath(path)).isFile();
 }
 
+bool SameFile(const QString& a, const QString& b)
+{
+    const QFileInfo first(FileSystemPath(a));
+    const QFileInfo second(FileSystemPath(b));
+#ifdef Q_OS_WIN
+    constexpr Qt::CaseSensitivity files = Qt::CaseInsensitive;
+#else
+    constexpr Qt::CaseSensitivity files = Qt::CaseSensitive;
+#endif
+    if (first.exists() && second.exists())
+        return first.canonicalFilePath().compare(second.canonicalFilePath(), files) == 0;
+    return QDir::cleanPath(first.absoluteFilePath()).compare(QDir::cleanPath(second.absoluteFilePath()), files) == 0;
+}
+
 bool WriteFileAtomically(const QString& path, const QByteArray& data)
 {
     const QFileInfo target(FileSystemPath(path));

@@ -12,6 +12,10 @@ QString DisplayPath(const QString& path);
 // True for an existing regular file.
 bool FileExists(const QString& path);
 
+// Whether two paths name the same file: existing files by their canonical paths (links followed),
+// others by their cleaned absolute paths, letter case counting as the file system counts it.
+bool SameFile(const QString& a, const QString& b);
+
 // Replaces the file's content as a whole: the data goes to a temporary file in the same folder,
 // which is flushed to disk and renamed over the old file, and the folder is synced. Every write,
 // the flush and the sync are checked, so a full disk fails the write. On failure the old file is

@@ -74,6 +74,21 @@ bool IniDocument::HasSection(const QString& section) const
     return FindSection(section).has_value();
 }
 
+QStringList IniDocument::Sections() const
+{
+    QStringList sections;
+    QSet<QString> seen;
+    for (const Line& line : lines_) {
+        if (line.kind != Kind::Section)
+            continue;
+        const qsizetype before = seen.size();
+        seen.insert(line.name.toCaseFolded());
+        if (seen.size() != before)
+            sections.append(line.name);
+    }
+    return sections;
+}
+
 std::optional<QString> IniDocument::Value(const QString& section, const QString& key) const
 {
     const auto header = FindSection(section);

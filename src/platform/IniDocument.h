@@ -21,6 +21,8 @@ public:
     explicit IniDocument(const QByteArray& data);
 
     bool HasSection(const QString& section) const;
+    // Section names in file order, each once.
+    QStringList Sections() const;
     // The value without the blanks around it and without enclosing matching quotes.
     std::optional<QString> Value(const QString& section, const QString& key) const;
     // Key names in file order, each once.

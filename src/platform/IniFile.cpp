@@ -79,6 +79,11 @@ bool IniFile::ReadBool(const QString& section, const QString& key, bool def) con
     return value ? *value != 0 : def;
 }
 
+QStringList IniFile::ReadSections() const
+{
+    return Load().Sections();
+}
+
 QStringList IniFile::ReadSection(const QString& section) const
 {
     return Load().Keys(section);

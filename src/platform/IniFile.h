@@ -25,6 +25,8 @@ public:
     int ReadInteger(const QString& section, const QString& key, int def) const;
     // True for any integer other than 0; a value that is no integer yields def.
     bool ReadBool(const QString& section, const QString& key, bool def) const;
+    // Section names in file order.
+    QStringList ReadSections() const;
     // Key names of the section in file order.
     QStringList ReadSection(const QString& section) const;
     bool SectionExists(const QString& section) const;

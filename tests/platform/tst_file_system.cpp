@@ -21,6 +21,23 @@ private Q_SLOTS:
         QVERIFY(!FileExists(QString()));
     }
 
+    void sameFileFollowsLinksAndSpellings()
+    {
+        QTemporaryDir dir;
+        QDir(dir.path()).mkdir(QStringLiteral("Scripts"));
+        const QString file = dir.filePath(QStringLiteral("Scripts/a.sql"));
+        PutBytes(file, "x");
+        QVERIFY(QFile::link(file, dir.filePath(QStringLiteral("link.sql"))));
+
+        QVERIFY(SameFile(file, dir.path() + QStringLiteral("\\Scripts\\a.sql")));
+        QVERIFY(SameFile(file, dir.filePath(QStringLiteral("Scripts/../Scripts//a.sql"))));
+        QVERIFY(SameFile(file, dir.filePath(QStringLiteral("link.sql"))));
+        QVERIFY(!SameFile(file, dir.filePath(QStringLiteral("Scripts/b.sql"))));
+        // Files that do not exist are told apart by their paths.
+        QVERIFY(SameFile(dir.filePath(QStringLiteral("x/../c.sql")), dir.filePath(QStringLiteral("c.sql"))));
+        QVERIFY(!SameFile(dir.filePath(QStringLiteral("c.sql")), dir.filePath(QStringLiteral("d.sql"))));
+    }
+
     void replacesWholeContent()
     {
         QTemporaryDir dir;

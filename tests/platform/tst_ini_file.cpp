@@ -66,6 +66,7 @@ private Q_SLOTS:
         QVERIFY(!ini.ValueExists(S("Main"), S("a malformed line")));
         QVERIFY(!ini.ValueExists(S("Main"), S("; Name")));
         QVERIFY(ini.SectionExists(S("пример")));
+        QCOMPARE(ini.ReadSections(), (QStringList{S("Main"), S("Пример")}));
         QCOMPARE(ini.ReadString(QString(), S("orphan"), S("def")), S("def"));
         QVERIFY(ini.ReadSection(S("Absent")).isEmpty());
     }

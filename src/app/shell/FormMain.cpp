@@ -8,9 +8,11 @@
 #include "app/ModalResult.h"
 #include "app/ServiceClasses.h"
 #include "app/shell/AboutBox.h"
+#include "app/shell/FormSettings.h"
 #include "app/shell/HelpWindow.h"
 #include "app/Texts.h"
 #include "app/WindowState.h"
+#include "catalogue/FormScriptList.h"
 #include "connection/Connect.h"
 #include "connection/FormLogon.h"
 #include "monitor/FormMon.h"
@@ -20,6 +22,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTableView>
+#include <QTableWidget>
 
 TFormMain::TFormMain(QWidget* parent)
     : TFormMain(QCoreApplication::applicationFilePath(), parent)
@@ -52,12 +55,10 @@ TFormMain::TFormMain(const QString& executablePath, QWidget* parent)
         action->setShortcutContext(Qt::ApplicationShortcut);
     setWindowIcon(ProgramIcon());
 
-    // The scripts and settings windows are not part of this version of the program.
-    ui->acScripts->setEnabled(false);
-    ui->acSettings->setEnabled(false);
-
     ConnectGuarded(ui->acConnect, &QAction::triggered, this, [this] { acConnectExecute(); });
     ConnectGuarded(ui->acExit, &QAction::triggered, this, [this] { acExitExecute(); });
+    ConnectGuarded(ui->acScripts, &QAction::triggered, this, [this] { acScriptsExecute(); });
+    ConnectGuarded(ui->acSettings, &QAction::triggered, this, [this] { acSettingsExecute(); });
     ConnectGuarded(ui->acHelp, &QAction::triggered, this, [this] { acHelpExecute(); });
     ConnectGuarded(ui->acAbout, &QAction::triggered, this, [this] { acAboutExecute(); });
     ConnectGuarded(ui->WindowTileHorizontal1, &QAction::triggered, this, [this] { TileChildren(Qt::Vertical); });
@@ -156,6 +157,26 @@ TFormMon* TFormMain::OpenMonitor(TConnect*& descriptor)
     monitor->show();
     monitor->DBGrid->setFocus();
     return monitor;
+}
+
+TFormScriptList* TFormMain::OpenScriptList()
+{
+    auto* catalogue = new TFormScriptList(ui->MdiArea);
+    ui->MdiArea->addSubWindow(catalogue);
+    catalogue->show();
+    catalogue->strGrid->setFocus();
+    return catalogue;
+}
+
+void TFormMain::acScriptsExecute()
+{
+    OpenScriptList();
+}
+
+void TFormMain::acSettingsExecute()
+{
+    TFormSettings settings(ui->MdiArea, this);
+    settings.exec();
 }
 
 void TFormMain::acExitExecute()

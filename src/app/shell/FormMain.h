@@ -9,6 +9,7 @@ class FormMain;
 class QMdiArea;
 class TConnect;
 class TFormMon;
+class TFormScriptList;
 
 // The main window: the frame of the monitor and catalogue windows, with the program's main menu.
 class TFormMain : public QMainWindow {
@@ -22,6 +23,8 @@ public:
     QMdiArea* mdiArea() const;
     // A new monitor window in the frame for a descriptor that a logon filled; takes the descriptor over.
     TFormMon* OpenMonitor(TConnect*& descriptor);
+    // A new catalogue window in the frame.
+    TFormScriptList* OpenScriptList();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -31,6 +34,8 @@ private:
     void FormDestroy();
     void acConnectExecute();
     void acExitExecute();
+    void acScriptsExecute();
+    void acSettingsExecute();
     void acHelpExecute();
     void acAboutExecute();
     void WindowMinimizeAll1Execute();

@@ -1,0 +1,442 @@
+#include "FileDialogs.h"
+#include "MessageRecorder.h"
+#include "ModalDriver.h"
+#include "ProgramApp.h"
+
+#include "app/ModalResult.h"
+#include "catalogue/FormEditScript.h"
+#include "catalogue/FormScriptMenuEditor.h"
+#include "platform/QuillonError.h"
+#include "platform/TextCodec.h"
+
+#include <QCheckBox>
+#include <QMenu>
+#include <QFileDialog>
+#include <QFontInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+
+// The entry editor: what it shows in each mode, what its apply writes, in which order and what a
+// failed step leaves, and the command menu page that hands items to the item editor.
+class TestEntryEditor : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ProgramFolder> folder;
+    ProgramApp app;
+    std::unique_ptr<MessageRecorder> boxes;
+    std::unique_ptr<QObject> scope;
+    ModalDriver* driver = nullptr;
+
+    void start(const QString& sensors, const QString& menus = {})
+    {
+        folder->write(QStringLiteral("Config/Sensors.ini"), ToCp1251(sensors));
+        if (!menus.isEmpty())
+            folder->write(QStringLiteral("Config/Menus.ini"), ToCp1251(menus));
+        app = MakeProgramApp(*folder);
+        App->LoadSensors();
+    }
+
+    QByteArray bytes(const QString& relative) const { return folder->read(relative); }
+
+    static QStringList column(const QTableWidget* grid, int column)
+    {
+        QStringList texts;
+        for (int row = 1; row < grid->rowCount(); ++row)
+            texts << (grid->item(row, column) ? grid->item(row, column)->text() : QString());
+        return texts;
+    }
+
+    static QStringList names()
+    {
+        QStringList result;
+        for (const auto& entry : App->Sensors)
+            result << entry->Name;
+        return result;
+    }
+
+    // The item editor that the next command opens gets act.
+    void onItemEditor(std::function<void(TFormScriptMenuEditor*)> act) { driver->next<TFormScriptMenuEditor>(std::move(act)); }
+
+    // How many item editors the command opened; each is cancelled.
+    int itemEditorsOpenedBy(const std::function<void()>& command)
+    {
+        int opened = 0;
+        QTimer closer;
+        closer.setInterval(20);
+        connect(&closer, &QTimer::timeout, this, [&opened] {
+            if (auto* item = qobject_cast<TFormScriptMenuEditor*>(QApplication::activeModalWidget())) {
+                ++opened;
+                item->reject();
+            }
+        });
+        closer.start();
+        command();
+        return opened;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        folder = std::make_unique<ProgramFolder>();
+        QDir(folder->path()).mkpath(QStringLiteral("Scripts"));
+        boxes = std::make_unique<MessageRecorder>();
+        scope = std::make_unique<QObject>();
+        driver = new ModalDriver(scope.get());
+    }
+
+    void cleanup()
+    {
+        QVERIFY2(driver->failures.isEmpty(), qPrintable(driver->failures.join(u'\n')));
+        scope.reset();
+        app.reset();
+        boxes.reset();
+        folder.reset();
+    }
+
+    void showsTheEntryByMode()
+    {
+        start(QStringLiteral("Процессы;WHO;Scripts\\who.sql\r\n"),
+              QStringLiteral("[who]\r\n0=b;B;x.sql;spid;1\r\n1=A;A;y.sql;;0\r\n"));
+        folder->write(QStringLiteral("Scripts/who.sql"), "exec sp_Who2\r\nselect 1\r\n");
+        const struct {
+            EditorMode mode;
+            const char* caption;
+            bool editable;
+        } modes[] = {{EditorMode::View, "Просмотр", false},
+                     {EditorMode::Edit, "Редактировать", true},
+                     {EditorMode::Delete, "Удалить", false}};
+        for (const auto& [mode, caption, editable] : modes) {
+            TFormEditScript editor(mode, 0, nullptr);
+            QCOMPARE(editor.windowTitle(), QString::fromUtf8(caption));
+            QCOMPARE(editor.Edit1->text(), QStringLiteral("WHO"));
+            QCOMPARE(editor.Edit2->text(), QStringLiteral("Процессы"));
+            QCOMPARE(editor.Edit3->text(), QStringLiteral("Scripts\\who.sql"));
+            QCOMPARE(editor.rchEdit->toPlainText(), QStringLiteral("exec sp_Who2\nselect 1"));
+            QVERIFY(!editor.Edit1->isEnabled());
+            for (QWidget* control : std::initializer_list<QWidget*>{editor.Edit2, editor.Edit3, editor.BitBtn3, editor.rchEdit})
+                QCOMPARE(control->isEnabled(), editable);
+            if (editable)
+                QCOMPARE(editor.focusWidget(), editor.Edit2);
+            // The section is found without regard to case and read sorted.
+            QCOMPARE(column(editor.strGrid, 1), (QStringList{"A", "B"}));
+            QCOMPARE(column(editor.strGrid, 3), (QStringList{"y.sql", "x.sql"}));
+            QCOMPARE(editor.PageControl1->currentIndex(), 0);
+            for (QAction* command : {editor.acIns, editor.acView, editor.acEdit, editor.acDel})
+                QVERIFY(command->isEnabled());
+        }
+
+        TFormEditScript add(EditorMode::Add, -1, nullptr);
+        QCOMPARE(add.windowTitle(), QStringLiteral("Добавить"));
+        QVERIFY(add.Edit1->text().isEmpty() && add.Edit2->text().isEmpty() && add.rchEdit->toPlainText().isEmpty());
+        QCOMPARE(add.focusWidget(), add.Edit1);
+        QCOMPARE(add.Edit3->text(), QDir::toNativeSeparators(folder->path() + QStringLiteral("/Scripts/")));
+        for (QWidget* control : std::initializer_list<QWidget*>{add.Edit1, add.Edit2, add.Edit3, add.BitBtn3, add.rchEdit})
+            QVERIFY(control->isEnabled());
+        QCOMPARE(add.strGrid->rowCount(), 2);
+        QVERIFY(add.Menus.empty());
+        QStringList tabs{add.PageControl1->tabText(0), add.PageControl1->tabText(1)};
+        QCOMPARE(tabs, (QStringList{"Скрипт", "Вспомогательное меню"}));
+        QCOMPARE(add.BitBtn1->text(), QStringLiteral("Применить"));
+        QVERIFY(add.BitBtn1->isDefault());
+        QCOMPARE(add.BitBtn2->text(), QStringLiteral("Отменить"));
+        QCOMPARE(add.rchEdit->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QCOMPARE(add.rchEdit->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(add.rchEdit->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QVERIFY(QFontInfo(add.rchEdit->font()).fixedPitch());
+    }
+
+    void toolBarFollowsTheCaptionSettingWhenShown()
+    {
+        start(QStringLiteral("A;1;a.sql\r\n"));
+        App->ShowCaptions = false;
+        TFormEditScript editor(EditorMode::View, 0, nullptr);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&editor));
+        QCOMPARE(editor.ToolBar1->toolButtonStyle(), Qt::ToolButtonIconOnly);
+        QCOMPARE(editor.PageControl1->currentIndex(), 0);
+        QStringList texts;
+        for (QAction* action : editor.ToolBar1->actions())
+            texts << action->text();
+        QCOMPARE(texts, (QStringList{"Добавить", "Просмотр", "Редактировать", "Удалить"}));
+        editor.PageControl1->setCurrentIndex(1);
+        for (QAction* action : editor.ToolBar1->actions()) {
+            QWidget* button = editor.ToolBar1->widgetForAction(action);
+            QVERIFY(button->isVisible());
+            QVERIFY(editor.ToolBar1->rect().contains(button->geometry()));
+        }
+    }
+
+    void addWithTheFolderAsFileStaysOpenAndAddsNothing()
+    {
+        start(QStringLiteral("B;2;b.sql\r\n"));
+        TFormEditScript editor(EditorMode::Add, -1, nullptr);
+        editor.show();
+        editor.Edit1->setText(QStringLiteral("1"));
+        editor.Edit2->setText(QStringLiteral("Аудит"));
+        editor.rchEdit->setPlainText(QStringLiteral("select 'ё'\nfrom t"));
+        const QString folderField = editor.Edit3->text();
+        editor.BitBtn1->click();
+        QCOMPARE(boxes->messages.size(), 1);
+        QCOMPARE(boxes->messages[0].text, QStringLiteral("Cannot create file ") + folderField);
+        QVERIFY(editor.isVisible());
+        QCOMPARE(editor.Edit2->text(), QStringLiteral("Аудит"));
+        QCOMPARE(editor.rchEdit->toPlainText(), QStringLiteral("select 'ё'\nfrom t"));
+        QCOMPARE(bytes(QStringLiteral("Config/Sensors.ini")), QByteArray("B;2;b.sql\r\n"));
+        QCOMPARE(names(), QStringList{"B"});
+
+        // Corrected, the same editor adds the entry.
+        editor.Edit3->setText(QStringLiteral("Scripts\\audit.sql"));
+        editor.BitBtn1->click();
+        QVERIFY(!editor.isVisible());
+        QCOMPARE(editor.result(), int(mrOk));
+        QCOMPARE(bytes(QStringLiteral("Scripts/audit.sql")), ToCp1251(QStringLiteral("select 'ё'\r\nfrom t\r\n")));
+        QCOMPARE(bytes(QStringLiteral("Config/Sensors.ini")),
+                 ToCp1251(QStringLiteral("B;2;b.sql\r\nАудит;1;Scripts\\audit.sql\r\n")));
+        QCOMPARE(names(), (QStringList{"B", "Аудит"}));
+    }
+
+    void addWhoseCatalogueWriteFailsAddsOnceWhenApplied()
+    {
+        start(QStringLiteral("B;2;b.sql\r\n"));
+        App->SensorsFile = QStringLiteral("Later\\Sensors.ini");
+        TFormEditScript editor(EditorMode::Add, -1, nullptr);
+        editor.show();
+        editor.Edit1->setText(QStringLiteral("1"));
+        editor.Edit2->setText(QStringLiteral("A"));
+        editor.Edit3->setText(QStringLiteral("Scripts/a.sql"));
+        editor.BitBtn1->click();
+        QCOMPARE(boxes->messages.size(), 1);
+        QCOMPARE(boxes->messages[0].text, QStringLiteral("Cannot create file ") + App->AppPath + QStringLiteral("Later\\Sensors.ini"));
+        QVERIFY(editor.isVisible());
+        QCOMPARE(names(), QStringList{"B"});
+        // The script file, written first, stays written.
+        QCOMPARE(bytes(QStringLiteral("Scripts/a.sql")), QByteArray());
+
+        QDir(folder->path()).mkpath(QStringLiteral("Later"));
+        editor.BitBtn1->click();
+        QCOMPARE(editor.result(), int(mrOk));
+        QCOMPARE(bytes(QStringLiteral("Later/Sensors.ini")), QByteArray("A;1;Scripts/a.sql\r\nB;2;b.sql\r\n"));
+        QCOMPARE(names(), (QStringList{"A", "B"}));
+    }
+
+    void viewThenApplyRewritesTheScriptFile()
+    {
+        start(QStringLiteral("A;1;Scripts\\a.sql\r\nB;2;Scripts/missing.sql\r\n"));
+        folder->write(QStringLiteral("Scripts/a.sql"), "select 1\nselect 2");
+        const QByteArray catalogue = bytes(QStringLiteral("Config/Sensors.ini"));
+        {
+            TFormEditScript editor(EditorMode::View, 0, nullptr);
+            editor.BitBtn1->click();
+            QCOMPARE(editor.result(), int(mrOk));
+        }
+        QCOMPARE(bytes(QStringLiteral("Scripts/a.sql")), QByteArray("select 1\r\nselect 2\r\n"));
+        {
+            TFormEditScript editor(EditorMode::View, 1, nullptr);
+            editor.BitBtn1->click();
+        }
+        QVERIFY(QFile::exists(folder->file(QStringLiteral("Scripts/missing.sql"))));
+        QCOMPARE(bytes(QStringLiteral("Scripts/missing.sql")), QByteArray());
+        QCOMPARE(bytes(QStringLiteral("Config/Sensors.ini")), catalogue);
+        QVERIFY(boxes->messages.isEmpty());
+    }
+
+    void editWritesTheCatalogueSorted()
+    {
+        start(QStringLiteral("b;2;Scripts/b.sql\r\nc;3;c.sql\r\n"));
+        TFormEditScript editor(EditorMode::Edit, 0, nullptr);
+        editor.Edit2->setText(QStringLiteral("Д"));
+        editor.Edit3->setText(QStringLiteral("Scripts\\d.sql"));
+        editor.rchEdit->setPlainText(QStringLiteral("select 'д'\n"));
+        editor.BitBtn1->click();
+        QCOMPARE(editor.result(), int(mrOk));
+        QCOMPARE(bytes(QStringLiteral("Config/Sensors.ini")), ToCp1251(QStringLiteral("c;3;c.sql\r\nД;2;Scripts\\d.sql\r\n")));
+        QCOMPARE(bytes(QStringLiteral("Scripts/d.sql")), ToCp1251(QStringLiteral("select 'д'\r\n")));
+        QVERIFY(!QFile::exists(folder->file(QStringLiteral("Scripts/b.sql"))));
+        QCOMPARE(names(), (QStringList{"c", "Д"}));
+    }
+
+    void deleteRemovesTheLineAndLeavesScriptAndMenu()
+    {
+        // A line written by hand, with blanks around its delimiters, is found all the same.
+        start(QStringLiteral("B;2;b.sql\r\n A ; 1 ; Scripts\\a.sql \r\nA;1;Scripts\\a.sql\r\n"),
+              QStringLiteral("[1]\r\n0=c;C;c.sql;;0\r\n"));
+        folder->write(QStringLiteral("Scripts/a.sql"), "select 1\r\n");
+        const QByteArray menus = bytes(QStringLiteral("Config/Menus.ini"));
+        QCOMPARE(names(), (QStringList{"A", "A", "B"}));
+        TFormEditScript editor(EditorMode::Delete, 0, nullptr);
+        editor.BitBtn1->click();
+        QCOMPARE(editor.result(), int(mrOk));
+        QCOMPARE(bytes(QStringLiteral("Config/Sensors.ini")), QByteArray("B;2;b.sql\r\nA;1;Scripts\\a.sql\r\n"));
+        QCOMPARE(names(), (QStringList{"A", "B"}));
+        QCOMPARE(bytes(QStringLiteral("Scripts/a.sql")), QByteArray("select 1\r\n"));
+        QCOMPARE(bytes(QStringLiteral("Config/Menus.ini")), menus);
+    }
+
+    void everyCloseReloadsTheCatalogue()
+    {
+        start(QStringLiteral("A;1;a.sql\r\n"));
+        for (int way = 0; way < 3; ++way) {
+            App->Sensors[0]->Name = QStringLiteral("changed in memory");
+            TFormEditScript editor(EditorMode::Edit, 0, nullptr);
+            editor.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&editor));
+            if (way == 0)
+                editor.BitBtn2->click();
+            else if (way == 1)
+                editor.acExit->trigger();
+            else
+                QTest::keyClick(&editor, Qt::Key_Escape);
+            QCOMPARE(editor.result(), int(mrCancel));
+            QVERIFY(!editor.isVisible());
+            QCOMPARE(names(), QStringList{"A"});
+        }
+        QCOMPARE(bytes(QStringLiteral("Config/Sensors.ini")), QByteArray("A;1;a.sql\r\n"));
+    }
+
+    void unreadableCommandMenuStopsTheOpening()
+    {
+        start(QStringLiteral("A;1;a.sql\r\n"), QStringLiteral("[1]\r\n0=a;b;c;d;yes\r\n"));
+        try {
+            TFormEditScript editor(EditorMode::View, 0, nullptr);
+            QFAIL("the editor opened");
+        } catch (const ConvertError& error) {
+            QCOMPARE(error.message(), QStringLiteral("'yes' is not a valid integer value"));
+        }
+    }
+
+    void choosingTheScriptFileLoadsIt()
+    {
+        start(QStringLiteral("A;1;a.sql\r\n"));
+        folder->write(QStringLiteral("Scripts/chosen.sql"), ToCp1251(QStringLiteral("select 'выбран'\r\n")));
+        TFormEditScript editor(EditorMode::Edit, 0, nullptr);
+        QString title;
+        QString filter;
+        QString start;
+        driver->next<QFileDialog>([&](QFileDialog* dialog) {
+            title = dialog->windowTitle();
+            filter = dialog->selectedNameFilter();
+            start = dialog->directory().absolutePath();
+            ChooseFile(dialog, folder->file(QStringLiteral("Scripts/chosen.sql")));
+        });
+        editor.BitBtn3->click();
+        QCOMPARE(title, QStringLiteral("Укажите файл содержащий SQL скрипт ..."));
+        QCOMPARE(filter, QStringLiteral("SQL скрипты (*.sql)"));
+        QCOMPARE(start, QDir(folder->file(QStringLiteral("Scripts"))).absolutePath());
+        QCOMPARE(editor.OpenDlg->nameFilters(), (QStringList{"Все файлы (*.*)", "SQL скрипты (*.sql)"}));
+        QCOMPARE(editor.Edit3->text(), QDir::toNativeSeparators(folder->file(QStringLiteral("Scripts/chosen.sql"))));
+        QCOMPARE(editor.rchEdit->toPlainText(), QStringLiteral("select 'выбран'"));
+    }
+
+    void itemsOfANewEntryGoUnderTheIdentifierTyped()
+    {
+        start(QStringLiteral("B;2;b.sql\r\n"));
+        TFormEditScript editor(EditorMode::Add, -1, nullptr);
+        editor.PageControl1->setCurrentIndex(1);
+        // Without items there is nothing to view, edit or delete.
+        for (QAction* command : {editor.acView, editor.acEdit, editor.acDel})
+            command->trigger();
+
+        auto addItem = [&](const QString& id, const QString& name) {
+            onItemEditor([id, name](TFormScriptMenuEditor* item) {
+                item->Edit1->setText(id);
+                item->Edit2->setText(name);
+                item->Edit3->setText(QStringLiteral("Scripts\\") + name + QStringLiteral(".sql"));
+                item->BitBtn1->click();
+            });
+            editor.acIns->trigger();
+        };
+        editor.Edit1->setText(QStringLiteral("NEW"));
+        addItem(QStringLiteral("X"), QStringLiteral("b"));
+        editor.Edit1->setText(QStringLiteral("LATER"));
+        addItem(QStringLiteral("X"), QStringLiteral("a"));
+        // The new item's row: the last with its identifier.
+        QCOMPARE(column(editor.strGrid, 2), (QStringList{"b", "a"}));
+        QCOMPARE(editor.strGrid->currentRow(), 2);
+
+        // Cancelling the entry undoes nothing the item editor wrote.
+        editor.BitBtn2->click();
+        QCOMPARE(bytes(QStringLiteral("Config/Menus.ini")),
+                 QByteArray("[NEW]\r\n0=b;X;Scripts\\b.sql;;0\r\n[LATER]\r\n0=b;X;Scripts\\b.sql;;0\r\n"
+                            "1=a;X;Scripts\\a.sql;;0\r\n"));
+        QCOMPARE(bytes(QStringLiteral("Config/Sensors.ini")), QByteArray("B;2;b.sql\r\n"));
+        QVERIFY(QFile::exists(folder->file(QStringLiteral("Scripts/a.sql"))));
+    }
+
+    void itemKeysBelongToTheMenuPage()
+    {
+        start(QStringLiteral("A;1;a.sql\r\n"), QStringLiteral("[1]\r\n0=a;P;p.sql;;0\r\n"));
+        TFormEditScript editor(EditorMode::Edit, 0, nullptr);
+        editor.show();
+        QVERIFY(QTest::qWaitForWindowActive(&editor));
+        editor.Edit2->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), editor.Edit2);
+        QCOMPARE(itemEditorsOpenedBy([&] { QTest::keyClick(editor.Edit2, Qt::Key_Insert); }), 0);
+        QCOMPARE(itemEditorsOpenedBy([&] { QTest::keyClick(editor.Edit2, Qt::Key_Delete, Qt::ControlModifier); }), 0);
+        QVERIFY(editor.isVisible());
+
+        editor.PageControl1->setCurrentIndex(1);
+        editor.strGrid->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), editor.strGrid);
+        const std::pair<Qt::Key, Qt::KeyboardModifiers> keys[] = {{Qt::Key_Insert, Qt::NoModifier},
+                                                                  {Qt::Key_Return, Qt::AltModifier},
+                                                                  {Qt::Key_Return, Qt::ControlModifier},
+                                                                  {Qt::Key_Delete, Qt::ControlModifier}};
+        for (const auto& [key, modifiers] : keys) {
+            // The offscreen platform leaves no window active after a dialog closes.
+            editor.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&editor));
+            editor.strGrid->setFocus();
+            QCOMPARE(itemEditorsOpenedBy([&] { QTest::keyClick(editor.strGrid, key, modifiers); }), 1);
+        }
+        editor.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&editor));
+        QStringList popup;
+        for (QAction* action : editor.PopupMenu->actions())
+            popup << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        QCOMPARE(popup, (QStringList{"Добавить", "Просмотр", "Редактировать", "Удалить", "-", "Выход"}));
+        QTest::keyClick(editor.strGrid, Qt::Key_Escape);
+        QCOMPARE(editor.result(), int(mrCancel));
+    }
+
+    void itemCommandsSelectTheRowWorkedOn()
+    {
+        start(QStringLiteral("A;1;a.sql\r\n"),
+              QStringLiteral("[1]\r\n0=a;P;p.sql;;0\r\n1=b;Q;q.sql;;0\r\n2=c;R;r.sql;;0\r\n"));
+        TFormEditScript editor(EditorMode::View, 0, nullptr);
+        editor.strGrid->setCurrentCell(3, 1);
+        onItemEditor([](TFormScriptMenuEditor* item) {
+            QCOMPARE(item->Mode, EditorMode::Delete);
+            QCOMPARE(item->Edit1->text(), QStringLiteral("R"));
+            item->BitBtn1->click();
+        });
+        editor.acDel->trigger();
+        QCOMPARE(column(editor.strGrid, 1), (QStringList{"P", "Q"}));
+        QCOMPARE(editor.strGrid->currentRow(), 2);
+
+        // A cancelled add selects the row of the identifier typed.
+        onItemEditor([](TFormScriptMenuEditor* item) { item->Edit1->setText(QStringLiteral("P")); item->reject(); });
+        editor.acIns->trigger();
+        QCOMPARE(editor.strGrid->currentRow(), 1);
+
+        const QPoint cell = editor.strGrid->visualRect(editor.strGrid->model()->index(2, 2)).center();
+        onItemEditor([](TFormScriptMenuEditor* item) {
+            QCOMPARE(item->Mode, EditorMode::Edit);
+            QCOMPARE(item->Edit1->text(), QStringLiteral("Q"));
+            item->reject();
+        });
+        editor.show();
+        QTest::mouseClick(editor.strGrid->viewport(), Qt::LeftButton, {}, cell);
+        QTest::mouseDClick(editor.strGrid->viewport(), Qt::LeftButton, {}, cell);
+        QCOMPARE(editor.strGrid->currentRow(), 2);
+        QCOMPARE(bytes(QStringLiteral("Config/Menus.ini")), QByteArray("[1]\r\n0=a;P;p.sql;;0\r\n1=b;Q;q.sql;;0\r\n"));
+    }
+};
+
+QTEST_MAIN(TestEntryEditor)
+#include "tst_entry_editor.moc"
