@@ -212,7 +212,8 @@ private Q_SLOTS:
         editor.Edit3->setText(QStringLiteral("Scripts/a.sql"));
         editor.BitBtn1->click();
         QCOMPARE(boxes->messages.size(), 1);
-        QCOMPARE(boxes->messages[0].text, QStringLiteral("Cannot create file ") + App->AppPath + QStringLiteral("Later\\Sensors.ini"));
+        QCOMPARE(boxes->messages[0].text, QStringLiteral("Cannot create file ")
+                                                + QDir::toNativeSeparators(App->AppPath + QStringLiteral("Later/Sensors.ini")));
         QVERIFY(editor.isVisible());
         QCOMPARE(names(), QStringList{"B"});
         // The script file, written first, stays written.

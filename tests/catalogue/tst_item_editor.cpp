@@ -140,7 +140,8 @@ private Q_SLOTS:
         editor.rchEdit->setPlainText(QStringLiteral("kill %spid%"));
         editor.BitBtn1->click();
         QCOMPARE(boxes->messages.size(), 1);
-        QCOMPARE(boxes->messages[0].text, QStringLiteral("Cannot create file ") + App->AppPath + QStringLiteral("Scripts\\\\"));
+        QCOMPARE(boxes->messages[0].text, QStringLiteral("Cannot create file ")
+                                                + QDir::toNativeSeparators(App->AppPath + QStringLiteral("Scripts//")));
         QVERIFY(editor.isVisible());
         QCOMPARE(editor.rchEdit->toPlainText(), QStringLiteral("kill %spid%"));
         // The item is listed, as a step already done, and the menu file is not written.
@@ -177,7 +178,8 @@ private Q_SLOTS:
         fill(editor, QStringLiteral("A"), QStringLiteral("a"), QStringLiteral("Scripts\\new.sql"), QStringLiteral("select 1"));
         editor.BitBtn1->click();
         QCOMPARE(boxes->messages.size(), 1);
-        QCOMPARE(boxes->messages[0].text, QStringLiteral("Unable to write to ") + App->AppPath + QStringLiteral("Later\\Menus.ini"));
+        QCOMPARE(boxes->messages[0].text, QStringLiteral("Unable to write to ")
+                                                + QDir::toNativeSeparators(App->AppPath + QStringLiteral("Later/Menus.ini")));
         QVERIFY(editor.isVisible());
         QCOMPARE(bytes(QStringLiteral("Scripts/new.sql")), QByteArray("select 1\r\n"));
 
