@@ -35,6 +35,9 @@ public:
     // The status bar's message field.
     virtual void SetMessage(const QString& text) = 0;
     virtual void SetIndicator(Indicator state) = 0;
+    // The rows the window shows are no longer live (the window went Offline): marked as such until
+    // the next hand-over.
+    virtual void ShowRowsOffline() = 0;
     // Whether the window counts as working, shown by its Start action.
     virtual void SetWorking(bool working) = 0;
     // The data set's filter off, its text cleared, the filter action off and the message field cleared.

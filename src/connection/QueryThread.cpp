@@ -150,6 +150,7 @@ void TQueryThread::WatchPass()
         qCWarning(lcWorker) << "the driver has not returned from the cancel: letting the worker go";
         Monitor.SwitchFilterOff();
         Monitor.SetMessage(QLatin1Char(' ') + TimeStamp() + Texts::OfflineRun);
+        Monitor.ShowRowsOffline();
         Monitor.SetWorking(false);
         Monitor.ResetCounter();
         Monitor.SetIndicator(Indicator::Red);
@@ -256,6 +257,7 @@ TQueryThread::PassResult TQueryThread::Pass()
         if (lines.isEmpty()) {
             Synchronize([&] {
                 Monitor.SetMessage(QLatin1Char(' ') + TimeStamp() + Texts::OfflineScriptLoad);
+                Monitor.ShowRowsOffline();
                 Monitor.SetIndicator(Indicator::Red);
             });
             return PassResult::End;
@@ -304,6 +306,7 @@ void TQueryThread::GoOffline(const QString& message)
     Synchronize([&] {
         Monitor.SwitchFilterOff();
         Monitor.SetMessage(message);
+        Monitor.ShowRowsOffline();
     });
 }
 

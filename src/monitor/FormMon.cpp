@@ -25,6 +25,8 @@
 #include "monitor/ExportSpreadsheets.h"
 #include "monitor/FormFilter.h"
 #include "monitor/FormViewResult.h"
+#include "monitor/GridColumnWidths.h"
+#include "monitor/GridCopy.h"
 #include "monitor/MarkSubstitution.h"
 #include "monitor/MonitorStatusBar.h"
 #include "monitor/ResultText.h"
@@ -32,12 +34,15 @@
 #include "platform/LineFile.h"
 #include "platform/QuillonError.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QGuiApplication>
+#include <QMimeData>
 #include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -133,6 +138,13 @@ TFormMon::TFormMon(TConnect*& connectInfo, QWidget* parent)
     PopupMenu->addAction(acSetFilter);
     PopupMenu->addSeparator();
     PopupMenu->addAction(acExit);
+    acCopy = new QAction(QStringLiteral("Копировать"), this);
+    acCopy->setObjectName(QStringLiteral("acCopy"));
+    acCopy->setShortcut(QKeySequence::Copy);
+    acCopy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    DBGrid->addAction(acCopy);
+    PopupMenu->addSeparator();
+    PopupMenu->addAction(acCopy);
     ExposePopup(PopupMenu);
 
     OpenDialog = new QFileDialog(this, QStringLiteral("Укажите шаблон"));
@@ -155,6 +167,7 @@ TFormMon::TFormMon(TConnect*& connectInfo, QWidget* parent)
     model_ = new DataSetModel(Query.get(), this);
     DBGrid->setModel(model_);
     DBGrid->verticalHeader()->setDefaultSectionSize(DBGrid->fontMetrics().height() + 4);
+    columnWidths_ = std::make_unique<GridColumnWidths>(DBGrid);
 
     ConnectGuarded(acStart, &QAction::triggered, this, [this] { acStartExecute(); });
     ConnectGuarded(acSetFilter, &QAction::triggered, this, [this] { acSetFilterExecute(); });
@@ -162,6 +175,7 @@ TFormMon::TFormMon(TConnect*& connectInfo, QWidget* parent)
     ConnectGuarded(acTimer, &QAction::triggered, this, [this] { acTimerExecute(); });
     ConnectGuarded(acNewExecScript, &QAction::triggered, this, [this] { acNewExecScriptExecute(); });
     ConnectGuarded(acExit, &QAction::triggered, this, [this] { acExitExecute(); });
+    ConnectGuarded(acCopy, &QAction::triggered, this, [this] { acCopyExecute(); });
     ConnectGuarded(cmBox, &QComboBox::currentIndexChanged, this, [this] { cmBoxChange(); });
     ConnectGuarded(UpDown, &QSpinBox::valueChanged, this,
                    [this](int value) { interval_ = static_cast<std::int16_t>(value); });
@@ -175,8 +189,12 @@ TFormMon::TFormMon(TConnect*& connectInfo, QWidget* parent)
                        if (!syncingRow_ && current.isValid())
                            Query->setRecNo(current.row() + 1);
                    });
-    ConnectGuarded(model_, &QAbstractItemModel::modelAboutToBeReset, this, [this] { KeepScrollPosition(); });
+    ConnectGuarded(model_, &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        KeepScrollPosition();
+        columnWidths_->Remember();
+    });
     ConnectGuarded(model_, &QAbstractItemModel::modelReset, this, [this] {
+        columnWidths_->Apply();
         FollowCurrentRow();
         RestoreScrollPosition();
     });
@@ -549,6 +567,18 @@ void TFormMon::acExitExecute()
     close();
 }
 
+void TFormMon::acCopyExecute()
+{
+    const CopiedCells cells =
+        CopyGridCells(*model_, DBGrid->selectionModel()->selectedIndexes(), DBGrid->currentIndex().row());
+    if (cells.Text.isEmpty())
+        return;
+    auto* data = new QMimeData;
+    data->setText(cells.Text);
+    data->setHtml(cells.Html);
+    QGuiApplication::clipboard()->setMimeData(data);
+}
+
 void TFormMon::QueryAfterScroll()
 {
     if (QueryThread)
@@ -615,6 +645,7 @@ QString TFormMon::SelectedScriptFile() const
 
 void TFormMon::CountRefresh()
 {
+    ShowRowsGreyed(false);
     StatusBar->CountRefresh();
 }
 
@@ -631,6 +662,20 @@ void TFormMon::ShowPosition()
 void TFormMon::SetMessage(const QString& text)
 {
     StatusBar->SetPanelText(StatusPanel::Message, text);
+}
+
+void TFormMon::ShowRowsGreyed(bool greyed)
+{
+    if (greyed == rowsGreyed_)
+        return;
+    rowsGreyed_ = greyed;
+    QPalette palette = DBGrid->palette();
+    const QPalette inherited = DBGrid->parentWidget()->palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Text,
+                         greyed ? inherited.color(QPalette::Disabled, QPalette::Text) : inherited.color(group, QPalette::Text));
+    }
+    DBGrid->setPalette(palette);
 }
 
 void TFormMon::DropSort()

@@ -15,6 +15,7 @@ class FormMon;
 }
 class Connection;
 class DataSetModel;
+class GridColumnWidths;
 class MonitorStatusBar;
 class Query;
 class QAction;
@@ -62,6 +63,7 @@ public:
     QAction* acExcel;
     QAction* acNewExecScript;
     QAction* acExit;
+    QAction* acCopy;
     // The export's template dialog.
     QFileDialog* OpenDialog;
 
@@ -72,6 +74,8 @@ public:
     void acTimerExecute();
     void acNewExecScriptExecute();
     void acExitExecute();
+    // The selected cells, or the current row, with the column titles onto the clipboard.
+    void acCopyExecute();
     void QueryAfterScroll();
     void DBGridTitleBtnClick(int field);
     SortMarker DBGridGetBtnParams(int field) const;
@@ -106,6 +110,7 @@ private:
     void DropWorker();
     void FollowCurrentRow();
     void SetIndicator(Indicator state) override;
+    void ShowRowsOffline() override { ShowRowsGreyed(true); }
     // The resolved script file of catalogue entry index; throws when there is no such entry.
     QString ScriptFileAt(int index) const;
     // Throws the list's index error when there is no such entry.
@@ -130,11 +135,15 @@ private:
     // A refresh keeps the grid scrolled where the operator left it.
     void KeepScrollPosition();
     void RestoreScrollPosition();
+    // While the window is Offline its rows are drawn greyed, until the next hand-over.
+    void ShowRowsGreyed(bool greyed);
 
     std::unique_ptr<Ui::FormMon> ui;
     DataSetModel* model_ = nullptr;
+    std::unique_ptr<GridColumnWidths> columnWidths_;
     std::atomic<int> interval_{0};
     bool shown_ = false;
     bool syncingRow_ = false;
+    bool rowsGreyed_ = false;
     QPoint scrollPosition_;
 };

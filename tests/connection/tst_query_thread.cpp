@@ -64,6 +64,7 @@ public:
     {
         calls << QStringLiteral("indicator %1").arg(static_cast<int>(state));
     }
+    void ShowRowsOffline() override { calls << QStringLiteral("rows offline"); }
     void SetWorking(bool working) override { calls << QStringLiteral("working %1").arg(working); }
     void DropSort() override { calls << QStringLiteral("drop sort"); }
     void SwitchFilterOff() override
@@ -173,11 +174,11 @@ private Q_SLOTS:
         TQueryThread worker(port, Step);
         worker.Start();
         QTRY_VERIFY_WITH_TIMEOUT(worker.Ended(), 10000);
-        QCOMPARE(port.calls.size(), 5);
+        QCOMPARE(port.calls.size(), 6);
         QCOMPARE(port.calls[0], QStringLiteral("filter off"));
         QVERIFY2(stampedMessage(port.calls[1], QStringLiteral("Offline - Ошибки исполнения скрипта или соединения с сервером.")),
                  qPrintable(port.calls[1]));
-        QCOMPARE(port.calls.mid(2), (QStringList{"working 0", "reset counter", "indicator 2"}));
+        QCOMPARE(port.calls.mid(2), (QStringList{"rows offline", "working 0", "reset counter", "indicator 2"}));
         QVERIFY(port.query.filter().isEmpty());
         QVERIFY(!port.query.active());
     }
@@ -249,12 +250,12 @@ private Q_SLOTS:
         worker.ScriptChanged = true;
         worker.Start();
         QTRY_VERIFY_WITH_TIMEOUT(worker.Ended(), 10000);
-        QCOMPARE(port.calls.size(), 3);
+        QCOMPARE(port.calls.size(), 4);
         QCOMPARE(port.calls[0], QStringLiteral("script file"));
         QVERIFY2(stampedMessage(port.calls[1], QStringLiteral("Offline - Ошибка загрузки SQL-скрипта")),
                  qPrintable(port.calls[1]));
         // With an interval above 0 the window still counts as working: no end updates.
-        QCOMPARE(port.calls[2], QStringLiteral("indicator 2"));
+        QCOMPARE(port.calls.mid(2), (QStringList{"rows offline", "indicator 2"}));
     }
 
     void reloadOfAScriptGoneEndsSilently()
@@ -317,16 +318,16 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(backendOfSleep() > 0, 10000);
         StoppedBackend silent(backendOfSleep());
         QVERIFY(silent.stopped());
-        QTRY_COMPARE_WITH_TIMEOUT(port.calls.size(), 5, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(port.calls.size(), 6, 10000);
         QCOMPARE(port.calls[0], QStringLiteral("filter off"));
         QVERIFY2(stampedMessage(port.calls[1], QStringLiteral("Offline - Ошибки исполнения скрипта или соединения с сервером.")),
                  qPrintable(port.calls[1]));
-        QCOMPARE(port.calls.mid(2), (QStringList{"working 0", "reset counter", "indicator 2"}));
+        QCOMPARE(port.calls.mid(2), (QStringList{"rows offline", "working 0", "reset counter", "indicator 2"}));
         QVERIFY(!worker->Ended());
         worker->ReleaseWhenFinished();
         silent.resume();
         QTRY_VERIFY_WITH_TIMEOUT(alive.isNull(), 20000);
-        QCOMPARE(port.calls.size(), 5);
+        QCOMPARE(port.calls.size(), 6);
     }
 
     void unreachableServerLeavesNoWorker()

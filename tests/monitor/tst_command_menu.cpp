@@ -219,7 +219,7 @@ private Q_SLOTS:
         for (int k = 0; k < 3; ++k)
             writeCommand(QStringLiteral("3three"), k, QStringLiteral("Команда %1").arg(k), QStringLiteral("c.sql"),
                          "select 1", {}, QStringLiteral("0"));
-        const QStringList standard{"Старт", "Фильтр", "-", "Выход"};
+        const QStringList standard{"Старт", "Фильтр", "-", "Выход", "-", "Копировать"};
         auto w = window(1);
         QCOMPARE(popupTexts(*w), standard);
         w->acStart->trigger();
@@ -257,7 +257,7 @@ private Q_SLOTS:
         auto w = window();
         w->acStart->trigger();
         QCOMPARE(w->ScriptMenuItems.size(), std::size_t(128));
-        QCOMPARE(w->PopupMenu->actions().size(), 128 + 1 + 4);
+        QCOMPARE(w->PopupMenu->actions().size(), 128 + 1 + 6);
         QCOMPARE(w->PopupMenu->actions()[127]->text(), QStringLiteral("C127"));
         QVERIFY(w->PopupMenu->actions()[128]->isSeparator());
     }
@@ -273,7 +273,7 @@ private Q_SLOTS:
         QVERIFY(!w->QueryThread);
         QVERIFY(!w->Working);
         QVERIFY(!w->acStart->isChecked());
-        QCOMPARE(w->PopupMenu->actions().size(), 4);
+        QCOMPARE(w->PopupMenu->actions().size(), 6);
     }
 
     void unreadableMenuAtScriptChangeStillChangesScript()
@@ -284,7 +284,7 @@ private Q_SLOTS:
         w->cmBox->setCurrentIndex(1);
         QCOMPARE(boxes->messages.size(), 1);
         QCOMPARE(boxes->messages[0].text, QStringLiteral("'x' is not a valid integer value"));
-        QCOMPARE(w->PopupMenu->actions().size(), 4);
+        QCOMPARE(w->PopupMenu->actions().size(), 6);
         // The worker runs the newly chosen script all the same.
         QTRY_COMPARE_WITH_TIMEOUT(w->Query->fieldCount(), 1, 15000);
         BoundedCall("Stop", [&w] { w->acStart->trigger(); });

@@ -10,11 +10,16 @@
 #include "data/Connection.h"
 #include "data/Query.h"
 #include "monitor/FormMon.h"
+#include "monitor/GridCopy.h"
 #include "monitor/MonitorStatusBar.h"
 
+#include <QClipboard>
 #include <QComboBox>
+#include <QMimeData>
+#include <QStandardItemModel>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QMainWindow>
 #include <QMenu>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -85,7 +90,7 @@ private Q_SLOTS:
         app = MakeProgramApp(*folder);
         boxes = std::make_unique<MessageRecorder>(QMessageBox::Cancel);
         writeCatalogue({{QStringLiteral("1rows"), "select g as id, 'n' || g as name\r\nfrom generate_series(1, 5) g order by g"},
-                        {QStringLiteral("2wide"), "select g as id, g * 2 as twice, 'x' as tag from generate_series(1, 3) g"},
+                        {QStringLiteral("2wide"), "select g as id, g * 2 as twice, repeat('x', 500) as tag from generate_series(1, 3) g"},
                         {QStringLiteral("3empty"), ""},
                         {QStringLiteral("4many"), "select g as id, 'n' || g as name from generate_series(1, 200) g"},
                         {QStringLiteral("5sleepy"), "select pg_sleep(20) is null as slept, 8 as id"}});
@@ -106,11 +111,13 @@ private Q_SLOTS:
         QCOMPARE(w->UpDown->value(), 1);
         QCOMPARE(w->cmBox->count(), 5);
         const QMenu* popup = w->PopupMenu;
-        QCOMPARE(popup->actions().size(), 4);
+        QCOMPARE(popup->actions().size(), 6);
         QCOMPARE(popup->actions()[0], w->acStart);
         QCOMPARE(popup->actions()[1], w->acSetFilter);
         QVERIFY(popup->actions()[2]->isSeparator());
         QCOMPARE(popup->actions()[3], w->acExit);
+        QVERIFY(popup->actions()[4]->isSeparator());
+        QCOMPARE(popup->actions()[5], w->acCopy);
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         QTest::keyClick(w->DBGrid, Qt::Key_S, Qt::AltModifier);
@@ -180,6 +187,69 @@ private Q_SLOTS:
         QCOMPARE(w->StatusBar->PanelText(StatusPanel::CounterLow), QStringLiteral("0"));
         QVERIFY(!w->Query->filtered());
         QVERIFY(boxes->messages.isEmpty());
+        // The last rows stay, greyed, until the next hand-over.
+        QCOMPARE(w->Query->recordCount(), 5);
+        const QPalette inherited = w->Body->palette();
+        QCOMPARE(w->DBGrid->palette().color(QPalette::Active, QPalette::Text), inherited.color(QPalette::Disabled, QPalette::Text));
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) >= 1, 10000);
+        QCOMPARE(w->DBGrid->palette().color(QPalette::Active, QPalette::Text), inherited.color(QPalette::Active, QPalette::Text));
+        stopBounded(*w);
+    }
+
+    void copyPutsTheRowWithItsTitlesOnTheClipboard()
+    {
+        auto w = window(1);
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->Query->active(), 10000);
+        w->DBGrid->setCurrentIndex(w->DBGrid->model()->index(1, 0));
+        w->DBGrid->setFocus();
+        QTest::keyClick(w->DBGrid, Qt::Key_C, Qt::ControlModifier);
+        const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+        QCOMPARE(copied->text(), QStringLiteral("id\tname\n2\tn2\n"));
+        QVERIFY2(copied->html().contains(QStringLiteral("<tr><th>id</th><th>name</th></tr>\n<tr><td>2</td><td>n2</td></tr>")),
+                 qPrintable(copied->html()));
+        stopBounded(*w);
+
+        // Cells of the selected rows and columns that are not selected stay empty; a tab or line
+        // break inside a value would split the cell, markup in a value stays text.
+        QStandardItemModel cells(3, 2);
+        cells.setHorizontalHeaderLabels({QStringLiteral("a<b"), QStringLiteral("c")});
+        cells.setItem(0, 1, new QStandardItem(QStringLiteral("x\ty\nz")));
+        cells.setItem(2, 0, new QStandardItem(QStringLiteral("<i>")));
+        const CopiedCells some = CopyGridCells(cells, {cells.index(2, 0), cells.index(0, 1)}, 1);
+        QCOMPARE(some.Text, QStringLiteral("a<b\tc\n\tx y z\n<i>\t\n"));
+        QVERIFY2(some.Html.contains(QStringLiteral("<th>a&lt;b</th>")) && some.Html.contains(QStringLiteral("<td>&lt;i&gt;</td>")),
+                 qPrintable(some.Html));
+        QVERIFY(CopyGridCells(cells, {}, -1).Text.isEmpty());
+    }
+
+    void columnWidthsFitTheFirstFillAndStayTheOperators()
+    {
+        auto w = window(1);
+        QHeaderView* header = w->DBGrid->horizontalHeader();
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->Query->active(), 10000);
+        QVERIFY2(header->sectionSize(0) < header->defaultSectionSize(), qPrintable(QString::number(header->sectionSize(0))));
+        header->resizeSection(1, 170);
+        const int before = refreshes(*w);
+        QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) >= before + 2, 15000);
+        QCOMPARE(header->sectionSize(1), 170);
+        stopBounded(*w);
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) >= 1, 10000);
+        QCOMPARE(header->sectionSize(1), 170);
+        // Another script with the same column names keeps them.
+        w->cmBox->setCurrentIndex(3);
+        QTRY_COMPARE_WITH_TIMEOUT(w->Query->recordCount(), 200, 15000);
+        QCOMPARE(header->sectionSize(1), 170);
+        // Other columns are fitted anew, none wider than a third of the grid.
+        w->cmBox->setCurrentIndex(1);
+        QTRY_COMPARE_WITH_TIMEOUT(w->Query->fieldCount(), 3, 15000);
+        QVERIFY(header->sectionSize(2) > header->defaultSectionSize());
+        QVERIFY(header->sectionSize(2) <= w->DBGrid->viewport()->width() / 3);
+        QVERIFY(header->sectionSize(0) < header->defaultSectionSize());
+        stopBounded(*w);
     }
 
     void stopDuringLongPassCancelsIt()

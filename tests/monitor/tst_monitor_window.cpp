@@ -195,7 +195,7 @@ private Q_SLOTS:
         QStringList items;
         for (int i = 0; i < popup->childCount(); ++i)
             items << popup->child(i)->text(QAccessible::Name);
-        QCOMPARE(items, (QStringList{"Старт", "Фильтр", "", "Выход"}));
+        QCOMPARE(items, (QStringList{"Старт", "Фильтр", "", "Выход", "", "Копировать"}));
         // A screen reader can also act on it: Exit closes the window.
         QAccessibleActionInterface* exit = popup->child(3)->actionInterface();
         QVERIFY(exit);

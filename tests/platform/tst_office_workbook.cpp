@@ -80,6 +80,9 @@ private Q_SLOTS:
             rows.push_back({double(i), QStringLiteral("=A%1").arg(i), QStringLiteral("12.50")});
         book->WriteCells(9, 1, CellBlock(rows.begin(), rows.begin() + 1000));
         book->WriteCells(1009, 1, CellBlock(rows.begin() + 1000, rows.end()));
+        // Dates around an empty cell are formatted by runs.
+        const QDateTime date(QDate(2020, 1, 2), QTime(3, 4));
+        book->WriteCells(9, 5, {{date, date}, {QString(), date}, {date, QString()}});
         book->Show();
 
         const OfficeProbe reader = probe();
@@ -98,6 +101,8 @@ private Q_SLOTS:
         const QList<QVariantList> last = OfficeProbe::Cells(documents[0], QStringLiteral("A2508:C2509"));
         QCOMPARE(last[0], (QVariantList{2499.0, QStringLiteral("=A2499"), QStringLiteral("12.50")}));
         QCOMPARE(last[1], (QVariantList{QString(), QString(), QString()}));
+        for (const auto& [column, row] : {std::pair{5, 9}, std::pair{6, 9}, std::pair{6, 10}, std::pair{5, 11}})
+            QVERIFY2(OfficeProbe::Shown(documents[0], column, row).contains(u':'), qPrintable(OfficeProbe::Shown(documents[0], column, row)));
     }
 
     void aTemplateGivesAnUntitledWorkbookThatKeepsItsRows()

@@ -92,7 +92,9 @@ void OfficeWorkbook::WriteCells(int row, int column, const CellBlock& rows)
     const std::size_t width = rows.front().size();
     uno::Sequence<uno::Sequence<uno::Any>> data(static_cast<sal_Int32>(rows.size()));
     uno::Sequence<uno::Any>* out = data.getArray();
-    std::vector<std::pair<int, int>> dateTimes;
+    // Which cells hold a date and time: formatted afterwards by runs down each column, since every
+    // call into the office costs far more than the cells it touches.
+    std::vector<char> isDateTime(rows.size() * width, 0);
     for (std::size_t r = 0; r < rows.size(); ++r) {
         if (rows[r].size() != width)
             throw SpreadsheetError(QStringLiteral("Rows of one block differ in width"));
@@ -106,7 +108,7 @@ void OfficeWorkbook::WriteCells(int row, int column, const CellBlock& rows)
                 cell[c] <<= ToOffice(*text);
             } else {
                 cell[c] <<= DateSerial(std::get<QDateTime>(value));
-                dateTimes.emplace_back(row + int(r), column + int(c));
+                isDateTime[r * width + c] = 1;
             }
         }
         out[r] = line;
@@ -117,11 +119,22 @@ void OfficeWorkbook::WriteCells(int row, int column, const CellBlock& rows)
         const uno::Reference<com::sun::star::sheet::XCellRangeData> cells(range, uno::UNO_QUERY_THROW);
         cells->setDataArray(data);
     });
-    for (const auto& [r, c] : dateTimes)
-        FormatAsDateTime(r, c);
+    for (std::size_t c = 0; c < width; ++c) {
+        std::size_t r = 0;
+        while (r < rows.size()) {
+            if (!isDateTime[r * width + c]) {
+                ++r;
+                continue;
+            }
+            const std::size_t first = r;
+            while (r < rows.size() && isDateTime[r * width + c])
+                ++r;
+            FormatAsDateTime(row + int(first), column + int(c), int(r - first));
+        }
+    }
 }
 
-void OfficeWorkbook::FormatAsDateTime(int row, int column)
+void OfficeWorkbook::FormatAsDateTime(int row, int column, int rows)
 {
     namespace util = com::sun::star::util;
     OfficeCall("date format", [&] {
@@ -130,9 +143,9 @@ void OfficeWorkbook::FormatAsDateTime(int row, int column)
             const uno::Reference<util::XNumberFormatTypes> types(supplier->getNumberFormats(), uno::UNO_QUERY_THROW);
             dateTimeFormat_ = types->getStandardFormat(util::NumberFormat::DATETIME, com::sun::star::lang::Locale());
         }
-        const uno::Reference<com::sun::star::beans::XPropertySet> cell(
-            sheet_->getCellByPosition(column - 1, row - 1), uno::UNO_QUERY_THROW);
-        cell->setPropertyValue("NumberFormat", uno::Any(dateTimeFormat_));
+        const uno::Reference<com::sun::star::beans::XPropertySet> cells(
+            sheet_->getCellRangeByPosition(column - 1, row - 1, column - 1, row - 1 + rows - 1), uno::UNO_QUERY_THROW);
+        cells->setPropertyValue("NumberFormat", uno::Any(dateTimeFormat_));
     });
 }
 

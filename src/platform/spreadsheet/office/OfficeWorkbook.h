@@ -25,7 +25,8 @@ public:
 
 private:
     void Discard();
-    void FormatAsDateTime(int row, int column);
+    // The cells of column from row on, rows of them, shown as date and time.
+    void FormatAsDateTime(int row, int column, int rows);
 
     OfficeSpreadsheet& office_;
     com::sun::star::uno::Reference<com::sun::star::lang::XComponent> document_;

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QModelIndexList>
+#include <QString>
+
+class QAbstractItemModel;
+
+// What the grid puts on the clipboard: the same cells as tab-separated text and as an HTML table.
+struct CopiedCells {
+    QString Text;
+    QString Html;
+};
+
+// The rows and columns that hold a selected cell (cells of them that are not selected stay empty),
+// or the whole of currentRow when nothing is selected, under a line of column titles. Empty when
+// there is neither a selection nor a current row.
+CopiedCells CopyGridCells(const QAbstractItemModel& model, const QModelIndexList& selected, int currentRow);
