@@ -671,9 +671,10 @@ void TFormMon::ShowRowsGreyed(bool greyed)
     rowsGreyed_ = greyed;
     QPalette palette = DBGrid->palette();
     const QPalette inherited = DBGrid->parentWidget()->palette();
+    // The current row too: the highlight is often all an operator looks at.
     for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
-        palette.setColor(group, QPalette::Text,
-                         greyed ? inherited.color(QPalette::Disabled, QPalette::Text) : inherited.color(group, QPalette::Text));
+        for (const QPalette::ColorRole role : {QPalette::Text, QPalette::Highlight, QPalette::HighlightedText})
+            palette.setColor(group, role, inherited.color(greyed ? QPalette::Disabled : group, role));
     }
     DBGrid->setPalette(palette);
 }
