@@ -5,6 +5,9 @@
 #include "app/PopupAccessibility.h"
 #include "platform/QuillonError.h"
 
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QWidget>
 
 namespace {
@@ -21,6 +24,12 @@ Application::Application(int& argc, char** argv)
     : QApplication(argc, argv)
 {
     InstallPopupAccessibility();
+    // Qt's own texts (standard buttons, file dialogs) in the program's language, where Qt's
+    // translations are installed.
+    auto* qtTexts = new QTranslator(this);
+    if (qtTexts->load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"), QStringLiteral("_"),
+                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        installTranslator(qtTexts);
 }
 
 bool Application::notify(QObject* receiver, QEvent* event)

@@ -13,6 +13,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QtTest>
 
 // The main window: start-up, menus, placement and its saving at exit.
@@ -184,6 +186,14 @@ private Q_SLOTS:
         QCOMPARE(boxes->messages[0].type, MessageType::Error);
         QCOMPARE(boxes->messages[0].text, QStringLiteral("Cannot open file x.sql"));
         QCOMPARE(boxes->messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+
+    void qtTextsAreInRussian()
+    {
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::No | QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::No)->text().remove(u'&'), QStringLiteral("Нет"));
+        QCOMPARE(box.button(QMessageBox::Cancel)->text().remove(u'&'), QStringLiteral("Отмена"));
     }
 
     void helpShowsManualWhenPresent()
