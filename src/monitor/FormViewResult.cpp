@@ -1,12 +1,13 @@
 #include "monitor/FormViewResult.h"
 #include "ui_FormViewResult.h"
 
+#include "app/DialogPlacement.h"
+
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QScreen>
 #include <QStatusBar>
 
 namespace {
@@ -77,25 +78,6 @@ bool TFormViewResult::FormKeyDown(const QKeyEvent& key)
 void TFormViewResult::showEvent(QShowEvent* event)
 {
     // Shown before the window is mapped: placed here, it never appears elsewhere first.
-    CentreOnMainWindow();
+    CentreOnMainWindow(this);
     QDialog::showEvent(event);
-}
-
-void TFormViewResult::CentreOnMainWindow()
-{
-    const QWidget* owner = parentWidget();
-    if (!owner)
-        return;
-    const QWidget* mainWindow = owner->window();
-    QRect frame = frameGeometry();
-    frame.moveCenter(mainWindow->frameGeometry().center());
-    // A main window partly off the screen must not take the dialog's title bar with it.
-    if (const QScreen* screen = mainWindow->screen()) {
-        const QRect available = screen->availableGeometry();
-        frame.moveRight(std::min(frame.right(), available.right()));
-        frame.moveBottom(std::min(frame.bottom(), available.bottom()));
-        frame.moveLeft(std::max(frame.left(), available.left()));
-        frame.moveTop(std::max(frame.top(), available.top()));
-    }
-    move(frame.topLeft());
 }

@@ -35,7 +35,6 @@ private:
     // Sees every key first, whichever control has the focus: Esc closes the window whatever
     // modifiers it comes with. True when the key was taken.
     bool FormKeyDown(const QKeyEvent& key);
-    void CentreOnMainWindow();
 
     std::unique_ptr<Ui::FormViewResult> ui;
 };
