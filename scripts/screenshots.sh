@@ -53,7 +53,10 @@ program=$work/program
 mkdir -p "$program/Config"
 cp build/bin/quillon "$program/"
 cmake -DSOURCE="$repo/resources" -DDEST="$program" -P scripts/place-program-files.cmake
-printf '[Window]\r\nWindowState=0\r\nLeft=0\r\nTop=0\r\nWidth=900\r\nHeight=600\r\n' > "$program/Config/quillon.ini"
+# Relative paths, so the settings dialog shows no temporary folder.
+printf '%s\r\n' '[Main]' 'ServerList=Config/Servers.lst' 'ConnectionList=Config/Connections.ini' \
+  'SensorsFile=Config/Sensors.ini' 'MenuFile=Config/Menus.ini' \
+  '[Window]' 'WindowState=0' 'Left=0' 'Top=0' 'Width=900' 'Height=600' > "$program/Config/quillon.ini"
 
 demo=$(bash scripts/demo.sh start $$)
 bash scripts/demo.sh seed "$program"
@@ -68,13 +71,18 @@ for _ in $(seq 1 100); do
 done
 [ -n "$main" ] || { cat "$work/program.log" >&2; echo "screenshots: the main window did not show" >&2; exit 1; }
 
-# The newest visible window of the program other than the main window: the dialog just opened.
+# The newest visible window of the program other than the main window and smaller popups (menus,
+# completion lists): the dialog just opened.
 dialog() {
-  local id
+  local id found WIDTH HEIGHT
   for _ in $(seq 1 50); do
-    id=$(xdotool search --onlyvisible --class quillon 2>/dev/null | grep -vx "$main" | tail -1) || true
-    if [ -n "$id" ]; then
-      echo "$id"
+    found=
+    for id in $(xdotool search --onlyvisible --class quillon 2>/dev/null | grep -vx "$main"); do
+      eval "$(xdotool getwindowgeometry --shell "$id" | grep -E '^(WIDTH|HEIGHT)=')"
+      if [ "$WIDTH" -ge 120 ] && [ "$HEIGHT" -ge 80 ]; then found=$id; fi
+    done
+    if [ -n "$found" ]; then
+      echo "$found"
       return
     fi
     sleep 0.1
@@ -88,12 +96,22 @@ shoot_main() {
   import -window root -crop 900x600+0+0 +repage "$out/$1"
 }
 shoot_dialog() {
+  local id
   sleep 0.8
-  import -window "$(dialog)" "$out/$1"
+  id=$(dialog)
+  import -window "$id" "$out/$1"
 }
 key() {
   xdotool key --clearmodifiers "$@"
   sleep 0.4
+}
+# Without a window manager nobody gives the focus back when a dialog closes: the main window
+# takes it again, and a click into the grid makes the monitor window the active child.
+back_to_monitor() {
+  sleep 0.5
+  xdotool windowfocus --sync "$main"
+  xdotool mousemove 450 300 click 1
+  sleep 0.3
 }
 
 xdotool windowfocus --sync "$main"
@@ -106,29 +124,41 @@ xdotool mousemove 450 300 click 1
 key alt+s
 sleep 5
 shoot_main monitor.png
-xdotool mousemove 250 74 click 1 click 3
+xdotool mousemove 250 82 click 1 click 3
 shoot_main popup-menu.png
 key Down Down Down Return
 shoot_dialog command-result.png
 key Escape
-xdotool mousemove 450 300 click 1
+back_to_monitor
 key alt+f
+xdotool type --delay 80 state
+key Tab
+xdotool type =
+key Tab
+xdotool type --delay 80 active
+# The first Escape closes the list of values the field offers, the second the dialog.
+key Escape
 shoot_dialog filter.png
 key Escape
+back_to_monitor
 key alt+q
 shoot_main catalogue.png
 key ctrl+Return
 shoot_dialog script-editor.png
 key Escape
+# The catalogue window covers the monitor window: a click into it, and Escape closes it.
+back_to_monitor
 key Escape
+back_to_monitor
 key ctrl+alt+s
 shoot_dialog settings.png
 key Escape
+back_to_monitor
 key alt+a
 shoot_dialog about.png
 key Escape
+back_to_monitor
 # The monitor's sessions end on the server: its next refresh fails and the window goes Offline.
-xdotool mousemove 450 200 click 1
 "/usr/lib/postgresql/15/bin/psql" -X -q -h "$(cat "$demo/cluster")" -p "$(cat "$demo/port")" -U quillon_demo -d demo \
   -c "select pg_terminate_backend(pid) from pg_stat_activity where application_name = 'Quillon'" >/dev/null
 shoot_main offline.png 4
