@@ -26,7 +26,7 @@ deb=$work/out/quillon_${version}_amd64.deb
 files=$(dpkg-deb -c "$deb" | awk '{ print $6 $7 $8 }')
 for f in ./opt/quillon/quillon ./opt/quillon/Config/Sensors.ini ./opt/quillon/Config/Menus.ini \
          ./opt/quillon/Scripts/postgresql/activity.sql ./opt/quillon/Help/QUILLON32.html \
-         ./usr/bin/quillon->/opt/quillon/quillon ./usr/share/applications/quillon.desktop \
+         './usr/bin/quillon->/opt/quillon/quillon' ./usr/share/applications/quillon.desktop \
          ./usr/share/icons/hicolor/scalable/apps/quillon.svg ./usr/share/icons/hicolor/48x48/apps/quillon.png \
          ./usr/share/icons/hicolor/128x128/apps/quillon.png; do
   grep -qxF "$f" <<< "$files" || fail "the package lacks $f"
@@ -61,7 +61,7 @@ else
   as_user=()
 fi
 "${as_user[@]}" env -u XDG_DATA_HOME -u XDG_CONFIG_HOME HOME="$home" QT_QPA_PLATFORM=offscreen \
-  "$root/usr/bin/quillon" >"$work/program.log" 2>&1 &
+  "$root/opt/quillon/quillon" >"$work/program.log" 2>&1 &
 program_pid=$!
 user=$home/.local/share/quillon
 for _ in $(seq 1 100); do
