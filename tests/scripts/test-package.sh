@@ -64,7 +64,7 @@ fi
   "$root/opt/quillon/quillon" >"$work/program.log" 2>&1 &
 program_pid=$!
 user=$home/.local/share/quillon
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
   [ -f "$user/Config/quillon.ini" ] && break
   kill -0 "$program_pid" 2>/dev/null || break
   sleep 0.1

@@ -43,7 +43,8 @@ void ShowHelpContents(QWidget* parent)
         window = new QDialog(parent, Qt::Window);
         window->setObjectName(QStringLiteral("HelpWindow"));
         window->setAttribute(Qt::WA_DeleteOnClose);
-        window->resize(760, 600);
+        // Wide enough for the manual's pictures of the main window.
+        window->resize(950, 700);
         auto* browser = new QTextBrowser(window);
         browser->setObjectName(QStringLiteral("HelpBrowser"));
         browser->setOpenExternalLinks(false);
