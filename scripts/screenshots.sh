@@ -47,6 +47,11 @@ for _ in $(seq 1 50); do
   xdotool getdisplaygeometry >/dev/null 2>&1 && break
   sleep 0.1
 done
+if ! kill -0 "$xvfb_pid" 2>/dev/null; then
+  cat "$work/xvfb.log" >&2
+  echo "screenshots: no X server of our own on $display (is it taken?)" >&2
+  exit 1
+fi
 
 # The program folder: the executable, the sample configuration, a main window of a fixed size.
 program=$work/program
@@ -124,7 +129,7 @@ xdotool mousemove 450 300 click 1
 key alt+s
 sleep 5
 shoot_main monitor.png
-xdotool mousemove 250 82 click 1 click 3
+xdotool mousemove 250 94 click 1 click 3
 shoot_main popup-menu.png
 key Down Down Down Return
 shoot_dialog command-result.png
