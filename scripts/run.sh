@@ -1,8 +1,32 @@
 #!/usr/bin/env bash
-# Sets up the machine, builds Quillon and starts it from its program folder build/bin.
+# Sets up the machine, builds Quillon and starts it from its program folder build/bin, together
+# with the demo server (scripts/demo.sh) and its data source "demo"; --no-demo starts the program
+# alone. The demo's workload and cluster stop when the program ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+with_demo=1
+for arg in "$@"; do
+  case "$arg" in
+    --no-demo) with_demo=0 ;;
+    *)
+      echo "usage: $0 [--no-demo]" >&2
+      exit 2
+      ;;
+  esac
+done
+
 bash scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$(nproc)" --target quillon
-exec build/bin/quillon
+
+if [ "$with_demo" -eq 0 ]; then
+  exec build/bin/quillon
+fi
+
+trap 'bash scripts/demo.sh stop $$' EXIT
+trap 'exit 130' INT TERM HUP
+demo=$(bash scripts/demo.sh start $$)
+bash scripts/demo.sh seed build/bin
+echo "Demo server running: press \"Подключиться\" (Alt+C) on \"demo\", then Alt+S in the window that opens."
+ODBCINI=$demo/odbc.ini build/bin/quillon

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, running and testing Quillon needs.
+# Installs every Debian package that building, running and testing Quillon needs, and the further
+# packages named as arguments (the screenshots script's tools, say).
 # Idempotent: installs only what is missing and refreshes the package lists only then.
 set -euo pipefail
 
@@ -12,6 +13,7 @@ packages=(
   time
   clang libclang-rt-14-dev llvm
   libxlsxwriter-dev unzip libreoffice-dev
+  "$@"
 )
 # The export's office: the tests drive a headless Calc. A machine that has the full Calc (with its
 # windows) keeps it; the two cannot be installed side by side.

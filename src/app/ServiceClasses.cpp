@@ -1,5 +1,6 @@
 #include "app/ServiceClasses.h"
 
+#include "app/UserFolder.h"
 #include "app/Utils.h"
 #include "platform/Collation.h"
 #include "platform/FileSystem.h"
@@ -35,8 +36,10 @@ TApp::TApp(int& Left, int& Top, int& Height, int& Width, int& WindowState)
 TApp::TApp(const QString& executablePath, int& Left, int& Top, int& Height, int& Width, int& WindowState)
 {
     const QFileInfo exe(executablePath);
-    AppPath = exe.absolutePath() + QLatin1Char('/');
     executableName_ = exe.completeBaseName();
+    // An installed program keeps its configuration in the user's own folder.
+    AppPath = ConfigurationFolder(exe.absolutePath() + QLatin1Char('/'),
+                                  QStringLiteral("Config/") + executableName_ + QStringLiteral(".ini"));
     create(Left, Top, Height, Width, WindowState);
 }
 

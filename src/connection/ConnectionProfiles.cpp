@@ -18,7 +18,8 @@ bool LoadServerList(QStringList& servers)
 
 void SaveServerList(const QStringList& servers)
 {
-    WriteLines(ExpandAppPath(App->ServerList), servers);
+    // The server list and the profiles tell who logs on where: readable by their owner only.
+    WriteLines(ExpandAppPath(App->ServerList), servers, FileAccess::OwnerOnly);
 }
 
 bool LoadProfile(const QString& server, TConnect& connect, LogonChoice& choice)
@@ -41,14 +42,14 @@ bool LoadProfile(const QString& server, TConnect& connect, LogonChoice& choice)
 
 void SaveLogonChoice(const QString& server, const LogonChoice& choice)
 {
-    IniFile ini(ExpandAppPath(App->ConnectionList));
+    IniFile ini(ExpandAppPath(App->ConnectionList), FileAccess::OwnerOnly);
     ini.WriteBool(server, QStringLiteral("Authorization"), choice.WindowsAuth);
     ini.WriteString(server, QStringLiteral("LastUser"), choice.LastUser);
 }
 
 void SaveMonitorProfile(const TConnect& connect, const MonitorPlacement& placement)
 {
-    IniFile ini(ExpandAppPath(App->ConnectionList));
+    IniFile ini(ExpandAppPath(App->ConnectionList), FileAccess::OwnerOnly);
     const QString& server = connect.Server;
     ini.WriteInteger(server, QStringLiteral("Sleep"), placement.Sleep);
     ini.WriteInteger(server, QStringLiteral("ConnectionTimeout"), connect.ConnectionTimeout);

@@ -106,11 +106,10 @@ bool SameFile(const QString& a, const QString& b)
     return QDir::cleanPath(first.absoluteFilePath()).compare(QDir::cleanPath(second.absoluteFilePath()), files) == 0;
 }
 
-bool WriteFileAtomically(const QString& path, const QByteArray& data)
+namespace {
+
+bool ReplaceFile(const QFileInfo& target, const QByteArray& data)
 {
-    const QFileInfo target(FileSystemPath(path));
-    if (target.absoluteDir().exists())
-        RemoveLeftoverCopies(target);
     QSaveFile file(target.filePath());
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -125,6 +124,29 @@ bool WriteFileAtomically(const QString& path, const QByteArray& data)
         return false;
     SyncFolder(target.absolutePath());
     return true;
+}
+
+} // namespace
+
+bool WriteFileAtomically(const QString& path, const QByteArray& data, FileAccess access)
+{
+    const QFileInfo target(FileSystemPath(path));
+    if (target.absoluteDir().exists())
+        RemoveLeftoverCopies(target);
+    // QSaveFile gives its copy the permissions of the file it replaces, and a new file those of
+    // the umask: an empty owner-only file made first keeps the data from ever being readable by
+    // others. It goes again when the write fails.
+    bool placeholder = false;
+    if (access == FileAccess::OwnerOnly && !target.exists()) {
+        QFile empty(target.filePath());
+        if (!empty.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+            return false;
+        placeholder = true;
+    }
+    const bool written = ReplaceFile(target, data);
+    if (!written && placeholder)
+        QFile::remove(target.filePath());
+    return written;
 }
 
 namespace platform_testing {

@@ -16,12 +16,19 @@ bool FileExists(const QString& path);
 // others by their cleaned absolute paths, letter case counting as the file system counts it.
 bool SameFile(const QString& a, const QString& b);
 
+// Who may read a file the program creates. A file that exists keeps its own permissions.
+enum class FileAccess {
+    Shared,    // as the process's umask allows
+    OwnerOnly, // read and write for the owner alone: files that hold logins
+};
+
 // Replaces the file's content as a whole: the data goes to a temporary file in the same folder,
 // which is flushed to disk and renamed over the old file, and the folder is synced. Every write,
 // the flush and the sync are checked, so a full disk fails the write. On failure the old file is
 // unchanged, no temporary file is left, and the result is false. Temporary copies of this file
 // left by a process killed before its rename ("name.XXXXXX", six letters) are removed first.
-[[nodiscard]] bool WriteFileAtomically(const QString& path, const QByteArray& data);
+[[nodiscard]] bool WriteFileAtomically(const QString& path, const QByteArray& data,
+                                       FileAccess access = FileAccess::Shared);
 
 namespace platform_testing {
 // The next WriteFileAtomically fails at its last step, after the data was written and flushed.

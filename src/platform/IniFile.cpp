@@ -59,7 +59,7 @@ std::optional<int> ParseInteger(const QString& text)
 
 } // namespace
 
-IniFile::IniFile(QString path) : path_(std::move(path)) {}
+IniFile::IniFile(QString path, FileAccess access) : path_(std::move(path)), access_(access) {}
 
 QString IniFile::ReadString(const QString& section, const QString& key, const QString& def) const
 {
@@ -148,6 +148,6 @@ IniDocument IniFile::LoadForWriting() const
 
 void IniFile::Save(const IniDocument& document) const
 {
-    if (!WriteFileAtomically(path_, document.ToBytes()))
+    if (!WriteFileAtomically(path_, document.ToBytes(), access_))
         throw WriteError(path_);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileSystem.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,10 +13,11 @@ class IniDocument;
 // does its work and closes it. Reads of a missing file, section or key yield the caller's default;
 // a key present with an empty value reads as the empty text. Writes create the file, the section
 // and the key as needed (the folder must exist), keep every other line byte for byte, replace the
-// file atomically, and throw FileError "Unable to write to %s" when they fail.
+// file atomically, and throw FileError "Unable to write to %s" when they fail. A file the writes
+// create gets the given access.
 class IniFile {
 public:
-    explicit IniFile(QString path);
+    explicit IniFile(QString path, FileAccess access = FileAccess::Shared);
 
     const QString& FileName() const { return path_; }
 
@@ -46,4 +49,5 @@ private:
     void Save(const IniDocument& document) const;
 
     QString path_;
+    FileAccess access_;
 };

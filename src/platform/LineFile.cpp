@@ -21,11 +21,11 @@ QStringList ReadLines(const QString& path)
     return lines;
 }
 
-void WriteLines(const QString& path, const QStringList& lines)
+void WriteLines(const QString& path, const QStringList& lines, FileAccess access)
 {
     QByteArray data;
     for (const QString& line : lines)
         data += ToCp1251(line) + "\r\n";
-    if (!WriteFileAtomically(path, data))
+    if (!WriteFileAtomically(path, data, access))
         throw FileError(QStringLiteral("Cannot create file %1").arg(DisplayPath(path)));
 }

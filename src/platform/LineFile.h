@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileSystem.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -9,6 +11,6 @@
 // Lines may end in CR LF, LF or CR. Throws FileError "Cannot open file %s".
 QStringList ReadLines(const QString& path);
 
-// Every line, the last included, ends in CR LF; the file is replaced as a whole.
-// Throws FileError "Cannot create file %s".
-void WriteLines(const QString& path, const QStringList& lines);
+// Every line, the last included, ends in CR LF; the file is replaced as a whole, and gets the given
+// access when it is new. Throws FileError "Cannot create file %s".
+void WriteLines(const QString& path, const QStringList& lines, FileAccess access = FileAccess::Shared);

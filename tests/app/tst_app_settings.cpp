@@ -1,6 +1,7 @@
 #include "ProgramFolder.h"
 
 #include "app/ServiceClasses.h"
+#include "app/UserFolder.h"
 #include "app/Utils.h"
 #include "platform/FileSystem.h"
 #include "platform/QuillonError.h"
@@ -215,6 +216,40 @@ private Q_SLOTS:
         } catch (const QuillonError& error) {
             QCOMPARE(error.message(), QStringLiteral("Unable to write to ") + app->MainSettingsFile());
         }
+    }
+
+    // An installed program's configuration: the per-user folder gets the sample files it lacks and
+    // keeps the ones it has; a writable program folder is used as it is.
+    void userFolderIsSeededWithoutOverwriting()
+    {
+        ProgramFolder program;
+        program.write(QStringLiteral("Config/Sensors.ini"), "sample");
+        program.write(QStringLiteral("Config/Menus.ini"), "menus");
+        program.write(QStringLiteral("Scripts/postgresql/a.sql"), "select 1");
+        program.write(QStringLiteral("Help/QUILLON32.html"), "manual");
+        QTemporaryDir user;
+        const QString base = user.path() + QLatin1Char('/');
+        QDir().mkpath(base + QStringLiteral("Config"));
+        QFile mine(base + QStringLiteral("Config/Sensors.ini"));
+        QVERIFY(mine.open(QIODevice::WriteOnly));
+        mine.write("mine");
+        mine.close();
+
+        SeedUserFolder(program.path() + QLatin1Char('/'), base);
+        auto read = [&](const char* relative) {
+            QFile f(base + QLatin1String(relative));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+        };
+        QCOMPARE(read("Config/Sensors.ini"), QByteArray("mine"));
+        QCOMPARE(read("Config/Menus.ini"), QByteArray("menus"));
+        QCOMPARE(read("Scripts/postgresql/a.sql"), QByteArray("select 1"));
+        QVERIFY(!QFileInfo::exists(base + QStringLiteral("Help")));
+
+        QCOMPARE(ConfigurationFolder(program.path() + QLatin1Char('/'), QStringLiteral("Config/quillon.ini")),
+                 program.path() + QLatin1Char('/'));
+        qputenv("XDG_DATA_HOME", user.path().toUtf8());
+        QCOMPARE(UserProgramFolder(), base + QStringLiteral("quillon/"));
+        qunsetenv("XDG_DATA_HOME");
     }
 };
 

@@ -122,6 +122,19 @@ private Q_SLOTS:
         QCOMPARE(folder->read(QStringLiteral("Config/Servers.lst")), QByteArray("SRV\r\n"));
     }
 
+    void loginFilesAreReadableByTheirOwnerOnly()
+    {
+        TConnect descriptor;
+        {
+            TFormLogon logon(descriptor);
+            child<QComboBox>(&logon, "ComboBox1")->setEditText(QStringLiteral("SRV"));
+            logon.done(mrCancel);
+        }
+        const auto readable = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        QCOMPARE(QFile::permissions(folder->file(QStringLiteral("Config/Servers.lst"))) & readable, QFileDevice::ReadOwner);
+        QCOMPARE(QFile::permissions(folder->file(QStringLiteral("Config/Connections.ini"))) & readable, QFileDevice::ReadOwner);
+    }
+
     void profileOfFirstServerIsLoaded()
     {
         folder->write(QStringLiteral("Config/Servers.lst"), "A\r\nB\r\n");

@@ -84,6 +84,29 @@ private Q_SLOTS:
         QCOMPARE(FolderEntries(dir.path()), expected);
     }
 
+    // Files that hold logins are made readable by their owner alone; a file that exists keeps the
+    // permissions its owner gave it, and a failed first write leaves no empty file behind.
+    void ownerOnlyFiles()
+    {
+        QTemporaryDir dir;
+        const auto othersMayRead = QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        const QString created = dir.filePath(QStringLiteral("Connections.ini"));
+        QVERIFY(WriteFileAtomically(created, "[a]\r\n", FileAccess::OwnerOnly));
+        QCOMPARE(GetBytes(created), QByteArray("[a]\r\n"));
+        QCOMPARE(QFile::permissions(created) & (othersMayRead | QFileDevice::ReadOwner), QFileDevice::ReadOwner);
+
+        const QString existing = dir.filePath(QStringLiteral("Servers.lst"));
+        PutBytes(existing, "old");
+        QVERIFY(QFile::setPermissions(existing, QFile::permissions(existing) | othersMayRead));
+        QVERIFY(WriteFileAtomically(existing, "new", FileAccess::OwnerOnly));
+        QCOMPARE(GetBytes(existing), QByteArray("new"));
+        QCOMPARE(QFile::permissions(existing) & othersMayRead, othersMayRead);
+
+        platform_testing::FailNextRename();
+        QVERIFY(!WriteFileAtomically(dir.filePath(QStringLiteral("failed.ini")), "x", FileAccess::OwnerOnly));
+        QCOMPARE(FolderEntries(dir.path()), (QStringList{QStringLiteral("Connections.ini"), QStringLiteral("Servers.lst")}));
+    }
+
     void missingFolderFails()
     {
         QTemporaryDir dir;

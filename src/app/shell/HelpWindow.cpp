@@ -3,6 +3,7 @@
 #include "app/Utils.h"
 #include "platform/FileSystem.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QFileInfo>
 #include <QPointer>
@@ -12,11 +13,22 @@
 
 namespace {
 
-QString manualPath()
+QString ManualBeside(const QString& helpFile)
 {
-    QString path = FileSystemPath(ExpandAppPath(QString::fromLatin1(HelpFile)));
+    QString path = FileSystemPath(helpFile);
     path.chop(QFileInfo(path).suffix().size());
     return path + QStringLiteral("html");
+}
+
+// The manual in the configuration's folder, else the one installed with the program: an installed
+// program keeps its configuration in the user's folder, which has no manual of its own.
+QString manualPath()
+{
+    const QString helpFile = QString::fromLatin1(HelpFile);
+    const QString configured = ManualBeside(ExpandAppPath(helpFile));
+    if (FileExists(configured))
+        return configured;
+    return ManualBeside(QCoreApplication::applicationDirPath() + QLatin1Char('/') + helpFile);
 }
 
 } // namespace
@@ -31,7 +43,8 @@ void ShowHelpContents(QWidget* parent)
         window = new QDialog(parent, Qt::Window);
         window->setObjectName(QStringLiteral("HelpWindow"));
         window->setAttribute(Qt::WA_DeleteOnClose);
-        window->resize(760, 600);
+        // Wide enough for the manual's pictures of the main window.
+        window->resize(950, 700);
         auto* browser = new QTextBrowser(window);
         browser->setObjectName(QStringLiteral("HelpBrowser"));
         browser->setOpenExternalLinks(false);

@@ -1,0 +1,315 @@
+#!/usr/bin/env bash
+# The demo server: a PostgreSQL 15 cluster on a free loopback port with a demo database, a little
+# live activity of its own and a private ODBC configuration holding the data source "demo".
+#   demo.sh start OWNER      starts the cluster and its workload, or reuses them when running, for
+#                            the process OWNER; prints the folder that holds odbc.ini
+#   demo.sh stop OWNER       OWNER is done; when no other owner is alive, the workload ends and the
+#                            cluster stops (its data is kept for the next start)
+#   demo.sh seed FOLDER      a program folder without a server list gets "demo" as its first server
+# Everything lives in $XDG_CACHE_HOME/quillon-demo. PostgreSQL refuses to run as root: then the
+# cluster runs as the postgres user, in a folder of its own under /tmp (it cannot enter /root).
+set -euo pipefail
+
+pgbin=/usr/lib/postgresql/15/bin
+demo=${XDG_CACHE_HOME:-$HOME/.cache}/quillon-demo
+role=quillon_demo
+database=demo
+# The demo's ports lie below the range the test database draws from, so the two never meet.
+first_port=15432
+last_port=15531
+
+as_postgres() {
+  if [ "$(id -u)" -eq 0 ]; then
+    runuser -u postgres -- "$@"
+  else
+    "$@"
+  fi
+}
+
+port_is_free() {
+  ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
+}
+
+odbc_library() {
+  local found
+  for found in /usr/lib/*/odbc/"$1" /usr/lib/odbc/"$1" /usr/lib64/"$1"; do
+    if [ -e "$found" ]; then
+      echo "$found"
+      return
+    fi
+  done
+  echo "$1"
+}
+
+cluster_dir() {
+  [ -f "$demo/cluster" ] && cat "$demo/cluster"
+}
+
+cluster_running() {
+  local cluster
+  cluster=$(cluster_dir) || return 1
+  [ -d "$cluster/data" ] && as_postgres "$pgbin/pg_ctl" -D "$cluster/data" status >/dev/null 2>&1
+}
+
+psql_demo() {
+  local app=$1
+  shift
+  PGAPPNAME=$app "$pgbin/psql" -X -q -h "$(cluster_dir)" -p "$(cat "$demo/port")" -U "$role" -d "$database" "$@"
+}
+
+create_cluster() {
+  local cluster
+  if [ "$(id -u)" -eq 0 ]; then
+    cluster=$(mktemp -d /tmp/quillon-demo.XXXXXX)
+    chmod 755 "$cluster"
+    chown postgres: "$cluster"
+  else
+    cluster=$demo/cluster.d
+    rm -rf "$cluster"
+    mkdir -p "$cluster"
+  fi
+  echo "$cluster" > "$demo/cluster"
+  as_postgres "$pgbin/initdb" -D "$cluster/data" -U postgres --auth-local=trust --auth-host=scram-sha-256 \
+    -E UTF8 --locale=C.UTF-8 >"$demo/initdb.log" 2>&1 || {
+    cat "$demo/initdb.log" >&2
+    echo "demo: initdb failed" >&2
+    exit 1
+  }
+}
+
+# The server and the workload must not inherit the lock's descriptor (9), or they would hold the
+# lock for their whole life.
+start_cluster() {
+  local cluster port started=0
+  cluster=$(cluster_dir)
+  for port in $(cat "$demo/port" 2>/dev/null) $(shuf -i "$first_port-$last_port" -n 20); do
+    port_is_free "$port" || continue
+    if as_postgres "$pgbin/pg_ctl" -D "$cluster/data" -l "$cluster/server.log" -w -t 60 \
+         -o "-c listen_addresses=127.0.0.1 -p $port -c unix_socket_directories=$cluster -c fsync=off" \
+         start >/dev/null 9>&-; then
+      echo "$port" > "$demo/port"
+      started=1
+      break
+    fi
+  done
+  if [ "$started" -ne 1 ]; then
+    cat "$cluster/server.log" >&2 || true
+    echo "demo: the PostgreSQL cluster did not start" >&2
+    exit 1
+  fi
+}
+
+# The role, the database and its tables; run after every start, so a half-made cluster is completed.
+create_database() {
+  local cluster port password
+  cluster=$(cluster_dir)
+  port=$(cat "$demo/port")
+  password=$(cat "$demo/password")
+  "$pgbin/psql" -X -q -v ON_ERROR_STOP=1 -h "$cluster" -p "$port" -U postgres -d postgres <<SQL
+select 'create role $role login' where not exists (select from pg_roles where rolname = '$role')\gexec
+alter role $role password '$password';
+select 'create database $database owner $role' where not exists (select from pg_database where datname = '$database')\gexec
+SQL
+  PGOPTIONS='-c client_min_messages=warning' psql_demo demo-setup -v ON_ERROR_STOP=1 <<'SQL'
+create table if not exists accounts (
+  id integer primary key,
+  owner varchar(60) not null,
+  balance numeric(12, 2) not null
+);
+create table if not exists orders (
+  id integer primary key,
+  account_id integer not null references accounts,
+  placed timestamp not null,
+  amount numeric(12, 2) not null
+);
+-- Filled once: a conflicting insert would wait for the row the workload keeps locked.
+insert into accounts
+  select n, 'Клиент ' || n, 1000 + n from generate_series(1, 50) as n
+  where not exists (select from accounts);
+insert into orders
+  select n, 1 + n % 50, timestamp '2026-01-01' + n * interval '7 minutes', (n % 97) * 10.5
+  from generate_series(1, 20000) as n
+  where not exists (select from orders);
+SQL
+}
+
+write_odbc_ini() {
+  local driver="PostgreSQL Unicode"
+  # The machine's driver by name where it is registered (so the program knows the driver by it),
+  # else the library by path.
+  odbcinst -q -d -n "$driver" >/dev/null 2>&1 || driver=$(odbc_library psqlodbcw.so)
+  (
+    umask 077
+    {
+      # The user's own data sources stay visible beside the demo's.
+      if [ -f "$HOME/.odbc.ini" ]; then
+        awk '/^[ \t]*\[/ { skip = (tolower($0) ~ /^[ \t]*\[demo\]/) } !skip' "$HOME/.odbc.ini"
+        echo
+      fi
+      cat <<INI
+[demo]
+Description=Quillon demo server
+Driver=$driver
+Servername=127.0.0.1
+Port=$(cat "$demo/port")
+Database=$database
+Username=$role
+Password=$(cat "$demo/password")
+UseDeclareFetch=1
+Fetch=1000
+INI
+    } > "$demo/odbc.ini.new"
+    mv "$demo/odbc.ini.new" "$demo/odbc.ini"
+  )
+}
+
+workload_running() {
+  [ -f "$demo/workload.pid" ] && kill -0 "$(cat "$demo/workload.pid")" 2>/dev/null
+}
+
+# A few client sessions under their own application names, each restarted when it ends (when the
+# operator terminates it, say): one keeps a row locked in an open transaction, one waits for that
+# row, one runs a slow report over and over, one sits idle between short queries.
+workload() {
+  set +e
+  trap 'kill 0 2>/dev/null; exit 0' TERM INT
+  (while :; do
+     { echo "begin; update accounts set balance = balance - 10 where id = 1;"; sleep 300; echo "commit;"; } \
+       | psql_demo demo-billing >/dev/null 2>&1
+     sleep 2
+   done) &
+  (sleep 1
+   while :; do
+     psql_demo demo-payments -c "update accounts set balance = balance + 10 where id = 1" >/dev/null 2>&1
+     sleep 2
+   done) &
+  (while :; do
+     psql_demo demo-reports -c "select pg_sleep(6), a.owner, count(*), sum(o.amount)
+                                 from orders o join accounts a on a.id = o.account_id group by a.owner" >/dev/null 2>&1
+     sleep 1
+   done) &
+  (while :; do
+     { for _ in $(seq 1 60); do echo "select count(*) from orders where placed > now() - interval '1 day';"; sleep 5; done; } \
+       | psql_demo demo-dashboard >/dev/null 2>&1
+     sleep 2
+   done) &
+  wait
+}
+
+start_workload() {
+  workload_running && return 0
+  # A session of its own, so the terminal's Ctrl+C reaches only the program; stop ends the group.
+  setsid bash "$0" workload </dev/null >/dev/null 2>&1 9>&- &
+  echo $! > "$demo/workload.pid"
+}
+
+stop_workload() {
+  if workload_running; then
+    local pid
+    pid=$(cat "$demo/workload.pid")
+    kill -TERM -- "-$pid" 2>/dev/null || true
+    for _ in $(seq 1 50); do
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+  fi
+  rm -f "$demo/workload.pid"
+}
+
+stop_cluster() {
+  if cluster_running; then
+    as_postgres "$pgbin/pg_ctl" -D "$(cluster_dir)/data" -m fast -w -t 30 stop >/dev/null 2>&1 || true
+  fi
+}
+
+live_owners() {
+  local f
+  for f in "$demo"/owners/*; do
+    [ -e "$f" ] || continue
+    if kill -0 "${f##*/}" 2>/dev/null; then
+      echo "${f##*/}"
+    else
+      rm -f "$f"
+    fi
+  done
+}
+
+start() {
+  local owner=$1
+  mkdir -p "$demo/owners"
+  chmod 700 "$demo"
+  exec 9>"$demo/lock"
+  flock 9
+  if [ ! -f "$demo/password" ]; then
+    (umask 077; head -c 18 /dev/urandom | base64 | tr -d '/+=' > "$demo/password")
+  fi
+  if ! cluster_running; then
+    local cluster
+    cluster=$(cluster_dir) || true
+    if [ -z "$cluster" ] || [ ! -f "$cluster/data/PG_VERSION" ]; then
+      create_cluster
+    fi
+    start_cluster
+  fi
+  create_database
+  write_odbc_ini
+  start_workload
+  touch "$demo/owners/$owner"
+  echo "$demo"
+}
+
+stop() {
+  local owner=$1
+  [ -d "$demo" ] || return 0
+  exec 9>"$demo/lock"
+  flock 9
+  rm -f "$demo/owners/$owner"
+  if [ -n "$(live_owners)" ]; then
+    return 0
+  fi
+  stop_workload
+  stop_cluster
+}
+
+# The folder's server list and connections file, where its main settings file names them.
+configured_path() {
+  local folder=$1 key=$2 default=$3 value
+  value=$(iconv -f CP1251 -t UTF-8 "$folder/Config/quillon.ini" 2>/dev/null \
+            | tr -d '\r' | awk -F= -v key="$key" 'tolower($1) == tolower(key) { sub(/^[^=]*=/, ""); print; exit }') || true
+  [ -n "$value" ] || value=$default
+  value=${value#\\}
+  value=${value//\\//}
+  case "$value" in
+    /*) echo "$value" ;;
+    *) echo "$folder/$value" ;;
+  esac
+}
+
+seed() {
+  local folder=$1 servers connections index
+  servers=$(configured_path "$folder" ServerList Config/Servers.lst)
+  connections=$(configured_path "$folder" ConnectionList Config/Connections.ini)
+  [ -e "$servers" ] && return 0
+  mkdir -p "$(dirname "$servers")" "$(dirname "$connections")"
+  # The monitor window's script box lists the catalogue in the order of its file.
+  index=$(iconv -f CP1251 -t UTF-8 "$(configured_path "$folder" SensorsFile Config/Sensors.ini)" 2>/dev/null \
+            | tr -d '\r' | awk -F';' '$2 == "PGACTIVITY" { print NR - 1; exit }') || true
+  (
+    umask 077
+    printf 'demo\r\n' > "$servers"
+    if ! grep -qi '^\[demo\]' "$connections" 2>/dev/null; then
+      printf '[demo]\r\nAuthorization=1\r\nSleep=2\r\nQueryIndex=%s\r\n' "${index:-0}" >> "$connections"
+    fi
+  )
+}
+
+case "${1:-}" in
+  start) start "${2:?usage: $0 start OWNER_PID}" ;;
+  stop) stop "${2:?usage: $0 stop OWNER_PID}" ;;
+  seed) seed "${2:?usage: $0 seed PROGRAM_FOLDER}" ;;
+  workload) workload ;;
+  *)
+    echo "usage: $0 start|stop OWNER_PID | seed PROGRAM_FOLDER" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The demo server: it starts with its workload, the data source "demo" logs on by itself and shows
+# the blocked session in pg_locks; a second owner shares the cluster, and it stops only when the last
+# owner is done; a program folder without a server list gets "demo" first, and one with a list
+# keeps it.
+set -euo pipefail
+demo_sh=$1
+work=$(mktemp -d /tmp/quillon-demo-test.XXXXXX)
+export XDG_CACHE_HOME=$work/cache
+owner_a=
+cleanup() {
+  [ -n "$owner_a" ] && kill "$owner_a" 2>/dev/null || true
+  bash "$demo_sh" stop $$ >/dev/null 2>&1 || true
+  # As root the cluster lives outside the cache folder, in a folder of the postgres user.
+  local cluster
+  cluster=$(cat "$XDG_CACHE_HOME/quillon-demo/cluster" 2>/dev/null) || true
+  case "$cluster" in /tmp/quillon-demo.*) rm -rf "$cluster" ;; esac
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+sleep 600 &
+owner_a=$!
+folder=$(bash "$demo_sh" start "$owner_a")
+[ "$folder" = "$XDG_CACHE_HOME/quillon-demo" ] || fail "demo folder is $folder"
+[ "$(stat -c %a "$folder/odbc.ini")" = 600 ] || fail "odbc.ini is readable by others"
+export ODBCINI=$folder/odbc.ini
+
+query() {
+  isql -b -d'|' -x0x09 demo <<< "$1" 2>&1 | tr -d ' \t\r'
+}
+waiting=
+for _ in $(seq 1 60); do
+  waiting=$(query "select application_name from pg_locks l join pg_stat_activity a on a.pid = l.pid where not l.granted") || true
+  [[ "$waiting" == *demo-payments* ]] && break
+  sleep 0.5
+done
+[[ "$waiting" == *demo-payments* ]] || fail "no blocked session in pg_locks: $waiting"
+sessions=$(query "select application_name || ':' || state from pg_stat_activity where application_name like 'demo-%' order by 1")
+for expected in demo-billing:idleintransaction demo-reports:active; do
+  [[ "$sessions" == *"$expected"* ]] || fail "no session $expected in: $sessions"
+done
+
+# A second owner reuses the running cluster: same port, nothing restarted.
+port=$(cat "$folder/port")
+bash "$demo_sh" start $$ >/dev/null
+[ "$(cat "$folder/port")" = "$port" ] || fail "the second start moved the cluster"
+workload=$(cat "$folder/workload.pid")
+kill "$owner_a"
+wait "$owner_a" 2>/dev/null || true
+bash "$demo_sh" stop "$owner_a" >/dev/null
+owner_a=
+query "select 1" >/dev/null || fail "the cluster stopped while an owner was left"
+bash "$demo_sh" stop $$
+if query "select 1" | grep -q '^1$'; then fail "the cluster still answers after the last owner"; fi
+if kill -0 "$workload" 2>/dev/null; then fail "the workload still runs"; fi
+
+program=$work/program
+mkdir -p "$program/Config"
+printf 'Процессы;WHO;Scripts/who.sql\r\nАктивность;PGACTIVITY;Scripts/a.sql\r\n' | iconv -f UTF-8 -t CP1251 > "$program/Config/Sensors.ini"
+bash "$demo_sh" seed "$program"
+[ "$(cat "$program/Config/Servers.lst")" = $'demo\r' ] || fail "server list not seeded"
+grep -q $'^QueryIndex=1\r$' "$program/Config/Connections.ini" || fail "profile does not select the activity script"
+grep -q $'^Sleep=2\r$' "$program/Config/Connections.ini" || fail "profile interval is not 2"
+[ "$(stat -c %a "$program/Config/Servers.lst")" = 600 ] || fail "server list is readable by others"
+printf 'SRV\r\n' > "$program/Config/Servers.lst"
+bash "$demo_sh" seed "$program"
+[ "$(cat "$program/Config/Servers.lst")" = $'SRV\r' ] || fail "an existing server list was changed"
+echo "demo server: ok"
