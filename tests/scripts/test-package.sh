@@ -36,7 +36,7 @@ if grep -E 'Config/(quillon\.ini|Servers\.lst|Connections\.ini)' <<< "$files"; t
 
 [ "$(dpkg-deb -f "$deb" Package)" = quillon ] || fail "Package"
 [ "$(dpkg-deb -f "$deb" Architecture)" = amd64 ] || fail "Architecture"
-[ "$(dpkg-deb -f "$deb" Recommends)" = "odbc-postgresql, tdsodbc, libreoffice-calc" ] || fail "Recommends"
+[ "$(dpkg-deb -f "$deb" Recommends)" = "odbc-postgresql, tdsodbc, libreoffice-calc, qt6-translations-l10n" ] || fail "Recommends"
 depends=$(dpkg-deb -f "$deb" Depends)
 for p in libqt6widgets6 libodbc2 qt6-qpa-plugins libqt6svg6; do
   [[ "$depends" == *"$p"* ]] || fail "Depends lacks $p: $depends"
