@@ -123,6 +123,23 @@ private Q_SLOTS:
                     .contains("Authorization=0\r\nLastUser=" + TestDatabase::user().toUtf8()));
     }
 
+    void enterInTheServerBoxConnects()
+    {
+        TFormMain form(folder->executable());
+        TConnect descriptor;
+        TFormLogon logon(descriptor, &form);
+        driver->next<TFormLogon>([](TFormLogon* shown) {
+            child<QRadioButton>(shown, "RadioButton2")->click();
+            auto* server = child<QComboBox>(shown, "ComboBox1");
+            server->setEditText(TestDatabase::pgDsn());
+            child<QLineEdit>(shown, "Edit1")->setText(TestDatabase::user());
+            child<QLineEdit>(shown, "Edit2")->setText(TestDatabase::password());
+            QTest::keyClick(server->lineEdit(), Qt::Key_Return);
+        });
+        QCOMPARE(logon.exec(), int(mrOk));
+        QCOMPARE(descriptor.Server, TestDatabase::pgDsn());
+    }
+
     void wrongPasswordFailsSilently()
     {
         TFormMain form(folder->executable());
