@@ -224,12 +224,19 @@ private Q_SLOTS:
     {
         Query query;
         query.setConnection(&connection_);
-        query.setSql({QStringLiteral("select g, 'row ' || g as label from generate_series(1, 2500) g")});
+        // Now and then a value longer than its column is bound for, in every block.
+        query.setSql({QStringLiteral("select g, 'row ' || g as label,"
+                                     " case when g % 300 = 0 then repeat('y', 3000) || g else 'n' || g end as long"
+                                     " from generate_series(1, 2500) g")});
         QSignalSpy scrolled(&query, &Query::afterScroll);
         query.open();
         QCOMPARE(query.recordCount(), 2500);
         QCOMPARE(scrolled.count(), 1);
-        query.setRecNo(2500);
+        for (const int row : {1, 300, 1200, 1201, 2400, 2500}) {
+            query.setRecNo(row);
+            QCOMPARE(query.fieldText(0), QString::number(row));
+            QCOMPARE(query.fieldText(2), row % 300 == 0 ? QString(3000, u'y') + QString::number(row) : u'n' + QString::number(row));
+        }
         QCOMPARE(query.fieldText(1), QStringLiteral("row 2500"));
         query.next();
         QVERIFY(query.eof());
@@ -338,6 +345,34 @@ private Q_SLOTS:
         QVERIFY(connection.connected());
         query.setSql({QStringLiteral("select 2")});
         QCOMPARE(openAndCollect(query), QStringList{QStringLiteral("2")});
+    }
+
+    void cancelWhileRowsArrive()
+    {
+        Connection connection;
+        prepare(connection);
+        connection.open();
+        Query query;
+        query.setConnection(&connection);
+        query.setSql({QStringLiteral("select g, repeat('x', 50) from generate_series(1, 5000000) g")});
+        std::thread canceller([&connection] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(700));
+            connection.cancel();
+        });
+        QElapsedTimer timer;
+        timer.start();
+        try {
+            query.open();
+        } catch (const DatabaseError& e) {
+            QCOMPARE(e.sqlState(), QStringLiteral("57014"));
+        } catch (const DataError& e) {
+            QCOMPARE(e.message(), QStringLiteral("The query was cancelled"));
+        }
+        canceller.join();
+        QVERIFY(!query.active());
+        QVERIFY2(timer.elapsed() < 20000, qPrintable(QString::number(timer.elapsed())));
+        query.setSql({QStringLiteral("select 3")});
+        QCOMPARE(openAndCollect(query), QStringList{QStringLiteral("3")});
     }
 
     void killedSessionReportsItselfLost()
