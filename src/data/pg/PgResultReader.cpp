@@ -1,5 +1,6 @@
 #include "data/pg/PgResultReader.h"
 
+#include "data/BlockStorer.h"
 #include "data/RecordSet.h"
 #include "data/TemporalValue.h"
 #include "data/pg/PgFieldTypes.h"
@@ -8,19 +9,21 @@
 
 #include <charconv>
 #include <optional>
+#include <utility>
 
 namespace {
 
 // SQLSTATE and native code of the driver's errors.
 const QString LinkFailure = QStringLiteral("08S01");
 constexpr int ServerErrorCode = 1;
-// How often, in rows, a cancel is looked for while rows arrive.
-constexpr int CancelCheckRows = 1024;
+// Rows handed to the storing thread at a time; a cancel is looked for after each block.
+constexpr std::size_t BlockRows = 512;
 
 class ResultHolder {
 public:
     explicit ResultHolder(PGresult* result) : result_(result) {}
     ~ResultHolder() { PQclear(result_); }
+    PGresult* release() { return std::exchange(result_, nullptr); }
     ResultHolder(const ResultHolder&) = delete;
     ResultHolder& operator=(const ResultHolder&) = delete;
 
@@ -45,7 +48,7 @@ void Abandon(PGconn* conn)
     }
 }
 
-struct Digits {
+struct TextCursor {
     const char* at;
     const char* end;
 
@@ -77,7 +80,7 @@ struct Digits {
 };
 
 // The server's ISO form "YYYY-MM-DD", followed by the time of a time stamp and " BC" before Christ.
-std::optional<QDate> ReadDate(Digits& text)
+std::optional<QDate> ReadDate(TextCursor& text)
 {
     int year = 0;
     int month = 0;
@@ -87,19 +90,19 @@ std::optional<QDate> ReadDate(Digits& text)
     return QDate(year, month, day);
 }
 
-bool IsBeforeChrist(const Digits& text)
+bool IsBeforeChrist(const TextCursor& text)
 {
     const qsizetype length = text.end - text.at;
     return length >= 3 && qstrncmp(text.end - 3, " BC", 3) == 0;
 }
 
-QDate WithEra(const QDate& date, const Digits& text)
+QDate WithEra(const QDate& date, const TextCursor& text)
 {
     return IsBeforeChrist(text) ? QDate(-date.year(), date.month(), date.day()) : date;
 }
 
 // Hours, minutes and seconds of "HH:MM:SS[.ffffff]", and the microseconds of the fraction.
-bool ReadTime(Digits& text, int& hour, int& minute, int& second, qint64& micros)
+bool ReadTime(TextCursor& text, int& hour, int& minute, int& second, qint64& micros)
 {
     if (!text.number(2, hour) || !text.literal(':') || !text.number(2, minute) || !text.literal(':') || !text.number(2, second))
         return false;
@@ -119,11 +122,13 @@ bool ReadTime(Digits& text, int& hour, int& minute, int& second, qint64& micros)
 // become its extreme values, anything else (a date infinity, a year past 9999) today.
 qint64 DateTimeMicros(const char* value, int length)
 {
-    Digits text{value, value + length};
-    if (text.startsWith("infinity"))
-        return DateTimeToMicros(QDate(9999, 12, 31), TimeToMicros(23, 59, 59, 0));
-    if (text.startsWith("-infinity"))
-        return DateTimeToMicros(QDate(-9999, 1, 1), 0);
+    TextCursor text{value, value + length};
+    if (length > 0 && (value[0] < '0' || value[0] > '9')) {
+        if (text.startsWith("infinity"))
+            return DateTimeToMicros(QDate(9999, 12, 31), TimeToMicros(23, 59, 59, 0));
+        if (text.startsWith("-infinity"))
+            return DateTimeToMicros(QDate(-9999, 1, 1), 0);
+    }
     const std::optional<QDate> date = ReadDate(text);
     int hour = 0;
     int minute = 0;
@@ -137,7 +142,7 @@ qint64 DateTimeMicros(const char* value, int length)
 
 qint64 DateJulianDay(const char* value, int length)
 {
-    Digits text{value, value + length};
+    TextCursor text{value, value + length};
     const std::optional<QDate> date = ReadDate(text);
     if (!date || (text.at != text.end && *text.at != ' '))
         return QDate::currentDate().toJulianDay();
@@ -147,7 +152,7 @@ qint64 DateJulianDay(const char* value, int length)
 
 qint64 TimeMicros(const char* value, int length)
 {
-    Digits text{value, value + length};
+    TextCursor text{value, value + length};
     int hour = 0;
     int minute = 0;
     int second = 0;
@@ -237,16 +242,24 @@ PgResultReader::PgResultReader(pg_conn* conn, bool decimalsAsFloat, const std::a
 {
 }
 
-PgResultReader::~PgResultReader() = default;
+PgResultReader::~PgResultReader()
+{
+    for (std::vector<pg_result*>& rows : blocks_) {
+        for (pg_result* row : rows)
+            PQclear(row);
+    }
+}
 
 std::unique_ptr<RecordSet> PgResultReader::readBatch()
 {
     std::optional<DatabaseError> failure;
     bool firstComplete = false;
     bool cancelled = false;
+    BlockStorer storer([this](int slot) { storeBlock(slot); });
+    int slot = 0;
     try {
         while (PGresult* result = PQgetResult(conn_)) {
-            const ResultHolder holder(result);
+            ResultHolder holder(result);
             switch (PQresultStatus(result)) {
             case PGRES_SINGLE_TUPLE:
                 // A result without columns ("select" alone) still has its rows.
@@ -254,15 +267,24 @@ std::unique_ptr<RecordSet> PgResultReader::readBatch()
                     break;
                 if (!records_)
                     begin(result);
-                store(result);
-                if (records_->rowCount() % CancelCheckRows == 0 && cancelRequested_.load())
-                    cancelled = true;
+                blocks_[slot].push_back(holder.release());
+                if (blocks_[slot].size() == BlockRows) {
+                    storer.hand(slot);
+                    slot = (slot + 1) % Slots;
+                    storer.waitFor(slot);
+                    cancelled = cancelRequested_.load();
+                }
                 break;
             case PGRES_TUPLES_OK:
                 if (!firstComplete && PQnfields(result) > 0) {
                     if (!records_)
                         begin(result);
                     firstComplete = true;
+                    // A result of less than a block is stored here, without a thread.
+                    if (storer.started())
+                        storer.hand(slot);
+                    else
+                        storeBlock(slot);
                 }
                 break;
             case PGRES_COMMAND_OK:
@@ -286,6 +308,7 @@ std::unique_ptr<RecordSet> PgResultReader::readBatch()
                 break;
             }
         }
+        storer.finish();
     } catch (...) {
         Abandon(conn_);
         throw;
@@ -297,6 +320,16 @@ std::unique_ptr<RecordSet> PgResultReader::readBatch()
     if (records_)
         records_->squeeze();
     return std::move(records_);
+}
+
+void PgResultReader::storeBlock(int slot)
+{
+    std::vector<pg_result*>& rows = blocks_[slot];
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        store(rows[i]);
+        PQclear(std::exchange(rows[i], nullptr));
+    }
+    rows.clear();
 }
 
 void PgResultReader::begin(const pg_result* result)

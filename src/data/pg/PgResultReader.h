@@ -16,9 +16,9 @@ struct pg_result;
 DatabaseError PgResultError(const pg_result* result, const pg_conn* conn);
 
 // Reads the results of a batch sent in single-row mode: keeps the first result that has
-// columns, converting each row into column storage as it arrives, and drains the rest so the
-// session is ready for the next batch. An error anywhere in the batch fails it, as it does
-// through the driver.
+// columns and drains the rest, so the session is ready for the next batch. Rows are gathered in
+// blocks, and a second thread converts each block into column storage while libpq reads the next.
+// An error anywhere in the batch fails it, as it does through the driver.
 class PgResultReader {
 public:
     PgResultReader(pg_conn* conn, bool decimalsAsFloat, const std::atomic<bool>& cancelRequested);
@@ -32,7 +32,10 @@ public:
     enum class Form { Integer, Real, Money, Boolean, Date, Time, DateTime, Bytes, Guid, Text };
 
 private:
+    static constexpr int Slots = 2;
+
     void begin(const pg_result* result);
+    void storeBlock(int slot);
     void store(const pg_result* row);
 
     pg_conn* conn_;
@@ -40,4 +43,6 @@ private:
     const std::atomic<bool>& cancelRequested_;
     std::unique_ptr<RecordSet> records_;
     std::vector<Form> forms_;
+    // Rows read and not yet stored, each owned here until it is.
+    std::vector<pg_result*> blocks_[Slots];
 };
