@@ -168,10 +168,8 @@ std::unique_ptr<RecordSet> OdbcBlockReader::readAll()
 void OdbcBlockReader::bindSlot(int slot)
 {
     Block& block = blocks_[slot];
-    CheckOdbc(SQLSetStmtAttrW(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &block.fetched, 0), SQL_HANDLE_STMT, stmt_,
-              "SQLSetStmtAttr");
-    CheckOdbc(SQLSetStmtAttrW(stmt_, SQL_ATTR_ROW_STATUS_PTR, block.status.data(), 0), SQL_HANDLE_STMT, stmt_,
-              "SQLSetStmtAttr");
+    SQLSetStmtAttrW(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &block.fetched, 0);
+    SQLSetStmtAttrW(stmt_, SQL_ATTR_ROW_STATUS_PTR, block.status.data(), 0);
     for (std::size_t i = 0; i < bindings_.size(); ++i) {
         Binding& b = bindings_[i];
         CheckOdbc(SQLBindCol(stmt_, SQLUSMALLINT(i + 1), b.cType, b.data[slot].data(), b.width, b.indicators[slot].data()),
