@@ -23,7 +23,6 @@ class ResultHolder {
 public:
     explicit ResultHolder(PGresult* result) : result_(result) {}
     ~ResultHolder() { PQclear(result_); }
-    PGresult* release() { return std::exchange(result_, nullptr); }
     ResultHolder(const ResultHolder&) = delete;
     ResultHolder& operator=(const ResultHolder&) = delete;
 
@@ -242,13 +241,7 @@ PgResultReader::PgResultReader(pg_conn* conn, bool decimalsAsFloat, const std::a
 {
 }
 
-PgResultReader::~PgResultReader()
-{
-    for (std::vector<pg_result*>& rows : blocks_) {
-        for (pg_result* row : rows)
-            PQclear(row);
-    }
-}
+PgResultReader::~PgResultReader() = default;
 
 std::unique_ptr<RecordSet> PgResultReader::readBatch()
 {
@@ -259,7 +252,7 @@ std::unique_ptr<RecordSet> PgResultReader::readBatch()
     int slot = 0;
     try {
         while (PGresult* result = PQgetResult(conn_)) {
-            ResultHolder holder(result);
+            const ResultHolder holder(result);
             switch (PQresultStatus(result)) {
             case PGRES_SINGLE_TUPLE:
                 // A result without columns ("select" alone) still has its rows.
@@ -267,11 +260,12 @@ std::unique_ptr<RecordSet> PgResultReader::readBatch()
                     break;
                 if (!records_)
                     begin(result);
-                blocks_[slot].push_back(holder.release());
-                if (blocks_[slot].size() == BlockRows) {
+                copyRow(result, blocks_[slot]);
+                if (blocks_[slot].rows == BlockRows) {
                     storer.hand(slot);
                     slot = (slot + 1) % Slots;
                     storer.waitFor(slot);
+                    blocks_[slot].clear();
                     cancelled = cancelRequested_.load();
                 }
                 break;
@@ -322,14 +316,36 @@ std::unique_ptr<RecordSet> PgResultReader::readBatch()
     return std::move(records_);
 }
 
+void PgResultReader::copyRow(const pg_result* row, Block& block)
+{
+    for (int i = 0; i < int(forms_.size()); ++i) {
+        if (PQgetisnull(row, 0, i)) {
+            block.lengths.push_back(-1);
+            continue;
+        }
+        const int length = PQgetlength(row, 0, i);
+        const char* value = PQgetvalue(row, 0, i);
+        block.values.insert(block.values.end(), value, value + length);
+        block.lengths.push_back(length);
+    }
+    ++block.rows;
+}
+
 void PgResultReader::storeBlock(int slot)
 {
-    std::vector<pg_result*>& rows = blocks_[slot];
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        store(rows[i]);
-        PQclear(std::exchange(rows[i], nullptr));
+    const Block& block = blocks_[slot];
+    const char* value = block.values.data();
+    const int* length = block.lengths.data();
+    for (std::size_t row = 0; row < block.rows; ++row) {
+        for (int i = 0; i < int(forms_.size()); ++i, ++length) {
+            if (*length < 0) {
+                records_->column(i).appendNull();
+                continue;
+            }
+            store(records_->column(i), forms_[std::size_t(i)], value, *length);
+            value += *length;
+        }
     }
-    rows.clear();
 }
 
 void PgResultReader::begin(const pg_result* result)
@@ -347,47 +363,38 @@ void PgResultReader::begin(const pg_result* result)
     records_ = std::make_unique<RecordSet>(std::move(fields));
 }
 
-void PgResultReader::store(const pg_result* row)
+void PgResultReader::store(RecordColumn& column, Form form, const char* value, int length)
 {
-    for (int i = 0; i < int(forms_.size()); ++i) {
-        RecordColumn& column = records_->column(i);
-        if (PQgetisnull(row, 0, i)) {
-            column.appendNull();
-            continue;
-        }
-        const char* value = PQgetvalue(row, 0, i);
-        const int length = PQgetlength(row, 0, i);
-        switch (forms_[std::size_t(i)]) {
-        case Form::Integer:
-            column.appendInteger(Integer(value, length));
-            break;
-        case Form::Real:
-            column.appendReal(Real(value, length));
-            break;
-        case Form::Money:
-            column.appendReal(Money(value, length));
-            break;
-        case Form::Boolean:
-            column.appendText(length > 0 && value[0] == 't' ? u"1" : u"0", 1);
-            break;
-        case Form::Date:
-            column.appendInteger(DateJulianDay(value, length));
-            break;
-        case Form::Time:
-            column.appendInteger(TimeMicros(value, length));
-            break;
-        case Form::DateTime:
-            column.appendInteger(DateTimeMicros(value, length));
-            break;
-        case Form::Bytes:
-            AppendBytes(column, value, length);
-            break;
-        case Form::Guid:
-            AppendUpper(column, value, length);
-            break;
-        case Form::Text:
-            column.appendUtf8(value, length);
-            break;
-        }
+    switch (form) {
+    case Form::Integer:
+        column.appendInteger(Integer(value, length));
+        break;
+    case Form::Real:
+        column.appendReal(Real(value, length));
+        break;
+    case Form::Money:
+        column.appendReal(Money(value, length));
+        break;
+    case Form::Boolean:
+        column.appendText(length > 0 && value[0] == 't' ? u"1" : u"0", 1);
+        break;
+    case Form::Date:
+        column.appendInteger(DateJulianDay(value, length));
+        break;
+    case Form::Time:
+        column.appendInteger(TimeMicros(value, length));
+        break;
+    case Form::DateTime:
+        column.appendInteger(DateTimeMicros(value, length));
+        break;
+    case Form::Bytes:
+        AppendBytes(column, value, length);
+        break;
+    case Form::Guid:
+        AppendUpper(column, value, length);
+        break;
+    case Form::Text:
+        column.appendUtf8(value, length);
+        break;
     }
 }

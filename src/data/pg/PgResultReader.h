@@ -34,15 +34,30 @@ public:
 private:
     static constexpr int Slots = 2;
 
+    // A block of rows copied out of libpq's results, which are freed at once on the reading
+    // thread: each value's bytes one after the other, and each length, -1 for a null.
+    struct Block {
+        std::vector<char> values;
+        std::vector<int> lengths;
+        std::size_t rows = 0;
+
+        void clear()
+        {
+            values.clear();
+            lengths.clear();
+            rows = 0;
+        }
+    };
+
     void begin(const pg_result* result);
+    void copyRow(const pg_result* row, Block& block);
     void storeBlock(int slot);
-    void store(const pg_result* row);
+    static void store(RecordColumn& column, Form form, const char* value, int length);
 
     pg_conn* conn_;
     bool decimalsAsFloat_;
     const std::atomic<bool>& cancelRequested_;
     std::unique_ptr<RecordSet> records_;
     std::vector<Form> forms_;
-    // Rows read and not yet stored, each owned here until it is.
-    std::vector<pg_result*> blocks_[Slots];
+    Block blocks_[Slots];
 };
