@@ -1,6 +1,7 @@
 // Figures for scripts/bench.sh, one line of "key value" pairs per mode:
 //   quillon_bench open SQL   opens SQL once (the caller measures the process's time and memory)
 //   quillon_bench ops SQL SORT FILTER RUNS   median times of adoption, sort and filter on the rows
+// --odbc before the mode reads through ODBC even where libpq would read the data source.
 #include "TestDatabase.h"
 #include "data/Connection.h"
 #include "data/Query.h"
@@ -33,14 +34,16 @@ double Millis(F&& step)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
+    QStringList args = app.arguments();
+    const bool odbcOnly = args.removeAll(QStringLiteral("--odbc")) > 0;
     if (args.size() < 3) {
-        std::fprintf(stderr, "usage: quillon_bench open SQL | ops SQL SORT FILTER RUNS\n");
+        std::fprintf(stderr, "usage: quillon_bench [--odbc] open SQL | ops SQL SORT FILTER RUNS\n");
         return 2;
     }
     try {
         Connection connection;
         connection.setConnectionString(TestDatabase::pgConnectionString());
+        connection.setOdbcOnly(odbcOnly);
         connection.open();
         Query worker;
         worker.setConnection(&connection);
@@ -50,8 +53,9 @@ int main(int argc, char** argv)
         if (args[1] == QStringLiteral("open")) {
             const double openMs = Millis([&] { worker.open(); });
             const double cells = double(worker.recordCount()) * worker.fieldCount();
-            std::printf("rows %d cells %.0f open_ms %.1f held_bytes %lld bytes_per_cell %.1f\n", worker.recordCount(),
-                        cells, openMs, static_cast<long long>(worker.bytesUsed()), double(worker.bytesUsed()) / cells);
+            std::printf("rows %d cells %.0f open_ms %.1f held_bytes %lld bytes_per_cell %.1f path %s\n", worker.recordCount(),
+                        cells, openMs, static_cast<long long>(worker.bytesUsed()), double(worker.bytesUsed()) / cells,
+                        connection.readsNatively() ? "libpq" : "odbc");
             return 0;
         }
 

@@ -8,7 +8,7 @@ packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6 libgl-dev qt6-translations-l10n
   fonts-dejavu-core xvfb xauth
-  unixodbc unixodbc-dev odbc-postgresql tdsodbc libsqliteodbc
+  unixodbc unixodbc-dev odbc-postgresql tdsodbc libsqliteodbc libpq-dev
   postgresql-15 postgresql-client-15
   time
   clang libclang-rt-14-dev llvm

@@ -40,6 +40,7 @@ public:
     bool empty() const { return size_ == 0; }
     const T& operator[](std::size_t index) const { return data_[index]; }
     T& back() { return data_[size_ - 1]; }
+    const T& back() const { return data_[size_ - 1]; }
 
     void push_back(T value)
     {

@@ -3,25 +3,32 @@
 #include "data/ConnectionString.h"
 #include "data/DataErrors.h"
 #include "data/DriverTask.h"
+#include "data/RecordSet.h"
 #include "data/odbc/OdbcConnection.h"
 #include "data/odbc/OdbcEnvironment.h"
-#include "data/odbc/OdbcStatement.h"
+#include "data/pg/PgConnection.h"
+#include "data/pg/PgLogin.h"
 
 namespace {
 
 class OpenTask : public DriverTask {
 public:
-    OpenTask(QString odbcString, int loginTimeout)
+    // The driver manager has no cancel for a connect, nor libpq for a blocking one; the login
+    // time-out and the caller's deadline bound it.
+    void cancel() override {}
+
+    virtual std::shared_ptr<DriverConnection> result() const = 0;
+};
+
+class OdbcOpenTask : public OpenTask {
+public:
+    OdbcOpenTask(QString odbcString, int loginTimeout)
         : odbcString_(std::move(odbcString)), loginTimeout_(loginTimeout), odbc_(std::make_shared<OdbcConnection>())
     {
     }
 
     void run() override { odbc_->connect(odbcString_, loginTimeout_); }
-    // The driver manager has no cancel for a connect; the login time-out and the caller's
-    // deadline bound it.
-    void cancel() override {}
-
-    std::shared_ptr<OdbcConnection> result() const { return odbc_; }
+    std::shared_ptr<DriverConnection> result() const override { return odbc_; }
 
 private:
     QString odbcString_;
@@ -29,26 +36,40 @@ private:
     std::shared_ptr<OdbcConnection> odbc_;
 };
 
-class CheckTask : public DriverTask {
+class PgOpenTask : public OpenTask {
 public:
-    CheckTask(std::shared_ptr<OdbcConnection> odbc, int queryTimeout) : odbc_(std::move(odbc)), queryTimeout_(queryTimeout) {}
-
-    void run() override
+    PgOpenTask(PgLogin login, int loginTimeout)
+        : login_(std::move(login)), loginTimeout_(loginTimeout), pg_(std::make_shared<PgConnection>())
     {
-        OdbcStatement probe(*odbc_);
-        probe.setQueryTimeout(queryTimeout_);
-        probe.executeToFirstResult(QStringLiteral("select 1"));
     }
-    void cancel() override { odbc_->cancel(); }
+
+    void run() override { pg_->connect(login_, loginTimeout_); }
+    std::shared_ptr<DriverConnection> result() const override { return pg_; }
 
 private:
-    std::shared_ptr<OdbcConnection> odbc_;
+    PgLogin login_;
+    int loginTimeout_;
+    std::shared_ptr<PgConnection> pg_;
+};
+
+class CheckTask : public DriverTask {
+public:
+    CheckTask(std::shared_ptr<DriverConnection> driver, int queryTimeout)
+        : driver_(std::move(driver)), queryTimeout_(queryTimeout)
+    {
+    }
+
+    void run() override { driver_->execute(QStringLiteral("select 1"), queryTimeout_, false); }
+    void cancel() override { driver_->cancel(); }
+
+private:
+    std::shared_ptr<DriverConnection> driver_;
     int queryTimeout_;
 };
 
 } // namespace
 
-Connection::Connection(QObject* parent) : QObject(parent), odbc_(std::make_shared<OdbcConnection>()) {}
+Connection::Connection(QObject* parent) : QObject(parent), driver_(std::make_shared<OdbcConnection>()) {}
 
 Connection::~Connection() = default;
 
@@ -67,48 +88,64 @@ void Connection::open()
 std::shared_ptr<DriverTask> Connection::openTask() const
 {
     const OdbcEnvironment& environment = OdbcEnvironment::instance();
-    return std::make_shared<OpenTask>(
-        TranslateToOdbc(ParseConnectionString(connectionString_), environment.dataSources(), environment.drivers()),
-        connectionTimeout_);
+    const ConnectionSettings settings = ParseConnectionString(connectionString_);
+    const QList<OdbcDataSource> dataSources = environment.dataSources();
+    // Translated in any case: what the driver could not be given is refused on either path.
+    QString odbcString = TranslateToOdbc(settings, dataSources, environment.drivers());
+    if (!odbcOnly_) {
+        if (std::optional<PgLogin> login = NativeLogin(settings, dataSources, &OdbcEnvironment::DataSourceSetting))
+            return std::make_shared<PgOpenTask>(std::move(*login), connectionTimeout_);
+    }
+    return std::make_shared<OdbcOpenTask>(std::move(odbcString), connectionTimeout_);
 }
 
 void Connection::takeOver(DriverTask& finishedOpen)
 {
-    odbc_ = static_cast<OpenTask&>(finishedOpen).result();
+    driver_ = static_cast<OpenTask&>(finishedOpen).result();
     Q_EMIT afterConnect();
 }
 
 void Connection::close()
 {
-    odbc_->disconnect();
+    driver_->disconnect();
 }
 
 bool Connection::connected() const
 {
-    return odbc_->isOpen();
+    return driver_->isOpen();
+}
+
+bool Connection::readsNatively() const
+{
+    return dynamic_cast<const PgConnection*>(driver_.get()) != nullptr && driver_->isOpen();
+}
+
+std::unique_ptr<RecordSet> Connection::execute(const QString& batch, bool decimalsAsFloat)
+{
+    return driver_->execute(batch, commandTimeout_, decimalsAsFloat);
 }
 
 void Connection::checkAlive()
 {
     // A dead connection is closed here, so that connected() tells the truth and the next open()
     // starts afresh.
-    if (odbc_->isOpen() && odbc_->isDead())
-        odbc_->disconnect();
+    if (driver_->isOpen() && driver_->isDead())
+        driver_->disconnect();
 }
 
 std::shared_ptr<DriverTask> Connection::checkTask() const
 {
-    return std::make_shared<CheckTask>(odbc_, commandTimeout_);
+    return std::make_shared<CheckTask>(driver_, commandTimeout_);
 }
 
 void Connection::abandon()
 {
-    odbc_ = std::make_shared<OdbcConnection>();
+    driver_ = std::make_shared<OdbcConnection>();
 }
 
 void Connection::cancel()
 {
-    odbc_->cancel();
+    driver_->cancel();
 }
 
 QString Connection::driverManagerVersion()

@@ -4,11 +4,14 @@
 #include <QString>
 #include <memory>
 
+class DriverConnection;
 class DriverTask;
-class OdbcConnection;
+class RecordSet;
 
-// One connection to a server, opened from the logon's connection string. Used by one thread at
-// a time; cancel() alone may be called from another thread.
+// One connection to a server, opened from the logon's connection string: through ODBC, or through
+// libpq for a data source whose driver is psqlODBC, which reads a result several times as fast and
+// gives the same fields, texts and errors. Used by one thread at a time; cancel() alone may be
+// called from another thread.
 class Connection : public QObject {
     Q_OBJECT
 
@@ -18,6 +21,12 @@ public:
 
     void setConnectionString(const QString& text);
     QString connectionString() const { return connectionString_; }
+
+    // ODBC even for a psqlODBC data source (for comparing the two); takes effect at the next open.
+    void setOdbcOnly(bool on) { odbcOnly_ = on; }
+    bool odbcOnly() const { return odbcOnly_; }
+    // Whether the open connection reads through libpq rather than ODBC.
+    bool readsNatively() const;
 
     // Seconds; 0 means no limit.
     void setConnectionTimeout(int seconds) { connectionTimeout_ = seconds; }
@@ -43,8 +52,9 @@ public:
     // The ODBC driver manager's version without leading zeros, e.g. "3.52.2.3".
     static QString driverManagerVersion();
 
-    // For the statements of the data layer.
-    OdbcConnection& odbc() { return *odbc_; }
+    // Runs a batch under the command time-out and reads its first result set whole; nullptr when
+    // the batch has none. Throws DatabaseError, or DataError when cancelled while reading rows.
+    std::unique_ptr<RecordSet> execute(const QString& batch, bool decimalsAsFloat);
     // Asks the driver whether a failure has killed the connection.
     void checkAlive();
     // A round trip with a trivial statement, as a task that holds the driver connection: whether
@@ -62,6 +72,7 @@ private:
     QString connectionString_;
     int connectionTimeout_ = 15;
     int commandTimeout_ = 30;
+    bool odbcOnly_ = false;
     // Shared with a check task that may outlive this object's hold on it.
-    std::shared_ptr<OdbcConnection> odbc_;
+    std::shared_ptr<DriverConnection> driver_;
 };

@@ -5,7 +5,6 @@
 #include "data/RecordSet.h"
 #include "data/RowFilter.h"
 #include "data/RowOrdering.h"
-#include "data/odbc/OdbcStatement.h"
 
 #include <algorithm>
 #include <numeric>
@@ -41,15 +40,13 @@ void Query::open()
     close();
     std::unique_ptr<RecordSet> records;
     try {
-        OdbcStatement statement(connection_->odbc());
-        statement.setQueryTimeout(connection_->commandTimeout());
-        if (!statement.executeToFirstResult(sql_.join(u'\n')))
-            throw DataError(QStringLiteral("CommandText does not return a result set"));
-        records = statement.fetchAll(decimalsAsFloat_);
+        records = connection_->execute(sql_.join(u'\n'), decimalsAsFloat_);
     } catch (const DatabaseError&) {
         connection_->checkAlive();
         throw;
     }
+    if (!records)
+        throw DataError(QStringLiteral("CommandText does not return a result set"));
     installRecords(std::move(records));
 }
 

@@ -41,11 +41,17 @@ void RecordColumn::appendReal(double value)
     appendNullBit(false);
 }
 
+std::size_t RecordColumn::endAfter(qsizetype length) const
+{
+    const std::size_t end = (ends_.empty() ? 0 : ends_.back()) + std::size_t(length);
+    if (end > std::numeric_limits<quint32>::max())
+        throw DataError(QStringLiteral("The result set is too large: one column holds more than 4 billion characters"));
+    return end;
+}
+
 void RecordColumn::appendText(const char16_t* text, qsizetype length)
 {
-    const std::size_t held = ends_.empty() ? 0 : ends_.back();
-    if (held + std::size_t(length) > std::numeric_limits<quint32>::max())
-        throw DataError(QStringLiteral("The result set is too large: one column holds more than 4 billion characters"));
+    const std::size_t end = endAfter(length);
     if (!wide_) {
         const std::size_t start = bytes_.size();
         bytes_.resize(start + std::size_t(length));
@@ -62,8 +68,27 @@ void RecordColumn::appendText(const char16_t* text, qsizetype length)
     }
     if (wide_)
         chars_.append(text, std::size_t(length));
-    ends_.push_back(quint32(held + std::size_t(length)));
+    ends_.push_back(quint32(end));
     appendNullBit(false);
+}
+
+void RecordColumn::appendUtf8(const char* text, qsizetype length)
+{
+    // ASCII, the common case, goes into a one-byte column as it is.
+    if (!wide_) {
+        bool ascii = true;
+        for (qsizetype i = 0; i < length && ascii; ++i)
+            ascii = uchar(text[i]) < 0x80;
+        if (ascii) {
+            const std::size_t end = endAfter(length);
+            bytes_.append(text, std::size_t(length));
+            ends_.push_back(quint32(end));
+            appendNullBit(false);
+            return;
+        }
+    }
+    const QString decoded = QString::fromUtf8(text, length);
+    appendText(reinterpret_cast<const char16_t*>(decoded.utf16()), decoded.size());
 }
 
 void RecordColumn::widen()

@@ -29,6 +29,7 @@ public:
     void appendInteger(qint64 value);
     void appendReal(double value);
     void appendText(const char16_t* text, qsizetype length);
+    void appendUtf8(const char* text, qsizetype length);
 
     bool isNull(int row) const { return (nulls_[std::size_t(row) >> 6] >> (row & 63)) & 1u; }
     qint64 integer(int row) const { return integers_[std::size_t(row)]; }
@@ -53,6 +54,7 @@ public:
 
 private:
     void appendNullBit(bool null);
+    std::size_t endAfter(qsizetype length) const;
     void widen();
     quint32 textBegin(int row) const { return row == 0 ? 0 : ends_[std::size_t(row) - 1]; }
     qsizetype textLength(int row) const { return qsizetype(ends_[std::size_t(row)] - textBegin(row)); }

@@ -3,6 +3,8 @@
 #include "data/DataErrors.h"
 #include "data/Query.h"
 #include "data/odbc/OdbcConnection.h"
+#include "data/pg/PgConnection.h"
+#include "data/pg/PgLogin.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -175,6 +177,37 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(DatabaseError,
                                  postgres.connect(QStringLiteral("DRIVER={PostgreSQL Unicode};Servername=127.0.0.1;Port=%1;"
                                                                  "Database=x;UID=x;PWD=x").arg(silent.serverPort()), 2));
+        QVERIFY2(timer.elapsed() >= 1500 && timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
+    }
+
+    // libpq's connect fails as the driver's does: at once on a refused port, within the login
+    // time-out on a silent server, with SQLSTATE 08001.
+    void nativeConnectFailsAsTheDriverDoes()
+    {
+        const auto login = [](quint16 port) {
+            return PgLogin{{{QStringLiteral("host"), QStringLiteral("127.0.0.1")},
+                            {QStringLiteral("port"), QString::number(port)},
+                            {QStringLiteral("dbname"), QStringLiteral("x")},
+                            {QStringLiteral("user"), QStringLiteral("x")}}};
+        };
+        PgConnection refused;
+        QElapsedTimer timer;
+        timer.start();
+        try {
+            refused.connect(login(ClosedPort()), 15);
+            QFAIL("nothing listens there");
+        } catch (const DatabaseError& e) {
+            QCOMPARE(e.sqlState(), QStringLiteral("08001"));
+            QVERIFY2(e.message().contains(QStringLiteral("refused")), qPrintable(e.message()));
+        }
+        QVERIFY(timer.elapsed() < 5000);
+        QVERIFY(!refused.isOpen());
+
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
+        PgConnection waiting;
+        timer.restart();
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, waiting.connect(login(silent.serverPort()), 2));
         QVERIFY2(timer.elapsed() >= 1500 && timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
     }
 

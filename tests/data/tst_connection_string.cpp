@@ -1,5 +1,6 @@
 #include "data/ConnectionString.h"
 #include "data/DataErrors.h"
+#include "data/pg/PgLogin.h"
 
 #include <QTest>
 
@@ -117,6 +118,47 @@ private Q_SLOTS:
         } catch (const DataError& e) {
             QVERIFY2(e.message().contains(QStringLiteral("database name")), qPrintable(e.message()));
         }
+    }
+
+    // A psqlODBC data source is reached through libpq at the host, port and database it names,
+    // with the operator's login; one with settings only the driver applies keeps the driver.
+    void nativeLoginFromThePsqlOdbcDataSource()
+    {
+        QHash<QString, QString> ini{{QStringLiteral("Servername"), QStringLiteral("db.local")},
+                                    {QStringLiteral("Port"), QStringLiteral("5433")},
+                                    {QStringLiteral("Database"), QStringLiteral("stats")},
+                                    {QStringLiteral("Username"), QStringLiteral("reader")}};
+        const DataSourceSettingReader setting = [&ini](const QString& dsn, const char* key) {
+            return dsn == QStringLiteral("PG") ? ini.value(QString::fromLatin1(key)) : QString();
+        };
+        const QList<OdbcDataSource> sources{{"PG", "PostgreSQL Unicode"}, {"MS", "FreeTDS"}};
+
+        ConnectionSettings login = ParseConnectionString(
+            QStringLiteral("Data Source=pg;User ID=\" o;b}r\";Password=\"p;w d\";Application Name=Quillon"));
+        std::optional<PgLogin> native = NativeLogin(login, sources, setting);
+        QVERIFY(native);
+        QCOMPARE(native->value(QStringLiteral("host")), QStringLiteral("db.local"));
+        QCOMPARE(native->value(QStringLiteral("port")), QStringLiteral("5433"));
+        QCOMPARE(native->value(QStringLiteral("dbname")), QStringLiteral("stats"));
+        QCOMPARE(native->value(QStringLiteral("user")), QStringLiteral(" o;b}r"));
+        QCOMPARE(native->value(QStringLiteral("password")), QStringLiteral("p;w d"));
+        QCOMPARE(native->value(QStringLiteral("application_name")), QStringLiteral("Quillon"));
+        QCOMPARE(native->value(QStringLiteral("sslmode")), QStringLiteral("disable"));
+
+        login.initialCatalog = QStringLiteral("other");
+        login.integratedSecurity = true;
+        native = NativeLogin(login, sources, setting);
+        QCOMPARE(native->value(QStringLiteral("dbname")), QStringLiteral("other"));
+        QCOMPARE(native->value(QStringLiteral("user")), QStringLiteral("reader"));
+        QVERIFY(native->value(QStringLiteral("password")).isEmpty());
+
+        login.dataSource = QStringLiteral("MS");
+        QVERIFY(!NativeLogin(login, sources, setting));
+        login.dataSource = QStringLiteral("SRV");
+        QVERIFY(!NativeLogin(login, sources, setting));
+        login.dataSource = QStringLiteral("PG");
+        ini.insert(QStringLiteral("BoolsAsChar"), QStringLiteral("0"));
+        QVERIFY(!NativeLogin(login, sources, setting));
     }
 
     void noDriverGetsANulCharacter()

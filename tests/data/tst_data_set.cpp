@@ -1,3 +1,4 @@
+#include "ReadingPaths.h"
 #include "TestDatabase.h"
 #include "data/Connection.h"
 #include "data/DataErrors.h"
@@ -14,6 +15,7 @@
 class TestDataSet : public QObject {
     Q_OBJECT
 
+    const bool odbcOnly_;
     Connection connection_;
 
     void run(Query& query, const QString& sql)
@@ -35,11 +37,15 @@ class TestDataSet : public QObject {
         "select * from (values (51, 'sleeping', 'sa'), (7, 'runnable', 'bob'), (60, 'sleeping', 'ann'),"
         " (52, 'runnable', 'ann')) as p(spid, status, login)");
 
+public:
+    explicit TestDataSet(bool odbcOnly) : odbcOnly_(odbcOnly) {}
+
 private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY2(TestDatabase::available(), "the database fixture did not run");
         connection_.setConnectionString(TestDatabase::pgConnectionString());
+        connection_.setOdbcOnly(odbcOnly_);
         connection_.open();
     }
 
@@ -264,5 +270,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestDataSet)
+int main(int argc, char** argv)
+{
+    return RunOnBothReadingPaths<TestDataSet>(argc, argv);
+}
 #include "tst_data_set.moc"

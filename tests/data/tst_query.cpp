@@ -1,3 +1,4 @@
+#include "ReadingPaths.h"
 #include "TestDatabase.h"
 #include "data/Connection.h"
 #include "data/DataErrors.h"
@@ -9,10 +10,47 @@
 #include <QTest>
 #include <thread>
 
+// A result as the operator meets it: each field's name and kind, each cell's text and value, or
+// the error.
+QStringList Described(Connection& connection, const QString& batch, bool decimalsAsFloat)
+{
+    Query query;
+    query.setConnection(&connection);
+    query.setDecimalsAsFloat(decimalsAsFloat);
+    query.setSql({batch});
+    QStringList lines{batch};
+    try {
+        query.open();
+    } catch (const DatabaseError& e) {
+        return lines << QStringLiteral("DatabaseError %1 %2: %3").arg(e.sqlState()).arg(e.nativeError()).arg(e.message());
+    } catch (const DataError& e) {
+        return lines << QStringLiteral("DataError: ") + e.message();
+    }
+    for (int i = 0; i < query.fieldCount(); ++i)
+        lines << QStringLiteral("%1 kind %2").arg(query.fieldName(i)).arg(int(query.fieldType(i)));
+    for (query.first(); !query.eof(); query.next()) {
+        for (int i = 0; i < query.fieldCount(); ++i) {
+            const QVariant value = query.fieldValue(i);
+            lines << QStringLiteral("%1: %2 [%3 %4]")
+                         .arg(query.fieldName(i), query.fieldIsNull(i) ? QStringLiteral("<null>") : query.fieldText(i),
+                              QString::fromLatin1(value.typeName()), value.toString());
+        }
+    }
+    return lines;
+}
+
 class TestQuery : public QObject {
     Q_OBJECT
 
+    const bool odbcOnly_;
     Connection connection_;
+
+    // A connection to the test database on this run's reading path.
+    void prepare(Connection& connection)
+    {
+        connection.setConnectionString(TestDatabase::pgConnectionString());
+        connection.setOdbcOnly(odbcOnly_);
+    }
 
     QStringList openAndCollect(Query& query)
     {
@@ -35,6 +73,9 @@ class TestQuery : public QObject {
         return query;
     }
 
+public:
+    explicit TestQuery(bool odbcOnly) : odbcOnly_(odbcOnly) {}
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -54,8 +95,9 @@ private Q_SLOTS:
                      "grant select on every_type to quillon;"),
                  nullptr, &error),
                  qPrintable(error));
-        connection_.setConnectionString(TestDatabase::pgConnectionString());
+        prepare(connection_);
         connection_.open();
+        QCOMPARE(connection_.readsNatively(), !odbcOnly_);
     }
 
     void cleanupTestCase()
@@ -111,6 +153,37 @@ private Q_SLOTS:
         QCOMPARE(query.fieldValue(15).toByteArray(), QByteArray::fromHex("00ff10"));
     }
 
+    // Whichever path reads it, the operator sees the same fields, kinds, texts, values and errors.
+    void bothReadingPathsAgree()
+    {
+        Connection other;
+        prepare(other);
+        other.setOdbcOnly(!odbcOnly_);
+        other.open();
+        const QStringList batches = {
+            QStringLiteral("select * from every_type order by id"),
+            QStringLiteral("select 4::oid o, 'x'::name nm, 'y'::\"char\" c1, 'w'::varchar vc, 'u'::bpchar bp, 12.5::money m,"
+                           " '-1234.5'::money mn, '{\"a\":1}'::json js, '<a/>'::xml x, '1 day 02:03'::interval iv, B'101' bt,"
+                           " '14:05:09+03'::timetz tz, '14:05:09.5'::time t, '24:00'::time midnight, 'abc' lit, null nl,"
+                           " '2004-10-21 14:05:09.5+05:30'::timestamptz ts, 'infinity'::timestamp inf, '-infinity'::timestamp ninf,"
+                           " '0044-03-15 10:00 BC'::timestamp bc, '0044-03-15 BC'::date bcd, 'NaN'::numeric nan,"
+                           " '-Infinity'::float8 ninff, 1e300::float8 big, 0.1::float4 f4, '\\x'::bytea empty,"
+                           " 'Grüße, Привет'::varchar(5) cut, (1, 'a') rec"),
+            QStringLiteral("select 1 as a where false"),
+            QStringLiteral("select 1 as a; select 2 as b"),
+            QStringLiteral("set search_path = public"),
+            QStringLiteral("select"),
+            QStringLiteral("select * from no_such_table"),
+            QStringLiteral("select 1; select 1/0"),
+            QStringLiteral("selec 1"),
+            QStringLiteral("do $$ begin raise exception 'boom' using detail = 'the detail', hint = 'a hint'; end $$"),
+        };
+        for (const bool asFloat : {false, true}) {
+            for (const QString& batch : batches)
+                QCOMPARE(Described(connection_, batch, asFloat).join(u'\n'), Described(other, batch, asFloat).join(u'\n'));
+        }
+    }
+
     void nullsAreNotEmptyText()
     {
         Query query;
@@ -151,12 +224,19 @@ private Q_SLOTS:
     {
         Query query;
         query.setConnection(&connection_);
-        query.setSql({QStringLiteral("select g, 'row ' || g as label from generate_series(1, 2500) g")});
+        // Now and then a value longer than its column is bound for, in every block.
+        query.setSql({QStringLiteral("select g, 'row ' || g as label,"
+                                     " case when g % 300 = 0 then repeat('y', 3000) || g else 'n' || g end as long"
+                                     " from generate_series(1, 2500) g")});
         QSignalSpy scrolled(&query, &Query::afterScroll);
         query.open();
         QCOMPARE(query.recordCount(), 2500);
         QCOMPARE(scrolled.count(), 1);
-        query.setRecNo(2500);
+        for (const int row : {1, 300, 1200, 1201, 2400, 2500}) {
+            query.setRecNo(row);
+            QCOMPARE(query.fieldText(0), QString::number(row));
+            QCOMPARE(query.fieldText(2), row % 300 == 0 ? QString(3000, u'y') + QString::number(row) : u'n' + QString::number(row));
+        }
         QCOMPARE(query.fieldText(1), QStringLiteral("row 2500"));
         query.next();
         QVERIFY(query.eof());
@@ -224,7 +304,7 @@ private Q_SLOTS:
     void commandTimeoutStopsALongStatement()
     {
         Connection connection;
-        connection.setConnectionString(TestDatabase::pgConnectionString());
+        prepare(connection);
         connection.setCommandTimeout(1);
         connection.open();
         Query query;
@@ -240,7 +320,7 @@ private Q_SLOTS:
     void cancelFromAnotherThread()
     {
         Connection connection;
-        connection.setConnectionString(TestDatabase::pgConnectionString());
+        prepare(connection);
         connection.setCommandTimeout(30);   // the bound should the cancel be lost
         connection.open();
         Query query;
@@ -267,10 +347,38 @@ private Q_SLOTS:
         QCOMPARE(openAndCollect(query), QStringList{QStringLiteral("2")});
     }
 
+    void cancelWhileRowsArrive()
+    {
+        Connection connection;
+        prepare(connection);
+        connection.open();
+        Query query;
+        query.setConnection(&connection);
+        query.setSql({QStringLiteral("select g, repeat('x', 50) from generate_series(1, 5000000) g")});
+        std::thread canceller([&connection] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(700));
+            connection.cancel();
+        });
+        QElapsedTimer timer;
+        timer.start();
+        try {
+            query.open();
+        } catch (const DatabaseError& e) {
+            QCOMPARE(e.sqlState(), QStringLiteral("57014"));
+        } catch (const DataError& e) {
+            QCOMPARE(e.message(), QStringLiteral("The query was cancelled"));
+        }
+        canceller.join();
+        QVERIFY(!query.active());
+        QVERIFY2(timer.elapsed() < 20000, qPrintable(QString::number(timer.elapsed())));
+        query.setSql({QStringLiteral("select 3")});
+        QCOMPARE(openAndCollect(query), QStringList{QStringLiteral("3")});
+    }
+
     void killedSessionReportsItselfLost()
     {
         Connection connection;
-        connection.setConnectionString(TestDatabase::pgConnectionString());
+        prepare(connection);
         connection.open();
         Query query;
         query.setConnection(&connection);
@@ -321,5 +429,8 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestQuery)
+int main(int argc, char** argv)
+{
+    return RunOnBothReadingPaths<TestQuery>(argc, argv);
+}
 #include "tst_query.moc"

@@ -59,6 +59,23 @@ private Q_SLOTS:
         QCOMPARE(column.textString(3), QStringLiteral("plain"));
     }
 
+    // UTF-8 as libpq gives it: ASCII goes in as it is, anything else decoded, in the same column.
+    void utf8TextMixesWithTheOtherForms()
+    {
+        RecordColumn column(RecordColumn::Storage::Text);
+        column.appendUtf8("ab", 2);
+        column.appendUtf8("caf\xc3\xa9", 5);
+        QVERIFY(!column.wide());
+        column.appendUtf8("", 0);
+        column.appendUtf8("\xd0\xb6x", 3);
+        QVERIFY(column.wide());
+        column.appendUtf8("end", 3);
+        const QStringList expected{"ab", QStringLiteral("caf\u00e9"), "", QStringLiteral("\u0436x"), "end"};
+        for (int row = 0; row < expected.size(); ++row)
+            QCOMPARE(column.textString(row), expected[row]);
+        QVERIFY(!column.isNull(2));
+    }
+
     void scratchGivesUtf16OfEitherForm()
     {
         RecordColumn narrow(RecordColumn::Storage::Text);

@@ -1,5 +1,6 @@
 #include "data/odbc/OdbcBlockReader.h"
 
+#include "data/BlockStorer.h"
 #include "data/DataErrors.h"
 #include "data/RecordSet.h"
 #include "data/TemporalValue.h"
@@ -164,46 +165,102 @@ std::unique_ptr<RecordSet> OdbcBlockReader::readAll()
     return records;
 }
 
+void OdbcBlockReader::bindSlot(int slot)
+{
+    Block& block = blocks_[slot];
+    SQLSetStmtAttrW(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &block.fetched, 0);
+    SQLSetStmtAttrW(stmt_, SQL_ATTR_ROW_STATUS_PTR, block.status.data(), 0);
+    for (std::size_t i = 0; i < bindings_.size(); ++i) {
+        Binding& b = bindings_[i];
+        CheckOdbc(SQLBindCol(stmt_, SQLUSMALLINT(i + 1), b.cType, b.data[slot].data(), b.width, b.indicators[slot].data()),
+                  SQL_HANDLE_STMT, stmt_, "SQLBindCol");
+    }
+}
+
 void OdbcBlockReader::readBlocks(RecordSet& records)
 {
-    SQLULEN fetched = 0;
-    std::vector<SQLUSMALLINT> status(rowsetSize_);
-    for (Binding& b : bindings_) {
-        b.data.resize(std::size_t(b.width) * rowsetSize_);
-        b.indicators.resize(rowsetSize_);
+    for (int slot = 0; slot < Slots; ++slot) {
+        blocks_[slot].status.resize(rowsetSize_);
+        for (Binding& b : bindings_) {
+            b.data[slot].resize(std::size_t(b.width) * rowsetSize_);
+            b.indicators[slot].resize(rowsetSize_);
+        }
     }
     bound_ = true;
     CheckOdbc(SQLSetStmtAttrW(stmt_, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_BIND_BY_COLUMN)), 0),
               SQL_HANDLE_STMT, stmt_, "SQLSetStmtAttr");
     CheckOdbc(SQLSetStmtAttrW(stmt_, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(rowsetSize_), 0),
               SQL_HANDLE_STMT, stmt_, "SQLSetStmtAttr");
-    SQLSetStmtAttrW(stmt_, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0);
-    SQLSetStmtAttrW(stmt_, SQL_ATTR_ROW_STATUS_PTR, status.data(), 0);
-    for (std::size_t i = 0; i < bindings_.size(); ++i) {
-        Binding& b = bindings_[i];
-        CheckOdbc(SQLBindCol(stmt_, SQLUSMALLINT(i + 1), b.cType, b.data.data(), b.width, b.indicators.data()),
-                  SQL_HANDLE_STMT, stmt_, "SQLBindCol");
-    }
-    while (true) {
+
+    BlockStorer storer([&](int slot) { storeBlock(records, slot); });
+    for (int slot = 0;; slot = (slot + 1) % Slots) {
+        storer.waitFor(slot);
+        bindSlot(slot);
         const SQLRETURN rc = SQLFetch(stmt_);
         if (rc == SQL_NO_DATA)
             break;
         CheckOdbc(rc, SQL_HANDLE_STMT, stmt_, "SQLFetch");
-        for (SQLULEN row = 0; row < fetched; ++row) {
-            if (status[row] == SQL_ROW_ERROR)
+        const Block& block = blocks_[slot];
+        for (SQLULEN row = 0; row < block.fetched; ++row) {
+            if (block.status[row] == SQL_ROW_ERROR)
                 throw DiagnosticsError(SQL_HANDLE_STMT, stmt_, QStringLiteral("A row could not be read"));
-            for (std::size_t i = 0; i < bindings_.size(); ++i)
-                store(records.column(int(i)), bindings_[i], SQLUSMALLINT(i + 1), row, false);
         }
+        readOverflow(slot);
         checkCancel();
+        // A short block is the last: a result of one block is stored here, without a thread.
+        if (!storer.started() && block.fetched < rowsetSize_)
+            storeBlock(records, slot);
+        else
+            storer.hand(slot);
+    }
+    storer.finish();
+}
+
+bool OdbcBlockReader::truncated(const Binding& b, SQLLEN indicator) const
+{
+    const SQLLEN terminator = b.cType == SQL_C_WCHAR ? SQLLEN(sizeof(SQLWCHAR)) : 0;
+    return b.mayTruncate && indicator != SQL_NULL_DATA && (indicator == SQL_NO_TOTAL || indicator > b.width - terminator);
+}
+
+void OdbcBlockReader::readOverflow(int slot)
+{
+    Block& block = blocks_[slot];
+    block.overflow.clear();
+    for (SQLULEN row = 0; row < block.fetched; ++row) {
+        for (std::size_t i = 0; i < bindings_.size(); ++i) {
+            Binding& b = bindings_[i];
+            if (!truncated(b, b.indicators[slot][row]))
+                continue;
+            if (!connection_.getDataAfterBlockFetch())
+                throw DataError(QStringLiteral("The driver cannot read values longer than %1 bytes in a block").arg(b.width));
+            CheckOdbc(SQLSetPos(stmt_, SQLSETPOSIROW(row + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_HANDLE_STMT, stmt_,
+                      "SQLSetPos");
+            std::vector<char> value;
+            readRest(b, SQLUSMALLINT(i + 1), value);
+            block.overflow.push_back(std::move(value));
+        }
+    }
+}
+
+void OdbcBlockReader::storeBlock(RecordSet& records, int slot)
+{
+    const Block& block = blocks_[slot];
+    std::size_t overflow = 0;
+    for (SQLULEN row = 0; row < block.fetched; ++row) {
+        for (std::size_t i = 0; i < bindings_.size(); ++i) {
+            const Binding& b = bindings_[i];
+            const SQLLEN indicator = b.indicators[slot][row];
+            const std::vector<char>* whole = truncated(b, indicator) ? &block.overflow[overflow++] : nullptr;
+            store(records.column(int(i)), b, b.data[slot].data() + std::size_t(b.width) * row, indicator, whole);
+        }
     }
 }
 
 void OdbcBlockReader::readRows(RecordSet& records)
 {
     for (Binding& b : bindings_) {
-        b.data.resize(std::size_t(b.width));
-        b.indicators.resize(1);
+        b.data[0].resize(std::size_t(b.width));
+        b.indicators[0].resize(1);
     }
     while (true) {
         const SQLRETURN rc = SQLFetch(stmt_);
@@ -212,26 +269,34 @@ void OdbcBlockReader::readRows(RecordSet& records)
         CheckOdbc(rc, SQL_HANDLE_STMT, stmt_, "SQLFetch");
         for (std::size_t i = 0; i < bindings_.size(); ++i) {
             Binding& b = bindings_[i];
-            const SQLRETURN got = SQLGetData(stmt_, SQLUSMALLINT(i + 1), b.cType, b.data.data(), b.width, b.indicators.data());
+            SQLLEN& indicator = b.indicators[0][0];
+            const SQLRETURN got = SQLGetData(stmt_, SQLUSMALLINT(i + 1), b.cType, b.data[0].data(), b.width, &indicator);
             if (got == SQL_NO_DATA)
-                b.indicators[0] = SQL_NULL_DATA;
+                indicator = SQL_NULL_DATA;
             else
                 CheckOdbc(got, SQL_HANDLE_STMT, stmt_, "SQLGetData");
-            store(records.column(int(i)), b, SQLUSMALLINT(i + 1), 0, true);
+            std::vector<char> whole;
+            const bool cut = truncated(b, indicator);
+            if (cut) {
+                // SQLGetData carries on where the first part ended.
+                const SQLLEN terminator = b.cType == SQL_C_WCHAR ? SQLLEN(sizeof(SQLWCHAR)) : 0;
+                whole.assign(b.data[0].data(), b.data[0].data() + (b.width - terminator));
+                readRest(b, SQLUSMALLINT(i + 1), whole);
+            }
+            store(records.column(int(i)), b, b.data[0].data(), indicator, cut ? &whole : nullptr);
         }
         if ((records.rowCount() & 1023) == 0)
             checkCancel();
     }
 }
 
-void OdbcBlockReader::store(RecordColumn& column, Binding& b, SQLUSMALLINT columnNumber, SQLULEN row, bool positioned)
+void OdbcBlockReader::store(RecordColumn& column, const Binding& b, const char* cell, SQLLEN indicator,
+                            const std::vector<char>* whole)
 {
-    const SQLLEN indicator = b.indicators[row];
     if (indicator == SQL_NULL_DATA) {
         column.appendNull();
         return;
     }
-    const char* cell = b.data.data() + std::size_t(b.width) * row;
     switch (b.cType) {
     case SQL_C_SBIGINT:
         column.appendInteger(Read<qint64>(cell));
@@ -258,32 +323,12 @@ void OdbcBlockReader::store(RecordColumn& column, Binding& b, SQLUSMALLINT colum
     default:
         break;
     }
-
-    const SQLLEN terminator = b.cType == SQL_C_WCHAR ? SQLLEN(sizeof(SQLWCHAR)) : 0;
-    const bool truncated = indicator == SQL_NO_TOTAL || indicator > b.width - terminator;
-    if (!truncated) {
-        if (b.cType == SQL_C_WCHAR)
-            column.appendText(reinterpret_cast<const char16_t*>(cell), indicator / SQLLEN(sizeof(SQLWCHAR)));
-        else
-            AppendHex(column, cell, indicator);
-        return;
-    }
-
-    std::vector<char> value;
-    if (positioned) {
-        // SQLGetData carries on where the first part ended.
-        value.assign(cell, cell + (b.width - terminator));
-    } else {
-        if (!connection_.getDataAfterBlockFetch())
-            throw DataError(QStringLiteral("The driver cannot read values longer than %1 bytes in a block").arg(b.width));
-        CheckOdbc(SQLSetPos(stmt_, SQLSETPOSIROW(row + 1), SQL_POSITION, SQL_LOCK_NO_CHANGE), SQL_HANDLE_STMT, stmt_,
-                  "SQLSetPos");
-    }
-    readRest(b, columnNumber, value);
+    const char* bytes = whole ? whole->data() : cell;
+    const SQLLEN length = whole ? SQLLEN(whole->size()) : indicator;
     if (b.cType == SQL_C_WCHAR)
-        column.appendText(reinterpret_cast<const char16_t*>(value.data()), qsizetype(value.size() / sizeof(SQLWCHAR)));
+        column.appendText(reinterpret_cast<const char16_t*>(bytes), length / SQLLEN(sizeof(SQLWCHAR)));
     else
-        AppendHex(column, value.data(), qsizetype(value.size()));
+        AppendHex(column, bytes, length);
 }
 
 void OdbcBlockReader::readRest(Binding& b, SQLUSMALLINT columnNumber, std::vector<char>& value)

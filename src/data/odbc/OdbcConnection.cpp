@@ -1,8 +1,10 @@
 #include "data/odbc/OdbcConnection.h"
 
+#include "data/RecordSet.h"
 #include "data/odbc/OdbcApi.h"
 #include "data/odbc/OdbcDiagnostics.h"
 #include "data/odbc/OdbcEnvironment.h"
+#include "data/odbc/OdbcStatement.h"
 
 OdbcConnection::OdbcConnection()
 {
@@ -32,6 +34,15 @@ void OdbcConnection::connect(const QString& odbcConnectionString, int loginTimeo
     SQLUINTEGER extensions = 0;
     if (SQL_SUCCEEDED(SQLGetInfoW(dbc_, SQL_GETDATA_EXTENSIONS, &extensions, sizeof(extensions), nullptr)))
         getDataAfterBlockFetch_ = (extensions & SQL_GD_BLOCK) && (extensions & SQL_GD_BOUND);
+}
+
+std::unique_ptr<RecordSet> OdbcConnection::execute(const QString& batch, int queryTimeout, bool decimalsAsFloat)
+{
+    OdbcStatement statement(*this);
+    statement.setQueryTimeout(queryTimeout);
+    if (!statement.executeToFirstResult(batch))
+        return nullptr;
+    return statement.fetchAll(decimalsAsFloat);
 }
 
 void OdbcConnection::disconnect()
