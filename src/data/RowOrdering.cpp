@@ -105,6 +105,11 @@ std::vector<qint64> CollationRanks(const RecordColumn& c, TextSortKeys& collatio
     TextScratch scratch;
     ByteKeys keys;
     keys.ends.reserve(rows.size());
+    // Room for keys about as long as their texts, so that the buffer seldom grows and never twice.
+    std::size_t characters = 0;
+    for (const int row : rows)
+        characters += std::size_t(c.wide() ? c.utf16Text(row).size() : c.latin1Text(row).size());
+    keys.bytes.reserve(characters + characters / 4 + 4 * rows.size());
     for (const int row : rows) {
         collation.append(WithoutTrailingBlanks(c.text(row, scratch)), keys.bytes);
         keys.ends.push_back(keys.bytes.size());
@@ -116,7 +121,6 @@ std::vector<qint64> TextKeys(const RecordSet& records, int column)
 {
     const RecordColumn& c = records.column(column);
     const int rows = c.size();
-    std::vector<qint64> keys(static_cast<std::size_t>(rows), NullKey);
     TextSortKeys collation(records.format().locale());
     const bool decimal = records.field(column).type == FieldType::Decimal;
     if (!decimal && collation.keysAreTexts()) {
@@ -128,6 +132,7 @@ std::vector<qint64> TextKeys(const RecordSet& records, int column)
                 valued.push_back(row);
         }
         const std::vector<qint64> rank = CollationRanks(c, collation, valued);
+        std::vector<qint64> keys(static_cast<std::size_t>(rows), NullKey);
         for (std::size_t i = 0; i < valued.size(); ++i)
             keys[std::size_t(valued[i])] = rank[i];
         return keys;
@@ -137,6 +142,7 @@ std::vector<qint64> TextKeys(const RecordSet& records, int column)
         ? DistinctRows<QStringView>(c, ids, [&](int row) { return c.utf16Text(row); })
         : DistinctRows<QLatin1StringView>(c, ids, [&](int row) { return c.latin1Text(row); });
     const std::vector<qint64> rank = decimal ? DecimalRanks(c, firstRows) : CollationRanks(c, collation, firstRows);
+    std::vector<qint64> keys(static_cast<std::size_t>(rows), NullKey);
     for (int row = 0; row < rows; ++row) {
         if (ids[std::size_t(row)] >= 0)
             keys[std::size_t(row)] = rank[std::size_t(ids[std::size_t(row)])];

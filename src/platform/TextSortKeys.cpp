@@ -2,6 +2,8 @@
 
 #include <unicode/ucol.h>
 
+#include <algorithm>
+
 TextSortKeys::TextSortKeys(const QLocale& locale)
     : encoder_(QStringConverter::Utf8, QStringConverter::Flag::Stateless)
 {
@@ -41,7 +43,9 @@ void TextSortKeys::append(QStringView text, std::vector<unsigned char>& out)
     if (utf8_) {
         out.resize(start + std::size_t(encoder_.requiredSpace(text.size())));
         char* const begin = reinterpret_cast<char*>(out.data() + start);
-        out.resize(start + std::size_t(encoder_.appendToBuffer(begin, text) - begin));
+        char* const end = encoder_.appendToBuffer(begin, text);
+        // QCollator compares these keys as C strings: a text ends at its first NUL.
+        out.resize(start + std::size_t(std::find(begin, end, '\0') - begin));
         return;
     }
     if (!collator_)
