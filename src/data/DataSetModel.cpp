@@ -4,6 +4,12 @@
 #include "data/Query.h"
 #include "data/SortMarker.h"
 
+#include <algorithm>
+
+namespace {
+constexpr std::size_t ManyBlocks = 64;
+} // namespace
+
 DataSetModel::DataSetModel(Query* query, QObject* parent) : QAbstractTableModel(parent), query_(query)
 {
     connect(query_, &Query::dataAboutToChange, this, &DataSetModel::beginChange);
@@ -28,9 +34,21 @@ void DataSetModel::endChange()
             shownMarkers_[std::size_t(i)] = query_->fieldTag(i);
         return;
     }
-    // A single cell is repainted alone; a view repaints all it shows for a larger block.
-    for (const CellRange& range : query_->changedCells())
-        Q_EMIT dataChanged(index(range.firstRow, range.firstColumn), index(range.lastRow, range.lastColumn));
+    // A single cell is repainted alone. Many blocks are told as the one block around them all:
+    // a view looks at every block it is told of, and would take longer over them than repainting.
+    const std::vector<CellRange>& changed = query_->changedCells();
+    if (changed.size() <= ManyBlocks) {
+        for (const CellRange& range : changed)
+            Q_EMIT dataChanged(index(range.firstRow, range.firstColumn), index(range.lastRow, range.lastColumn));
+    } else {
+        CellRange all = changed.front();
+        for (const CellRange& range : changed) {
+            all.firstColumn = std::min(all.firstColumn, range.firstColumn);
+            all.lastColumn = std::max(all.lastColumn, range.lastColumn);
+        }
+        all.lastRow = changed.back().lastRow;
+        Q_EMIT dataChanged(index(all.firstRow, all.firstColumn), index(all.lastRow, all.lastColumn));
+    }
     // New rows come unmarked and a refresh marks them again at once: the markers are compared once
     // that is done, and only a marker that then differs is announced.
     if (!markerCheckPosted_) {

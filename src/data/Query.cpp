@@ -193,13 +193,7 @@ void Query::setFieldTag(int index, int tag)
 
 int Query::fieldIndex(const QString& name) const
 {
-    if (!records_)
-        return -1;
-    for (int i = 0; i < records_->fieldCount(); ++i) {
-        if (records_->field(i).name.compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
+    return records_ ? FieldIndexIn(*records_, name) : -1;
 }
 
 QString Query::fieldText(int index) const

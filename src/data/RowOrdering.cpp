@@ -54,7 +54,9 @@ std::vector<int> DistinctRows(const RecordColumn& c, std::vector<int>& ids, Text
             return;
         const std::size_t hash = qHash(WithoutTrailingBlanks(textOf(row)));
         hashes[row % Ahead] = hash;
+#if defined(__GNUC__)
         __builtin_prefetch(&table[hash & mask]);
+#endif
     };
     for (int row = 0; row < Ahead; ++row)
         hashRow(row);
