@@ -209,7 +209,8 @@ void watch()
 int main(int argc, char** argv)
 {
     ReturnLargeBlocksAtOnce();
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     TimingApplication application(argc, argv);
     if (!TestDatabase::available()) {
