@@ -89,6 +89,8 @@ void Query::adopt(Query& source, const Bookmark& keep)
 
 namespace {
 
+constexpr qint64 ComparedCellsAtMost = 100000;
+
 int FieldIndexIn(const RecordSet& records, const QString& name)
 {
     for (int i = 0; i < records.fieldCount(); ++i) {
@@ -146,7 +148,10 @@ void Query::installRecords(std::unique_ptr<RecordSet> records, std::vector<int> 
     }
     std::vector<int> view = ViewOf(order, filter.get());
 
-    keepsShape_ = records_ && view.size() == view_.size() && SameFields(*records_, *records);
+    // Comparing costs the user-interface thread time in proportion to the cells, where a reset costs
+    // a repaint of the rows in sight: a large result is reset as it always was.
+    keepsShape_ = records_ && view.size() == view_.size() && SameFields(*records_, *records)
+        && qint64(view.size()) * records->fieldCount() <= ComparedCellsAtMost;
     Q_EMIT dataAboutToChange();
     std::unique_ptr<RecordSet> previous = std::exchange(records_, std::move(records));
     std::vector<int> previousView = std::exchange(view_, std::move(view));

@@ -103,8 +103,8 @@ public:
     qsizetype bytesUsed() const;
 
     // While dataAboutToChange and dataChanged are emitted: whether the change keeps the fields and
-    // the number of rows in view, which an adoption of a refreshed result mostly does; and, by
-    // dataChanged, the cells of the view that such a change has changed.
+    // the number of rows in view, which an adoption of a refreshed result mostly does, for a view of
+    // up to 100,000 cells; and, by dataChanged, the cells of the view that such a change has changed.
     bool changeKeepsShape() const { return keepsShape_; }
     const std::vector<CellRange>& changedCells() const { return changedCells_; }
 
