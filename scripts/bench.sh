@@ -80,7 +80,8 @@ sort_line() { "$build/bench/quillon_bench" ops "$query" "$1" "$filter_text" 7; }
 sort_code=$(sort_line "[code] ,[amount] DESC")
 sort_hash=$(sort_line "[hash] ,[qty]")
 sort_name=$(sort_line "[name] ,[id] DESC")
-sort_hash_ru=$(LC_ALL=ru_RU.UTF-8 sort_line "[hash] ,[qty]" 2>/dev/null)
+# The operators' own locale, whose collation the program takes from the environment as it is.
+sort_hash_ru=$(env LC_ALL=ru_RU.UTF-8 "$build/bench/quillon_bench" ops "$query" "[hash] ,[qty]" "$filter_text" 7)
 
 monitor_table=$("$build/bench/quillon_bench_monitor")
 peak_line=$("$build/bench/quillon_bench_monitor" peak)
