@@ -1,6 +1,9 @@
 // The monitor window's share of the user-interface thread: the time each hand-over of a refreshed
 // result takes there, and the CPU the program uses while windows wait between refreshes.
 // Runs against the throwaway PostgreSQL of scripts/testdb.sh (scripts/bench.sh starts it).
+//   quillon_bench_monitor          the table of hand-overs and idle windows
+//   quillon_bench_monitor peak     memory of a window refreshing 200,000 rows sorted by a text column
+//   quillon_bench_monitor watch    a window on the server's activity at 1 s, until it is ended
 
 #include "TestDatabase.h"
 
@@ -11,6 +14,7 @@
 #include "data/ToggleTitleSort.h"
 #include "monitor/FormMon.h"
 #include "monitor/MonitorStatusBar.h"
+#include "platform/LargeBlocks.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +28,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -55,14 +60,14 @@ void writeFile(const QString& path, const QByteArray& bytes)
     file.write(bytes);
 }
 
-std::unique_ptr<TFormMon> openWindow(int interval)
+std::unique_ptr<TFormMon> openWindow(int interval, int width = 900, int height = 600)
 {
     auto* descriptor = new TConnect;
     descriptor->ConnectionString = TestDatabase::pgConnectionString();
     descriptor->Server = TestDatabase::pgDsn();
     descriptor->Sleep = interval;
-    descriptor->Width = 900;
-    descriptor->Height = 600;
+    descriptor->Width = width;
+    descriptor->Height = height;
     auto window = std::make_unique<TFormMon>(descriptor);
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     window->show();
@@ -89,6 +94,8 @@ double cpuSeconds()
 }
 
 // Median and worst of the hand-overs after the first (which also lays out the grid's columns).
+// Every fifth refresh the operator clicks a title, so the worst includes the hand-overs that
+// follow a change of the sort.
 void handOvers(TimingApplication& application, int scriptIndex, int rows, int count)
 {
     auto window = openWindow(1);
@@ -109,7 +116,15 @@ void handOvers(TimingApplication& application, int scriptIndex, int rows, int co
     application.calls.clear();
     const int first = window->StatusBar->PanelText(StatusPanel::CounterLow).toInt();
     std::fprintf(stderr, "measuring %d hand-overs of %d rows\n", count, rows);
-    waitFor([&] { return window->StatusBar->PanelText(StatusPanel::CounterLow).toInt() >= first + count; }, count * 20000);
+    const auto refreshes = [&] { return window->StatusBar->PanelText(StatusPanel::CounterLow).toInt() - first; };
+    int clicks = 0;
+    waitFor([&] {
+        // The name, the hash and the amount in turn: text of every kind of spread, and a number.
+        static const int titles[] = {2, 7, 3};
+        if (refreshes() >= 5 * (clicks + 1) && refreshes() < count)
+            window->DBGridTitleBtnClick(titles[clicks++ % 3]);
+        return refreshes() >= count;
+    }, count * 20000);
     window->acStart->trigger();
 
     std::vector<double> times = application.calls;
@@ -118,8 +133,8 @@ void handOvers(TimingApplication& application, int scriptIndex, int rows, int co
         std::printf("hand-over %d rows: none measured\n", rows);
         return;
     }
-    std::printf("| hand-over of %7d rows, sorted and filtered (%zu) | median %8.2f ms | worst %8.2f ms | shown %d |\n",
-                rows, times.size(), times[times.size() / 2], times.back(), window->Query->recordCount());
+    std::printf("| hand-over of %7d rows, sorted and filtered, %d sort changes (%zu) | median %8.2f ms | worst %8.2f ms | shown %d |\n",
+                rows, clicks, times.size(), times[times.size() / 2], times.back(), window->Query->recordCount());
 }
 
 void idleCpu(int windows, int seconds)
@@ -145,11 +160,57 @@ void idleCpu(int windows, int seconds)
         w->acStart->trigger();
 }
 
+long residentKilobytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLong() * (sysconf(_SC_PAGESIZE) / 1024) : 0;
+}
+
+// The program's base before any result, the rows a window holds, and the peak of the whole run,
+// while a window refreshes 200,000 rows sorted by a text column.
+void peakMemory(int refreshes)
+{
+    auto window = openWindow(1);
+    window->cmBox->setCurrentIndex(0);
+    const long base = residentKilobytes();
+    window->acStart->trigger();
+    waitFor([&] { return window->Query->active(); }, 120000);
+    window->DBGridTitleBtnClick(2);
+    const int first = window->StatusBar->PanelText(StatusPanel::CounterLow).toInt();
+    waitFor([&] { return window->StatusBar->PanelText(StatusPanel::CounterLow).toInt() >= first + refreshes; },
+            refreshes * 20000);
+    const long held = long(window->Query->bytesUsed() / 1024);
+    const int counted = window->StatusBar->PanelText(StatusPanel::CounterLow).toInt() - first;
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    window->acStart->trigger();
+    std::printf("base_kb %ld held_kb %ld peak_kb %ld now_kb %ld refreshes %d\n", base, held, long(usage.ru_maxrss),
+                residentKilobytes(), counted);
+}
+
+// One window on the server's activity at 1 s, as an operator watches it, until the process is
+// ended from outside (or after ten minutes).
+void watch()
+{
+    auto window = openWindow(1, 1280, 1000);
+    window->cmBox->setCurrentIndex(3);
+    window->acStart->trigger();
+    QEventLoop loop;
+    QTimer::singleShot(600000, &loop, &QEventLoop::quit);
+    loop.exec();
+    window->acStart->trigger();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    ReturnLargeBlocksAtOnce();
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     TimingApplication application(argc, argv);
     if (!TestDatabase::available()) {
@@ -158,7 +219,7 @@ int main(int argc, char** argv)
     }
     QTemporaryDir folder;
     writeFile(folder.filePath(QStringLiteral("Config/Sensors.ini")),
-              "a;A;Scripts/large.sql\r\nb;B;Scripts/small.sql\r\nc;C;Scripts/one.sql\r\n");
+              "a;A;Scripts/large.sql\r\nb;B;Scripts/small.sql\r\nc;C;Scripts/one.sql\r\nd;D;Scripts/activity.sql\r\n");
     const QByteArray columns = "select g as id, g % 1000 as grp, 'name ' || g as name, g * 1.5 as amount, "
                                "(g % 7)::numeric(10,2) as price, now()::timestamp - g * interval '1 second' as at, "
                                "g % 3 = 0 as flag, md5(g::text) as hash, g::bigint * 1000 as big, 'x' as tag "
@@ -166,11 +227,23 @@ int main(int argc, char** argv)
     writeFile(folder.filePath(QStringLiteral("Scripts/large.sql")), columns + "200000) g");
     writeFile(folder.filePath(QStringLiteral("Scripts/small.sql")), columns + "1000) g");
     writeFile(folder.filePath(QStringLiteral("Scripts/one.sql")), "select 1 as id");
+    writeFile(folder.filePath(QStringLiteral("Scripts/activity.sql")), "select * from pg_stat_activity");
     int l = 0, t = 0, h = 0, w = 0, s = 0;
     TApp app(folder.filePath(QStringLiteral("quillon")), l, t, h, w, s);
     App = &app;
     app.LoadSensors();
 
+    const QString mode = application.arguments().value(1);
+    if (mode == QStringLiteral("peak")) {
+        peakMemory(8);
+        App = nullptr;
+        return 0;
+    }
+    if (mode == QStringLiteral("watch")) {
+        watch();
+        App = nullptr;
+        return 0;
+    }
     std::printf("| measure | figures |\n|---|---|\n");
     handOvers(application, 0, 200000, 30);
     handOvers(application, 1, 1000, 30);

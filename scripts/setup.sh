@@ -13,6 +13,7 @@ packages=(
   time
   clang libclang-rt-14-dev llvm
   libxlsxwriter-dev unzip libreoffice-dev
+  libicu-dev
   "$@"
 )
 # The export's office: the tests drive a headless Calc. A machine that has the full Calc (with its

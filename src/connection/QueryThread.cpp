@@ -73,6 +73,12 @@ TQueryThread::~TQueryThread()
     // detector can see.
     Ended();
     delete pending_.exchange(nullptr);
+    delete sortUpdate_.exchange(nullptr);
+}
+
+void TQueryThread::FollowSort(const QString& text)
+{
+    delete sortUpdate_.exchange(new QString(text), std::memory_order_acq_rel);
 }
 
 void TQueryThread::Start()
@@ -292,12 +298,19 @@ TQueryThread::PassResult TQueryThread::Pass()
 
 void TQueryThread::PresortForHandOver()
 {
-    if (sortText_.isEmpty())
-        return;
-    try {
-        WorkQuery->setSort(sortText_);
-    } catch (const QuillonError&) {
-        // The window's sort does not fit these rows; the hand-over meets that itself.
+    // A sort the operator chooses while the rows are being sorted has them sorted again, so that
+    // the hand-over finds them in the window's order whenever it can.
+    for (;;) {
+        if (const std::unique_ptr<QString> update{sortUpdate_.exchange(nullptr, std::memory_order_acq_rel)})
+            sortText_ = *update;
+        if (sortText_.isEmpty() || sortText_ == WorkQuery->sort())
+            return;
+        try {
+            WorkQuery->setSort(sortText_);
+        } catch (const QuillonError&) {
+            // The window's sort does not fit these rows; the hand-over meets that itself.
+            return;
+        }
     }
 }
 
@@ -328,8 +341,10 @@ void TQueryThread::HandOver(bool reloaded)
     // The data set keeps its sort text and filter and applies them to the rows it takes over. One
     // that the new result cannot take (a script without the sorted column) is dropped there, and
     // the refresh goes on without it rather than ending the worker.
+    // The operator's row stays current unless the script was reloaded; when it is gone the data
+    // set stays on its first row.
     try {
-        query.adopt(*WorkQuery);
+        query.adopt(*WorkQuery, reloaded ? Bookmark{} : bookmark);
     } catch (const DataError& error) {
         qCInfo(lcWorker) << "the new result drops the window's sort or filter:" << error.message();
     }
@@ -343,19 +358,13 @@ void TQueryThread::HandOver(bool reloaded)
     if (wasFiltered && !query.filtered())
         Monitor.SwitchFilterOff();
 
-    if (reloaded) {
+    if (reloaded)
         ScriptChanged = false;
-    } else if (bookmark.valid()) {
-        try {
-            query.gotoBookmark(bookmark);
-        } catch (const QuillonError&) {
-            // The row is gone: the data set stays on its first row.
-        }
-    }
     Monitor.CountRefresh();
     Monitor.ShowPosition();
     // The next pass sorts its rows in the window's order before handing them over.
     sortText_ = query.sort();
+    delete sortUpdate_.exchange(nullptr, std::memory_order_acq_rel);
 }
 
 void TQueryThread::EndUpdates()

@@ -55,6 +55,10 @@ public:
     // The object deletes itself once its loop has ended; the caller gives up its ownership.
     void ReleaseWhenFinished();
 
+    // The window's sort text has changed: the worker sorts the rows of its next hand-over so. On the
+    // user-interface thread.
+    void FollowSort(const QString& text);
+
     // Written by the window: no new pass may begin (cleared before a termination request), and the
     // next pass reloads the script.
     std::atomic<bool> MayRun{true};
@@ -93,9 +97,12 @@ private:
     std::atomic<bool> RunNow{false};
     std::atomic<bool> Stopped{false};
     const int step_;
-    // The window's sort text as of the last hand-over; read and written only while the worker
-    // waits for its calls onto the user-interface thread, or by the worker itself.
+    // The window's sort text as of the last hand-over or the last change the window told of; read and
+    // written only while the worker waits for its calls onto the user-interface thread, or by the
+    // worker itself.
     QString sortText_;
+    // A sort text the window has told of since, owned by whoever takes it out.
+    std::atomic<QString*> sortUpdate_{nullptr};
     std::atomic<bool> ended_{false};
     // The call posted to ServeCall, owned by whoever takes it out.
     std::atomic<std::shared_ptr<PendingCall>*> pending_{nullptr};

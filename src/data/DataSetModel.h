@@ -1,11 +1,15 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <vector>
 
 class Query;
 
 // The grid's view of a data set: one column per field in field order, one row per row of the
-// data set's current view. Reads cells straight from the data set; resets with it.
+// data set's current view. Reads cells straight from the data set. Resets with it, except where a
+// change keeps the fields and the number of rows, as a refresh of a watched result mostly does:
+// then the view is told only of the cells that changed, and of nothing when nothing did, so that it
+// repaints only what it must.
 class DataSetModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -21,5 +25,14 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
+    void beginChange();
+    void endChange();
+    void announceMarker(int section);
+    void announceMarkers();
+
     Query* query_;
+    bool resetting_ = false;
+    // The sort markers the view was last told of, by section.
+    std::vector<int> shownMarkers_;
+    bool markerCheckPosted_ = false;
 };

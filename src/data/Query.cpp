@@ -63,7 +63,7 @@ void Query::close()
     Q_EMIT dataChanged();
 }
 
-void Query::adopt(Query& source)
+void Query::adopt(Query& source, const Bookmark& keep)
 {
     if (&source == this)
         return;
@@ -81,41 +81,93 @@ void Query::adopt(Query& source)
     source.view_.clear();
     source.current_ = 0;
     Q_EMIT source.dataChanged();
-    installRecords(std::move(records), std::move(presorted));
+    installRecords(std::move(records), std::move(presorted), keep);
 }
 
-// Takes the rows and applies this data set's own sort and filter to them. Should either not fit
-// the new fields, the rows stay (unsorted or unfiltered) and the error follows the signals.
-void Query::installRecords(std::unique_ptr<RecordSet> records, std::vector<int> presorted)
+namespace {
+
+constexpr qint64 ComparedCellsAtMost = 100000;
+
+int FieldIndexIn(const RecordSet& records, const QString& name)
 {
-    Q_EMIT dataAboutToChange();
-    rowFilter_.reset();
-    records_ = std::move(records);
+    for (int i = 0; i < records.fieldCount(); ++i) {
+        if (records.field(i).name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    return -1;
+}
+
+std::vector<int> ViewOf(const std::vector<int>& order, const RowFilter* filter)
+{
+    if (!filter)
+        return order;
+    std::vector<int> view;
+    for (const int row : order) {
+        if (filter->matches(row))
+            view.push_back(row);
+    }
+    return view;
+}
+
+} // namespace
+
+// Takes the rows and applies this data set's own sort and filter to them. Should either not fit
+// the new fields, the rows stay (unsorted or unfiltered) and the error follows the signals. All
+// that is new is made before the signals, so that a listener learns whether the change keeps the
+// shape of the view before it happens; the rows held before go as soon as they have been compared.
+void Query::installRecords(std::unique_ptr<RecordSet> records, std::vector<int> presorted, const Bookmark& keep)
+{
     std::optional<DataError> failure;
-    if (!presorted.empty() && presorted.size() == std::size_t(records_->rowCount())) {
-        order_ = std::move(presorted);
+    QString sortText = sortText_;
+    std::vector<int> order;
+    if (!presorted.empty() && presorted.size() == std::size_t(records->rowCount())) {
+        order = std::move(presorted);
     } else {
-        order_.resize(std::size_t(records_->rowCount()));
-        std::iota(order_.begin(), order_.end(), 0);
         try {
-            rebuildOrder(ParseSortText(sortText_));
+            order = orderOf(*records, ParseSortText(sortText));
         } catch (const DataError& e) {
-            sortText_.clear();
+            order.resize(std::size_t(records->rowCount()));
+            std::iota(order.begin(), order.end(), 0);
+            sortText.clear();
             failure = e;
         }
     }
-    if (filtered_) {
+    bool filtered = filtered_;
+    std::unique_ptr<RowFilter> filter;
+    if (filtered) {
         try {
-            rowFilter_ = std::make_unique<RowFilter>(ParseFilterExpression(filterText_), *records_, displayName());
+            filter = std::make_unique<RowFilter>(ParseFilterExpression(filterText_), *records, displayName());
         } catch (const DataError& e) {
-            filtered_ = false;
+            filtered = false;
             if (!failure)
                 failure = e;
         }
     }
-    rebuildView();
-    current_ = 0;
+    std::vector<int> view = ViewOf(order, filter.get());
+
+    // Comparing costs the user-interface thread time in proportion to the cells, where a reset costs
+    // a repaint of the rows in sight: a large result is reset as it always was.
+    keepsShape_ = records_ && view.size() == view_.size() && SameFields(*records_, *records)
+        && qint64(view.size()) * records->fieldCount() <= ComparedCellsAtMost;
+    Q_EMIT dataAboutToChange();
+    std::unique_ptr<RecordSet> previous = std::exchange(records_, std::move(records));
+    std::vector<int> previousView = std::exchange(view_, std::move(view));
+    order_ = std::move(order);
+    rowFilter_ = std::move(filter);
+    filtered_ = filtered;
+    const bool sortDropped = sortText != sortText_;
+    sortText_ = sortText;
+    if (keepsShape_)
+        changedCells_ = ChangedCells(*previous, previousView, *records_, view_);
+    previous.reset();
+    previousView = {};
+    const auto kept = keep.valid() ? std::find(view_.begin(), view_.end(), keep.row) : view_.end();
+    current_ = kept == view_.end() ? 0 : int(kept - view_.begin());
     Q_EMIT dataChanged();
+    keepsShape_ = false;
+    changedCells_ = {};
+    if (sortDropped)
+        Q_EMIT sortChanged();
     Q_EMIT afterScroll();
     if (failure)
         throw *failure;
@@ -143,13 +195,7 @@ void Query::setFieldTag(int index, int tag)
 
 int Query::fieldIndex(const QString& name) const
 {
-    if (!records_)
-        return -1;
-    for (int i = 0; i < records_->fieldCount(); ++i) {
-        if (records_->field(i).name.compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
+    return records_ ? FieldIndexIn(*records_, name) : -1;
 }
 
 QString Query::fieldText(int index) const
@@ -241,37 +287,32 @@ void Query::gotoBookmark(const Bookmark& bookmark)
     moveTo(int(it - view_.begin()));
 }
 
-void Query::rebuildOrder(const QList<SortKey>& keys)
+std::vector<int> Query::orderOf(const RecordSet& records, const QList<SortKey>& keys) const
 {
-    std::vector<std::vector<qint64>> columns;
     std::vector<bool> descending;
     std::vector<int> indexes;
     for (const SortKey& key : keys) {
-        const int index = fieldIndex(key.field);
+        const int index = FieldIndexIn(records, key.field);
         if (index < 0)
             throw DataError(QStringLiteral("%1: Field '%2' not found").arg(displayName(), key.field));
         indexes.push_back(index);
         descending.push_back(key.descending);
     }
-    std::iota(order_.begin(), order_.end(), 0);
+    std::vector<int> order(std::size_t(records.rowCount()));
+    std::iota(order.begin(), order.end(), 0);
     if (indexes.empty())
-        return;
+        return order;
+    // The keys of one sort live no longer than the sort.
+    std::vector<std::vector<qint64>> columns;
     for (const int index : indexes)
-        columns.push_back(OrderingKeys(*records_, index));
-    SortRows(order_, columns, descending);
+        columns.push_back(OrderingKeys(records, index));
+    SortRows(order, columns, descending);
+    return order;
 }
 
 void Query::rebuildView()
 {
-    if (!rowFilter_) {
-        view_ = order_;
-        return;
-    }
-    view_.clear();
-    for (const int row : order_) {
-        if (rowFilter_->matches(row))
-            view_.push_back(row);
-    }
+    view_ = ViewOf(order_, rowFilter_.get());
 }
 
 void Query::setSort(const QString& text)
@@ -283,20 +324,16 @@ void Query::setSort(const QString& text)
         return;
     const QList<SortKey> keys = ParseSortText(text);
     const Bookmark current = bookmark();
+    // The sort that stays in force while an unknown field is named.
+    std::vector<int> order = orderOf(*records_, keys);
     Q_EMIT dataAboutToChange();
-    try {
-        rebuildOrder(keys);
-    } catch (const DataError&) {
-        // Put back the order of the sort that stays in force.
-        rebuildOrder(ParseSortText(sortText_));
-        Q_EMIT dataChanged();
-        throw;
-    }
+    order_ = std::move(order);
     sortText_ = text;
     rebuildView();
     const auto it = std::find(view_.begin(), view_.end(), current.row);
     current_ = it == view_.end() ? 0 : int(it - view_.begin());
     Q_EMIT dataChanged();
+    Q_EMIT sortChanged();
     Q_EMIT afterScroll();
 }
 

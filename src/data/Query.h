@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Bookmark.h"
+#include "data/CellChanges.h"
 #include "data/FieldInfo.h"
 #include "data/FilterExpression.h"
 #include "data/SortText.h"
@@ -46,10 +47,10 @@ public:
 
     // Takes over the rows source has just fetched (a pointer move); source is closed afterwards.
     // This data set keeps its own sort text, filter text and filter switch and applies them to
-    // the new rows; the current row is the first of the view. A sort or filter that does not fit
-    // the new fields throws DataError after the rows were taken over, with that sort cleared or
-    // that filter switched off.
-    void adopt(Query& source);
+    // the new rows; the current row is keep when the view shows that row, else the first of the
+    // view. A sort or filter that does not fit the new fields throws DataError after the rows
+    // were taken over, with that sort cleared or that filter switched off.
+    void adopt(Query& source, const Bookmark& keep = Bookmark());
 
     int fieldCount() const;
     const FieldInfo& field(int index) const;
@@ -101,6 +102,12 @@ public:
     // Bytes held by the rows, for the benchmark's memory figures.
     qsizetype bytesUsed() const;
 
+    // While dataAboutToChange and dataChanged are emitted: whether the change keeps the fields and
+    // the number of rows in view, which an adoption of a refreshed result mostly does, for a view of
+    // up to 100,000 cells; and, by dataChanged, the cells of the view that such a change has changed.
+    bool changeKeepsShape() const { return keepsShape_; }
+    const std::vector<CellRange>& changedCells() const { return changedCells_; }
+
 Q_SIGNALS:
     // Around every change of the fields or of the rows in view: open, close, adopt, sort, filter.
     void dataAboutToChange();
@@ -108,15 +115,19 @@ Q_SIGNALS:
     // Every move of the current row, including those that open, adopt, sort and filter cause.
     void afterScroll();
     void fieldTagChanged(int index);
+    // The sort text has changed: set, or dropped by rows that lack a sorted field.
+    void sortChanged();
 
 private:
     void requireActive() const;
     int requireCurrentRow() const;
     QString displayName() const;
-    void rebuildOrder(const QList<SortKey>& keys);
+    // The rows of records in the order of keys; throws DataError naming a field records lacks.
+    std::vector<int> orderOf(const RecordSet& records, const QList<SortKey>& keys) const;
     void rebuildView();
     void moveTo(int position);
-    void installRecords(std::unique_ptr<RecordSet> records, std::vector<int> presorted = {});
+    void installRecords(std::unique_ptr<RecordSet> records, std::vector<int> presorted = {},
+                        const Bookmark& keep = Bookmark());
 
     Connection* connection_ = nullptr;
     QStringList sql_;
@@ -131,4 +142,6 @@ private:
     QString filterText_;
     bool filtered_ = false;
     std::unique_ptr<RowFilter> rowFilter_;
+    bool keepsShape_ = false;
+    std::vector<CellRange> changedCells_;
 };

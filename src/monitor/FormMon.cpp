@@ -180,6 +180,11 @@ TFormMon::TFormMon(TConnect*& connectInfo, QWidget* parent)
     ConnectGuarded(UpDown, &QSpinBox::valueChanged, this,
                    [this](int value) { interval_ = static_cast<std::int16_t>(value); });
     ConnectGuarded(Query.get(), &::Query::afterScroll, this, [this] { QueryAfterScroll(); });
+    // The worker sorts each result before its hand-over in the order the window has at that time.
+    ConnectGuarded(Query.get(), &::Query::sortChanged, this, [this] {
+        if (QueryThread && !QueryThread->Ended())
+            QueryThread->FollowSort(Query->sort());
+    });
     ConnectGuarded(DBGrid->horizontalHeader(), &QHeaderView::sectionClicked, this,
                    [this](int section) { DBGridTitleBtnClick(section); });
     ConnectGuarded(DBGrid, &QWidget::customContextMenuRequested, this,

@@ -268,6 +268,53 @@ private Q_SLOTS:
         QCOMPARE(model.rowCount(), 0);
         QCOMPARE(model.columnCount(), 0);
     }
+
+    // A refresh with the same fields and as many rows tells the view only the cells that changed.
+    void refreshOfTheSameShapeTellsOnlyChangedCells()
+    {
+        Query window;
+        DataSetModel model(&window);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        Query worker;
+        run(worker, processes_);
+        window.adopt(worker);
+        QList<int> sorted;
+        ToggleTitleSort(window, 0, sorted);   // [spid]: 7, 51, 52, 60
+        window.setRecNo(3);
+        const Bookmark row52 = window.bookmark();
+
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        QSignalSpy cells(&model, &QAbstractItemModel::dataChanged);
+        QSignalSpy scrolled(&window, &Query::afterScroll);
+        run(worker, processes_);
+        window.adopt(worker, row52);
+        QCOMPARE(resets.count(), 0);
+        QCOMPARE(cells.count(), 0);
+        QCOMPARE(scrolled.count(), 1);
+        QCOMPARE(window.recNo(), 3);
+
+        // 51 falls asleep no more, 60 logs in as someone else, and 52 moves to the top.
+        run(worker, QStringLiteral("select * from (values (51, 'runnable', 'sa'), (7, 'runnable', 'bob'),"
+                                   " (60, 'sleeping', 'eve'), (1, 'runnable', 'ann')) as p(spid, status, login)"));
+        window.adopt(worker, row52);
+        QCOMPARE(resets.count(), 0);
+        QList<CellRange> told;
+        for (const QList<QVariant>& signal : cells) {
+            const auto from = signal[0].toModelIndex();
+            const auto to = signal[1].toModelIndex();
+            told.append({from.row(), to.row(), from.column(), to.column()});
+        }
+        // Rows in view: 1 (was 7), 7 (was 51), 51 (was 52), 60.
+        QCOMPARE(told, (QList<CellRange>{{0, 2, 0, 2}, {3, 3, 2, 2}}));
+        QCOMPARE(model.index(3, 2).data().toString(), QStringLiteral("eve"));
+        QCOMPARE(window.fieldText(0), QStringLiteral("1"));   // row 52's place in the result
+
+        // A row more or fewer is a new shape.
+        run(worker, QStringLiteral("select 1 as spid, 'x' as status, 'y' as login"));
+        window.adopt(worker);
+        QCOMPARE(resets.count(), 1);
+        QCOMPARE(model.rowCount(), 1);
+    }
 };
 
 int main(int argc, char** argv)

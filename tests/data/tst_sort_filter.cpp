@@ -7,7 +7,9 @@
 #include "data/SortText.h"
 #include "data/TemporalValue.h"
 
+#include <QCollator>
 #include <QLocale>
+#include <QScopeGuard>
 #include <QTest>
 #include <numeric>
 
@@ -75,6 +77,25 @@ QList<int> Passing(const RecordSet& records, const QString& expression)
             spids.append(int(records.column(0).integer(row)));
     }
     return spids;
+}
+
+// Texts whose order tells collations apart: case, accents, composed and decomposed forms, scripts,
+// digits, punctuation, blanks, long shared starts and texts that start others.
+QStringList Awkward()
+{
+    QStringList texts{QString(), QStringLiteral(" "), QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("ab"),
+                      QStringLiteral("Ab "), QStringLiteral("b"), QStringLiteral("é"), QStringLiteral("e\u0301"),
+                      QStringLiteral("E"), QStringLiteral("z"), QStringLiteral("ä"), QStringLiteral("Å"), QStringLiteral("-a"),
+                      QStringLiteral("a-b"), QStringLiteral("10"), QStringLiteral("9"), QStringLiteral("ё"), QStringLiteral("е"),
+                      QStringLiteral("Ж"), QStringLiteral("ж"), QStringLiteral("process 10"), QStringLiteral("process 9"),
+                      QStringLiteral("a\u0000b"), QStringLiteral("\U0001F600"), QStringLiteral("ßa"), QStringLiteral("ssa")};
+    for (int i = 0; i < 3000; ++i) {
+        // Long shared starts, equal texts in other letter cases, and spread-out ones.
+        texts.append(QStringLiteral("a long common start of many values %1").arg(i % 700));
+        texts.append(i % 2 ? QStringLiteral("VALUE %1").arg(i % 90) : QStringLiteral("value %1").arg(i % 90));
+        texts.append(QString::number(qulonglong(i) * 2654435761u % 1000003, 16));
+    }
+    return texts;
 }
 
 QList<int> Sorted(const RecordSet& records, const QList<std::pair<int, bool>>& keys)
@@ -256,6 +277,53 @@ private Q_SLOTS:
             QFAIL("inf was taken for a number");
         } catch (const DataError& e) {
             QCOMPARE(e.message(), QStringLiteral("Filter: 'inf' is not a valid value for field 'amount'"));
+        }
+    }
+
+    // The sort orders text exactly as the collator's own keys do, in every locale, wide or not.
+    void textOrderIsTheCollatorsOrder()
+    {
+        const QStringList texts = Awkward();
+        const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); });
+        for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::Russian, QLocale::Russia),
+                                      QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::Swedish, QLocale::Sweden)}) {
+            QLocale::setDefault(locale);
+            RecordSet records(QList<FieldInfo>{Field("n", FieldType::Integer), Field("wide", FieldType::VarWChar),
+                               Field("narrow", FieldType::VarChar)});
+            QStringList narrow;
+            for (int i = 0; i < texts.size(); ++i) {
+                records.column(0).appendInteger(i);
+                AppendText(records.column(1), texts[i]);
+                // The same values in a column that stays one byte a character.
+                QString latin1 = texts[i];
+                for (QChar& c : latin1) {
+                    if (c.unicode() > 0xFF)
+                        c = u'x';
+                }
+                narrow.append(latin1);
+                AppendText(records.column(2), latin1);
+            }
+            QVERIFY(records.column(1).wide());
+            QVERIFY(!records.column(2).wide());
+            QCollator collator(locale);
+            collator.setCaseSensitivity(Qt::CaseInsensitive);
+            for (const auto& [column, values] : {std::pair{1, texts}, std::pair{2, narrow}}) {
+                std::vector<QCollatorSortKey> sortKeys;
+                for (QString value : values) {
+                    while (value.endsWith(u' '))
+                        value.chop(1);
+                    sortKeys.push_back(collator.sortKey(value));
+                }
+                for (const bool descending : {false, true}) {
+                    QList<int> expected(values.size());
+                    std::iota(expected.begin(), expected.end(), 0);
+                    std::stable_sort(expected.begin(), expected.end(), [&](int a, int b) {
+                        const int order = sortKeys[std::size_t(a)].compare(sortKeys[std::size_t(b)]);
+                        return descending ? order > 0 : order < 0;
+                    });
+                    QCOMPARE(Sorted(records, {{column, descending}}), expected);
+                }
+            }
         }
     }
 

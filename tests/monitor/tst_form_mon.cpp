@@ -325,8 +325,16 @@ private Q_SLOTS:
         w->DBGrid->setCurrentIndex(w->DBGrid->model()->index(2, 0));
         QCOMPARE(w->Query->recNo(), 3);
         QCOMPARE(w->Query->fieldText(0), QStringLiteral("3"));
+        header->resizeSection(1, 123);
+        // The same rows again change nothing the grid shows: it is not rebuilt.
+        QSignalSpy resets(w->DBGrid->model(), &QAbstractItemModel::modelReset);
+        QSignalSpy cells(w->DBGrid->model(), &QAbstractItemModel::dataChanged);
         const int before = refreshes(*w);
         QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) >= before + 2, 15000);
+        QCOMPARE(resets.count(), 0);
+        QCOMPARE(cells.count(), 0);
+        QCOMPARE(header->sectionSize(1), 123);
+        QCOMPARE(w->DBGrid->model()->index(0, 0).data().toString(), QStringLiteral("5"));
         QCOMPARE(w->Query->sort(), QStringLiteral("[id] DESC"));
         QCOMPARE(w->Query->fieldTag(0), 1);
         QCOMPARE(w->Query->recNo(), 3);

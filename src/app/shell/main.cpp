@@ -2,9 +2,11 @@
 #include "app/ServiceClasses.h"
 #include "app/shell/FormMain.h"
 #include "app/shell/ProgramStart.h"
+#include "platform/LargeBlocks.h"
 
 int main(int argc, char** argv)
 {
+    ReturnLargeBlocksAtOnce();
     Application application(argc, argv);
     TFormMain formMain;
     // Without its application object the program cannot work; the error has been reported.

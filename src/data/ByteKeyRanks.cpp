@@ -1,0 +1,85 @@
+#include "data/ByteKeyRanks.h"
+
+#include "data/RadixSort.h"
+
+#include <QtEndian>
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// One key at one depth: its next eight bytes (zeros past its end) as a big-endian number, and how
+// many bytes it has from there, 9 for more than eight, so that a key ending within the eight
+// comes before a longer key with the same bytes.
+struct Slice {
+    quint64 bytes;
+    quint32 key;
+    quint32 left;
+};
+
+struct Range {
+    std::size_t begin;
+    std::size_t end;
+    std::size_t depth;
+};
+
+constexpr quint32 Continues = 9;
+// Fewer slices than this are sorted faster by comparison than by eight passes over them.
+constexpr std::size_t RadixFrom = 2048;
+
+} // namespace
+
+std::vector<qint64> RankByteKeys(const ByteKeys& keys)
+{
+    const std::size_t count = keys.ends.size();
+    const auto begin = [&](std::size_t key) { return key == 0 ? std::size_t(0) : keys.ends[key - 1]; };
+    const auto length = [&](std::size_t key) { return keys.ends[key] - begin(key); };
+
+    std::vector<Slice> slices(count);
+    for (std::size_t i = 0; i < count; ++i)
+        slices[i].key = quint32(i);
+    // Whether a slice's key equals the one before it, known where their bytes run out together.
+    std::vector<bool> same(count, false);
+    std::vector<Range> pending{{0, count, 0}};
+    std::vector<Slice> scratch;
+    while (!pending.empty()) {
+        const Range range = pending.back();
+        pending.pop_back();
+        for (std::size_t i = range.begin; i < range.end; ++i) {
+            Slice& s = slices[i];
+            const std::size_t size = length(s.key);
+            const std::size_t left = size > range.depth ? size - range.depth : 0;
+            unsigned char next[8] = {};
+            if (left > 0)
+                std::memcpy(next, keys.bytes.data() + begin(s.key) + range.depth, std::min<std::size_t>(left, 8));
+            s.bytes = qFromBigEndian<quint64>(next);
+            s.left = left > 8 ? Continues : quint32(left);
+        }
+        Slice* const first = slices.data() + range.begin;
+        const std::size_t size = range.end - range.begin;
+        if (size > RadixFrom) {
+            RadixSort(first, size, [](const Slice& s) { return quint64(s.left); }, scratch);
+            RadixSort(first, size, [](const Slice& s) { return s.bytes; }, scratch);
+        } else {
+            std::sort(first, first + size,
+                      [](const Slice& a, const Slice& b) { return a.bytes != b.bytes ? a.bytes < b.bytes : a.left < b.left; });
+        }
+        for (std::size_t run = range.begin; run < range.end;) {
+            std::size_t next = run + 1;
+            while (next < range.end && slices[next].bytes == slices[run].bytes && slices[next].left == slices[run].left)
+                ++next;
+            if (next - run > 1 && slices[run].left == Continues)
+                pending.push_back({run, next, range.depth + 8});
+            else
+                std::fill(same.begin() + std::ptrdiff_t(run) + 1, same.begin() + std::ptrdiff_t(next), true);
+            run = next;
+        }
+    }
+
+    std::vector<qint64> ranks(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const quint32 key = slices[i].key;
+        ranks[key] = same[i] ? ranks[slices[i - 1].key] : qint64(i);
+    }
+    return ranks;
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QtGlobal>
+#include <vector>
+
+// Byte strings end to end in one buffer: key i is bytes [ends[i - 1], ends[i]), the first from 0.
+struct ByteKeys {
+    std::vector<unsigned char> bytes;
+    std::vector<std::size_t> ends;
+};
+
+// The rank of every key in byte order (unsigned bytes, a key that starts another before it);
+// equal keys share one rank. A string radix sort eight bytes at a time: most keys part within
+// their first eight bytes, and keys that share a long start are sorted again only on the bytes
+// after it, never compared from their first byte on.
+std::vector<qint64> RankByteKeys(const ByteKeys& keys);
