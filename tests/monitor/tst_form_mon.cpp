@@ -34,6 +34,9 @@ class TestFormMon : public QObject {
     std::unique_ptr<ProgramFolder> folder;
     ProgramApp app;
     std::unique_ptr<MessageRecorder> boxes;
+    // The windows' sessions carry a name of their own, so that ending them leaves the other
+    // tests' sessions alone.
+    static inline const QString Application = QStringLiteral("Quillon monitor test");
 
     // Catalogue entries are named by their scripts' sort order: 1 rows, 2 other columns, ...
     void writeCatalogue(const QList<std::pair<QString, QByteArray>>& scripts)
@@ -50,7 +53,7 @@ class TestFormMon : public QObject {
     std::unique_ptr<TFormMon> window(int interval, int queryIndex = 0, const QString& connectionString = {})
     {
         auto* descriptor = new TConnect;
-        descriptor->ConnectionString = connectionString.isEmpty() ? TestDatabase::pgConnectionString() : connectionString;
+        descriptor->ConnectionString = connectionString.isEmpty() ? TestDatabase::pgConnectionString(Application) : connectionString;
         descriptor->Server = TestDatabase::pgDsn();
         descriptor->Sleep = interval;
         descriptor->QueryIndex = queryIndex;
@@ -68,7 +71,7 @@ class TestFormMon : public QObject {
     // The long script is running on the server.
     static bool sleepyPassRunning()
     {
-        return StoppedBackend::activeBackend(QStringLiteral("Quillon"), QStringLiteral("pg_sleep(20)")) > 0;
+        return StoppedBackend::activeBackend(Application, QStringLiteral("pg_sleep(20)")) > 0;
     }
 
     static void stopBounded(TFormMon& w)
@@ -168,7 +171,7 @@ private Q_SLOTS:
         // The program's sessions carry its application name.
         QString killed;
         QVERIFY2(TestDatabase::psql(QStringLiteral("select count(pg_terminate_backend(pid)) from pg_stat_activity "
-                                                   "where application_name = 'Quillon'"),
+                                                   "where application_name = '") + Application + QStringLiteral("'"),
                                     &killed, &error),
                  qPrintable(error));
         // The window's own session and the worker's; one of an earlier test may still be ending.
@@ -280,7 +283,7 @@ private Q_SLOTS:
         auto w = window(30, 4);
         w->acStart->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(sleepyPassRunning(), 10000);
-        StoppedBackend silent(StoppedBackend::activeBackend(QStringLiteral("Quillon"), QStringLiteral("pg_sleep(20)")));
+        StoppedBackend silent(StoppedBackend::activeBackend(Application, QStringLiteral("pg_sleep(20)")));
         QVERIFY(silent.stopped());
         QElapsedTimer timer;
         timer.start();
@@ -298,7 +301,7 @@ private Q_SLOTS:
         auto w = window(30, 4);
         w->acStart->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(sleepyPassRunning(), 10000);
-        StoppedBackend silent(StoppedBackend::activeBackend(QStringLiteral("Quillon"), QStringLiteral("pg_sleep(20)")));
+        StoppedBackend silent(StoppedBackend::activeBackend(Application, QStringLiteral("pg_sleep(20)")));
         QVERIFY(silent.stopped());
         QElapsedTimer timer;
         timer.start();
