@@ -10,7 +10,10 @@
 #include "data/Connection.h"
 
 #include <QApplication>
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QLoggingCategory>
 #include <exception>
 
@@ -156,6 +159,15 @@ bool TFormLogon::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         done(mrCancel);
         return true;
+    }
+    // The editable server box keeps Return to itself: Enter presses the default button from there
+    // too, unless the box's list is open.
+    if (event->type() == QEvent::KeyPress && (watched == ui->ComboBox1 || watched == ui->ComboBox1->lineEdit())) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !ui->ComboBox1->view()->isVisible()) {
+            ui->BitBtn1->click();
+            return true;
+        }
     }
     if (event->type() == QEvent::FocusOut && watched == ui->ComboBox1)
         ComboBox1Exit();

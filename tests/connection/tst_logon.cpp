@@ -134,7 +134,9 @@ private Q_SLOTS:
             server->setEditText(TestDatabase::pgDsn());
             child<QLineEdit>(shown, "Edit1")->setText(TestDatabase::user());
             child<QLineEdit>(shown, "Edit2")->setText(TestDatabase::password());
-            QTest::keyClick(server->lineEdit(), Qt::Key_Return);
+            // Through the window, as a key pressed on the keyboard arrives.
+            server->lineEdit()->setFocus();
+            QTest::keyClick(shown->windowHandle(), Qt::Key_Return);
         });
         QCOMPARE(logon.exec(), int(mrOk));
         QCOMPARE(descriptor.Server, TestDatabase::pgDsn());
