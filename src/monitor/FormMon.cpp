@@ -39,11 +39,11 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QGuiApplication>
-#include <QMimeData>
 #include <QMenu>
+#include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollBar>
