@@ -18,28 +18,8 @@ database=demo
 first_port=15432
 last_port=15531
 
-as_postgres() {
-  if [ "$(id -u)" -eq 0 ]; then
-    runuser -u postgres -- "$@"
-  else
-    "$@"
-  fi
-}
-
-port_is_free() {
-  ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
-}
-
-odbc_library() {
-  local found
-  for found in /usr/lib/*/odbc/"$1" /usr/lib/odbc/"$1" /usr/lib64/"$1"; do
-    if [ -e "$found" ]; then
-      echo "$found"
-      return
-    fi
-  done
-  echo "$1"
-}
+# shellcheck source=scripts/cluster-helpers.sh
+source "$(dirname "$0")/cluster-helpers.sh"
 
 cluster_dir() {
   [ -f "$demo/cluster" ] && cat "$demo/cluster"

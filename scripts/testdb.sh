@@ -20,13 +20,8 @@ database=quillon
 # Characters that must be braced in an ODBC connection string, so the tests cover the bracing.
 password='q;ui}llon'
 
-as_postgres() {
-  if [ "$(id -u)" -eq 0 ]; then
-    runuser -u postgres -- "$@"
-  else
-    "$@"
-  fi
-}
+# shellcheck source=scripts/cluster-helpers.sh
+source "$(dirname "$0")/cluster-helpers.sh"
 
 stop_cluster() {
   local cluster
@@ -39,21 +34,6 @@ stop_cluster() {
     /tmp/quillon-pg.*) rm -rf "$cluster" ;;
   esac
   rm -f "$dir/cluster"
-}
-
-port_is_free() {
-  ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
-}
-
-odbc_library() {
-  local found
-  for found in /usr/lib/*/odbc/"$1" /usr/lib/odbc/"$1" /usr/lib64/"$1"; do
-    if [ -e "$found" ]; then
-      echo "$found"
-      return
-    fi
-  done
-  echo "$1"
 }
 
 start() {
