@@ -6,10 +6,10 @@
 #include "app/ImageList.h"
 #include "app/ModalResult.h"
 #include "app/Utils.h"
+#include "app/WaitCursor.h"
 #include "connection/Connect.h"
 #include "data/Connection.h"
 
-#include <QApplication>
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -193,8 +193,8 @@ void TFormLogon::BitBtn1Click()
     ADOC1->setConnectionTimeout(ProbeLoginTimeout(connect_.ConnectionTimeout));
     ADOC1->setCommandTimeout(connect_.CommandTimeout);
     ADOC1->setConnectionString(connect_.ConnectionString);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
+        const WaitCursor cursor;
         // Off the user-interface thread, under a deadline of its own: some drivers wait for a
         // silent server far past their login time-out.
         OpenConnection(*ADOC1, this);
@@ -203,7 +203,6 @@ void TFormLogon::BitBtn1Click()
         qCInfo(lcLogon) << "logon to" << server << "failed:" << QString::fromUtf8(error.what());
         setResult(mrNo);
     }
-    QApplication::restoreOverrideCursor();
     done(result() == mrOk ? mrOk : mrNo);
 }
 

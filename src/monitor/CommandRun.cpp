@@ -1,10 +1,10 @@
 #include "monitor/CommandRun.h"
 
+#include "app/WaitCursor.h"
 #include "data/Connection.h"
 #include "data/Query.h"
 #include "monitor/CommandWaitBox.h"
 
-#include <QApplication>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -15,13 +15,6 @@ using namespace std::chrono_literals;
 
 // A command that ends within this time shows nothing; the window just does not respond meanwhile.
 constexpr auto WaitBoxDelay = 500ms;
-
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 } // namespace
 

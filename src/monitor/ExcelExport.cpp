@@ -2,13 +2,13 @@
 
 #include "app/DriverWait.h"
 #include "app/MessageBox.h"
+#include "app/WaitCursor.h"
 #include "data/Connection.h"
 #include "monitor/CommandRun.h"
 #include "monitor/ExportCells.h"
 #include "platform/QuillonError.h"
 #include "platform/spreadsheet/SpreadsheetProvider.h"
 
-#include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
 #include <atomic>
@@ -50,13 +50,6 @@ void RunAside(const std::function<void()>& work)
     if (error)
         std::rethrow_exception(error);
 }
-
-struct WaitCursor {
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 } // namespace
 
