@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QtGlobal>
+#include <functional>
 #include <vector>
 
 // Byte strings end to end in one buffer: key i is bytes [ends[i - 1], ends[i]), the first from 0.
@@ -14,3 +15,10 @@ struct ByteKeys {
 // their first eight bytes, and keys that share a long start are sorted again only on the bytes
 // after it, never compared from their first byte on.
 std::vector<qint64> RankByteKeys(const ByteKeys& keys);
+
+// The ranks of keys given at first by their starts, at most length bytes each, a shorter start
+// being the whole key. Keys whose starts are equal and may go on are ranked among themselves by
+// their whole keys, which wholeKey appends for a key's index on request: where the starts tell
+// most keys apart, few whole keys are ever made.
+std::vector<qint64> RankByKeyStarts(const ByteKeys& starts, std::size_t length,
+                                    const std::function<void(std::size_t, std::vector<unsigned char>&)>& wholeKey);

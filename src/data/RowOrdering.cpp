@@ -101,12 +101,51 @@ std::vector<qint64> DecimalRanks(const RecordColumn& c, const std::vector<int>& 
     return rank;
 }
 
+constexpr std::size_t KeyStartLength = 8;
+
+// Whether the starts of the collation keys part the given rows' texts well enough to rank by them,
+// judged on a spread of a few hundred texts: where many share their start (a common prefix of
+// the values), making the starts first only adds to the whole keys needed anyway.
+bool StartsPartTexts(const RecordColumn& c, TextSortKeys& collation, const std::vector<int>& rows)
+{
+    constexpr std::size_t Sample = 256;
+    const std::size_t step = std::max<std::size_t>(1, rows.size() / Sample);
+    TextScratch scratch;
+    ByteKeys starts;
+    for (std::size_t i = 0; i < rows.size() && starts.ends.size() < Sample; i += step) {
+        collation.appendStart(WithoutTrailingBlanks(c.text(rows[i], scratch)), KeyStartLength, starts.bytes);
+        starts.ends.push_back(starts.bytes.size());
+    }
+    const std::vector<qint64> ranks = RankByteKeys(starts);
+    std::vector<int> sharing(ranks.size(), 0);
+    for (const qint64 rank : ranks)
+        ++sharing[std::size_t(rank)];
+    std::size_t tied = 0;
+    for (std::size_t i = 0; i < ranks.size(); ++i) {
+        const std::size_t length = starts.ends[i] - (i == 0 ? 0 : starts.ends[i - 1]);
+        if (length == KeyStartLength && sharing[std::size_t(ranks[i])] > 1)
+            ++tied;
+    }
+    return tied * 16 <= ranks.size();
+}
+
 // The collation ranks of the given rows' texts.
 std::vector<qint64> CollationRanks(const RecordColumn& c, TextSortKeys& collation, const std::vector<int>& rows)
 {
     TextScratch scratch;
     ByteKeys keys;
     keys.ends.reserve(rows.size());
+    if (!collation.keysAreTexts() && StartsPartTexts(c, collation, rows)) {
+        // A collator's whole key costs about a microsecond; its first bytes a sixth of that.
+        keys.bytes.reserve(rows.size() * KeyStartLength);
+        for (const int row : rows) {
+            collation.appendStart(WithoutTrailingBlanks(c.text(row, scratch)), KeyStartLength, keys.bytes);
+            keys.ends.push_back(keys.bytes.size());
+        }
+        return RankByKeyStarts(keys, KeyStartLength, [&](std::size_t key, std::vector<unsigned char>& out) {
+            collation.append(WithoutTrailingBlanks(c.text(rows[key], scratch)), out);
+        });
+    }
     // Room for keys about as long as their texts, so that the buffer seldom grows and never twice.
     std::size_t characters = 0;
     for (const int row : rows)

@@ -1,6 +1,7 @@
 #include "platform/TextSortKeys.h"
 
 #include <unicode/ucol.h>
+#include <unicode/uiter.h>
 
 #include <algorithm>
 
@@ -37,6 +38,37 @@ TextSortKeys::~TextSortKeys()
         ucol_close(collator_);
 }
 
+namespace {
+
+const UChar* IcuChars(QStringView text)
+{
+    return text.isEmpty() ? u"" : reinterpret_cast<const UChar*>(text.utf16());
+}
+
+} // namespace
+
+void TextSortKeys::appendStart(QStringView text, std::size_t length, std::vector<unsigned char>& out)
+{
+    const std::size_t start = out.size();
+    if (collator_) {
+        // The parts ICU makes step by step are the bytes of the whole key, without its closing zero.
+        UCharIterator iterator;
+        uiter_setString(&iterator, IcuChars(text), static_cast<int32_t>(text.size()));
+        uint32_t state[2] = {0, 0};
+        UErrorCode status = U_ZERO_ERROR;
+        out.resize(start + length);
+        const int32_t written =
+            ucol_nextSortKeyPart(collator_, &iterator, state, out.data() + start, int32_t(length), &status);
+        if (U_SUCCESS(status) && written >= 0) {
+            out.resize(start + std::size_t(written));
+            return;
+        }
+        out.resize(start);
+    }
+    append(text, out);
+    out.resize(std::min(out.size(), start + length));
+}
+
 void TextSortKeys::append(QStringView text, std::vector<unsigned char>& out)
 {
     const std::size_t start = out.size();
@@ -50,7 +82,7 @@ void TextSortKeys::append(QStringView text, std::vector<unsigned char>& out)
     }
     if (!collator_)
         return;
-    const auto* chars = text.isEmpty() ? u"" : reinterpret_cast<const UChar*>(text.utf16());
+    const UChar* const chars = IcuChars(text);
     const auto length = static_cast<int32_t>(text.size());
     // ICU ends a key with a zero byte that no other byte of a key can be: it is left out.
     std::size_t room = 16 + std::size_t(text.size()) * 3;

@@ -1,3 +1,4 @@
+#include "data/ByteKeyRanks.h"
 #include "data/DataErrors.h"
 #include "data/FieldType.h"
 #include "data/FilterExpression.h"
@@ -12,6 +13,7 @@
 #include <QScopeGuard>
 #include <QTest>
 #include <numeric>
+#include <random>
 
 namespace {
 
@@ -94,6 +96,19 @@ QStringList Awkward()
         texts.append(QStringLiteral("a long common start of many values %1").arg(i % 700));
         texts.append(i % 2 ? QStringLiteral("VALUE %1").arg(i % 90) : QStringLiteral("value %1").arg(i % 90));
         texts.append(QString::number(qulonglong(i) * 2654435761u % 1000003, 16));
+    }
+    return texts;
+}
+
+// Texts that mostly part within their first few letters, with a few sharing long starts and
+// letter cases among them.
+QStringList Spread()
+{
+    QStringList texts = Awkward().mid(0, 27);
+    for (int i = 0; i < 6000; ++i) {
+        if (i % 50 == 0)
+            texts.append(QStringLiteral("%1 a long common start %2").arg(i % 2 ? u'Ж' : u'ж').arg(i));
+        texts.append(QString::number(qulonglong(i) * 2654435761u % 1000003, 16) + QStringLiteral("ёЁeé"));
     }
     return texts;
 }
@@ -281,9 +296,16 @@ private Q_SLOTS:
     }
 
     // The sort orders text exactly as the collator's own keys do, in every locale, wide or not.
+    void textOrderIsTheCollatorsOrder_data()
+    {
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("shared starts") << Awkward();
+        QTest::newRow("spread") << Spread();
+    }
+
     void textOrderIsTheCollatorsOrder()
     {
-        const QStringList texts = Awkward();
+        QFETCH(const QStringList, texts);
         const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); });
         for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::Russian, QLocale::Russia),
                                       QLocale(QLocale::English, QLocale::UnitedStates), QLocale(QLocale::Swedish, QLocale::Sweden)}) {
@@ -324,6 +346,45 @@ private Q_SLOTS:
                     QCOMPARE(Sorted(records, {{column, descending}}), expected);
                 }
             }
+        }
+    }
+
+    // Keys told apart by their starts rank as their whole keys do, and only keys whose starts tie
+    // at full length are made whole: short keys, keys ending exactly at the start's length, long
+    // shared starts and equal keys.
+    void keyStartsRankAsTheirWholeKeys()
+    {
+        std::mt19937 random(7);
+        std::vector<std::vector<unsigned char>> whole;
+        for (int i = 0; i < 5000; ++i) {
+            std::vector<unsigned char> key(random() % 12);
+            for (unsigned char& byte : key)
+                byte = static_cast<unsigned char>(1 + random() % (i % 3 == 0 ? 2 : 200));
+            whole.push_back(key);
+        }
+        constexpr std::size_t Length = 4;
+        ByteKeys all;
+        ByteKeys starts;
+        for (const auto& key : whole) {
+            all.bytes.insert(all.bytes.end(), key.begin(), key.end());
+            all.ends.push_back(all.bytes.size());
+            starts.bytes.insert(starts.bytes.end(), key.begin(), key.begin() + std::ptrdiff_t(std::min(key.size(), Length)));
+            starts.ends.push_back(starts.bytes.size());
+        }
+        std::vector<bool> made(whole.size(), false);
+        const std::vector<qint64> ranks = RankByKeyStarts(starts, Length, [&](std::size_t key, std::vector<unsigned char>& out) {
+            QVERIFY(!made[key]);
+            made[key] = true;
+            out.insert(out.end(), whole[key].begin(), whole[key].end());
+        });
+        QCOMPARE(ranks, RankByteKeys(all));
+        for (std::size_t key = 0; key < whole.size(); ++key) {
+            const auto start = whole[key].begin();
+            const bool tiedAtLength = whole[key].size() >= Length
+                && std::count_if(whole.begin(), whole.end(), [&](const auto& other) {
+                       return other.size() >= Length && std::equal(start, start + Length, other.begin());
+                   }) > 1;
+            QCOMPARE(made[key], tiedAtLength);
         }
     }
 
