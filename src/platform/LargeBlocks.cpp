@@ -1,5 +1,8 @@
 #include "platform/LargeBlocks.h"
 
+// Defines __GLIBC__ on the GNU C library.
+#include <cstdlib>
+
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
