@@ -4,15 +4,6 @@
 
 #include <limits>
 
-void RecordColumn::appendNullBit(bool null)
-{
-    if ((size_ & 63) == 0)
-        nulls_.push_back(0);
-    if (null)
-        nulls_.back() |= quint64(1) << (size_ & 63);
-    ++size_;
-}
-
 void RecordColumn::appendNull()
 {
     switch (storage_) {
@@ -27,18 +18,6 @@ void RecordColumn::appendNull()
         break;
     }
     appendNullBit(true);
-}
-
-void RecordColumn::appendInteger(qint64 value)
-{
-    integers_.push_back(value);
-    appendNullBit(false);
-}
-
-void RecordColumn::appendReal(double value)
-{
-    reals_.push_back(value);
-    appendNullBit(false);
 }
 
 std::size_t RecordColumn::endAfter(qsizetype length) const

@@ -26,8 +26,16 @@ public:
     int size() const { return size_; }
 
     void appendNull();
-    void appendInteger(qint64 value);
-    void appendReal(double value);
+    void appendInteger(qint64 value)
+    {
+        integers_.push_back(value);
+        appendNullBit(false);
+    }
+    void appendReal(double value)
+    {
+        reals_.push_back(value);
+        appendNullBit(false);
+    }
     void appendText(const char16_t* text, qsizetype length);
     void appendUtf8(const char* text, qsizetype length);
 
@@ -53,7 +61,14 @@ public:
     qsizetype bytesUsed() const;
 
 private:
-    void appendNullBit(bool null);
+    void appendNullBit(bool null)
+    {
+        if ((size_ & 63) == 0)
+            nulls_.push_back(0);
+        if (null)
+            nulls_.back() |= quint64(1) << (size_ & 63);
+        ++size_;
+    }
     std::size_t endAfter(qsizetype length) const;
     void widen();
     quint32 textBegin(int row) const { return row == 0 ? 0 : ends_[std::size_t(row) - 1]; }

@@ -224,18 +224,21 @@ private Q_SLOTS:
     {
         Query query;
         query.setConnection(&connection_);
-        // Now and then a value longer than its column is bound for, in every block.
+        // Now and then a value longer than its column is bound for, in every block, in two columns
+        // that are long in some rows together and in others alone.
         query.setSql({QStringLiteral("select g, 'row ' || g as label,"
-                                     " case when g % 300 = 0 then repeat('y', 3000) || g else 'n' || g end as long"
+                                     " case when g % 300 = 0 then repeat('y', 3000) || g else 'n' || g end as long,"
+                                     " case when g % 450 = 0 then repeat('z', 2000) || g else 'm' || g end as other"
                                      " from generate_series(1, 2500) g")});
         QSignalSpy scrolled(&query, &Query::afterScroll);
         query.open();
         QCOMPARE(query.recordCount(), 2500);
         QCOMPARE(scrolled.count(), 1);
-        for (const int row : {1, 300, 1200, 1201, 2400, 2500}) {
+        for (const int row : {1, 300, 450, 900, 1200, 1201, 1350, 1800, 2400, 2500}) {
             query.setRecNo(row);
             QCOMPARE(query.fieldText(0), QString::number(row));
             QCOMPARE(query.fieldText(2), row % 300 == 0 ? QString(3000, u'y') + QString::number(row) : u'n' + QString::number(row));
+            QCOMPARE(query.fieldText(3), row % 450 == 0 ? QString(2000, u'z') + QString::number(row) : u'm' + QString::number(row));
         }
         QCOMPARE(query.fieldText(1), QStringLiteral("row 2500"));
         query.next();

@@ -34,6 +34,35 @@ T Read(const char* cell)
     return value;
 }
 
+// Julian days of dates, remembering the last: the rows of a block mostly share their date.
+class JulianDays {
+public:
+    qint64 of(int year, int month, int day)
+    {
+        if (year != year_ || month != month_ || day != day_ || !known_) {
+            julian_ = QDate(year, month, day).toJulianDay();
+            year_ = year;
+            month_ = month;
+            day_ = day;
+            known_ = true;
+        }
+        return julian_;
+    }
+
+private:
+    int year_ = 0;
+    int month_ = 0;
+    int day_ = 0;
+    qint64 julian_ = 0;
+    bool known_ = false;
+};
+
+qint64 TimestampMicros(const SQL_TIMESTAMP_STRUCT& ts, JulianDays& days)
+{
+    return (days.of(ts.year, ts.month, ts.day) - UnixEpochJulianDay) * MicrosPerDay
+        + TimeToMicros(ts.hour, ts.minute, ts.second, qint64(ts.fraction) / 1000);
+}
+
 void AppendHex(RecordColumn& column, const char* bytes, qsizetype length)
 {
     const QString hex = QString::fromLatin1(QByteArray::fromRawData(bytes, length).toHex().toUpper());
@@ -225,10 +254,13 @@ bool OdbcBlockReader::truncated(const Binding& b, SQLLEN indicator) const
 void OdbcBlockReader::readOverflow(int slot)
 {
     Block& block = blocks_[slot];
-    block.overflow.clear();
-    for (SQLULEN row = 0; row < block.fetched; ++row) {
-        for (std::size_t i = 0; i < bindings_.size(); ++i) {
-            Binding& b = bindings_[i];
+    block.overflow.resize(bindings_.size());
+    for (std::size_t i = 0; i < bindings_.size(); ++i) {
+        Binding& b = bindings_[i];
+        block.overflow[i].clear();
+        if (!b.mayTruncate)
+            continue;
+        for (SQLULEN row = 0; row < block.fetched; ++row) {
             if (!truncated(b, b.indicators[slot][row]))
                 continue;
             if (!connection_.getDataAfterBlockFetch())
@@ -237,21 +269,54 @@ void OdbcBlockReader::readOverflow(int slot)
                       "SQLSetPos");
             std::vector<char> value;
             readRest(b, SQLUSMALLINT(i + 1), value);
-            block.overflow.push_back(std::move(value));
+            block.overflow[i].push_back(std::move(value));
         }
     }
 }
 
 void OdbcBlockReader::storeBlock(RecordSet& records, int slot)
 {
+    // Column by column, the commonest kinds each in a loop of their own: one bound array read and
+    // one column's storage grown at a time, with no choice of kind per cell.
     const Block& block = blocks_[slot];
-    std::size_t overflow = 0;
-    for (SQLULEN row = 0; row < block.fetched; ++row) {
-        for (std::size_t i = 0; i < bindings_.size(); ++i) {
-            const Binding& b = bindings_[i];
-            const SQLLEN indicator = b.indicators[slot][row];
-            const std::vector<char>* whole = truncated(b, indicator) ? &block.overflow[overflow++] : nullptr;
-            store(records.column(int(i)), b, b.data[slot].data() + std::size_t(b.width) * row, indicator, whole);
+    for (std::size_t i = 0; i < bindings_.size(); ++i) {
+        const Binding& b = bindings_[i];
+        RecordColumn& column = records.column(int(i));
+        const char* cell = b.data[slot].data();
+        const SQLLEN* indicator = b.indicators[slot].data();
+        const SQLLEN* const end = indicator + block.fetched;
+        switch (b.cType) {
+        case SQL_C_SBIGINT:
+            for (; indicator != end; ++indicator, cell += b.width) {
+                if (*indicator == SQL_NULL_DATA)
+                    column.appendNull();
+                else
+                    column.appendInteger(Read<qint64>(cell));
+            }
+            break;
+        case SQL_C_DOUBLE:
+            for (; indicator != end; ++indicator, cell += b.width) {
+                if (*indicator == SQL_NULL_DATA)
+                    column.appendNull();
+                else
+                    column.appendReal(Read<double>(cell));
+            }
+            break;
+        case SQL_C_TYPE_TIMESTAMP: {
+            JulianDays days;
+            for (; indicator != end; ++indicator, cell += b.width) {
+                if (*indicator == SQL_NULL_DATA)
+                    column.appendNull();
+                else
+                    column.appendInteger(TimestampMicros(Read<SQL_TIMESTAMP_STRUCT>(cell), days));
+            }
+            break;
+        }
+        default: {
+            auto overflow = block.overflow[i].begin();
+            for (; indicator != end; ++indicator, cell += b.width)
+                store(column, b, cell, *indicator, truncated(b, *indicator) ? &*overflow++ : nullptr);
+        }
         }
     }
 }
@@ -315,9 +380,8 @@ void OdbcBlockReader::store(RecordColumn& column, const Binding& b, const char* 
         return;
     }
     case SQL_C_TYPE_TIMESTAMP: {
-        const auto ts = Read<SQL_TIMESTAMP_STRUCT>(cell);
-        column.appendInteger(DateTimeToMicros(QDate(ts.year, ts.month, ts.day),
-                                              TimeToMicros(ts.hour, ts.minute, ts.second, qint64(ts.fraction) / 1000)));
+        JulianDays days;
+        column.appendInteger(TimestampMicros(Read<SQL_TIMESTAMP_STRUCT>(cell), days));
         return;
     }
     default:

@@ -36,12 +36,12 @@ private:
         std::vector<SQLLEN> indicators[Slots];
     };
 
-    // One block as fetched: the rows' status and, in row order, the whole values that did not
-    // fit their bound width, read on the fetching thread while the cursor is on the block.
+    // One block as fetched: the rows' status and, for each column in row order, the whole values
+    // that did not fit their bound width, read on the fetching thread while the cursor is on the block.
     struct Block {
         SQLULEN fetched = 0;
         std::vector<SQLUSMALLINT> status;
-        std::vector<std::vector<char>> overflow;
+        std::vector<std::vector<std::vector<char>>> overflow;
     };
 
     QList<FieldInfo> describe();
