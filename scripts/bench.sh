@@ -68,11 +68,12 @@ field() { echo "$1" | awk -v k="$2" '{for (i = 1; i < NF; i += 2) if ($i == k) p
 # The median over the lines of a file of an awk expression of its columns.
 column_median() { awk "{print $2}" "$1" | median; }
 
-# Opening the table: psql, the bare ODBC program and the program in turn, each pass one triple.
+# Opening the table: psql, the bare ODBC program, the program (through libpq, as it reads this data
+# source) and the program held to ODBC in turn, each pass one quadruple.
 : >"$build/open.txt"
 for _ in $(seq 1 "$runs"); do
   echo "$(measure "${psql_tcp[@]}" -At -c "$query") $(measure "$build/bench/quillon_bench_odbc" "$odbc_string" "$query") \
-$(measure "$build/bench/quillon_bench" open "$query")" >>"$build/open.txt"
+$(measure "$build/bench/quillon_bench" open "$query") $(measure "$build/bench/quillon_bench" --odbc open "$query")" >>"$build/open.txt"
 done
 open_line=$("$build/bench/quillon_bench" open "$query")
 
@@ -142,16 +143,19 @@ printf '|%s|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..60})" "$(printf -- '-%.0s' 
 row() { printf '| %-58s | %-22s | %-26s | %-9s | %-16s |\n' "$@"; }
 sec() { printf '%.2f s' "$1"; }
 mb() { awk -v kb="$1" 'BEGIN {printf "%.1f MB", kb / 1024}'; }
-# Columns of open.txt: psql 1-4, bare ODBC 5-8, program 9-12 (wall user sys peak).
-row "open, whole process, wall" "$(sec "$(column_median "$build/open.txt" '$9')")" \
+# Columns of open.txt: psql 1-4, bare ODBC 5-8, program 9-12, program through ODBC 13-16 (wall user
+# sys peak).
+row "open through libpq, whole process, wall" "$(sec "$(column_median "$build/open.txt" '$9')")" \
   "psql -At $(sec "$(column_median "$build/open.txt" '$1')")" "$(printf '%.2f' "$(column_median "$build/open.txt" '$9 / $1')")" "<= 0.80 x psql"
-row "open, whole process, wall" "$(sec "$(column_median "$build/open.txt" '$9')")" \
-  "bare ODBC $(sec "$(column_median "$build/open.txt" '$5')")" "$(printf '%.2f' "$(column_median "$build/open.txt" '$9 / $5')")" "<= 1.05 x bare ODBC"
+row "open through ODBC, whole process, wall" "$(sec "$(column_median "$build/open.txt" '$13')")" \
+  "bare ODBC $(sec "$(column_median "$build/open.txt" '$5')")" "$(printf '%.2f' "$(column_median "$build/open.txt" '$13 / $5')")" "<= 1.05 x bare ODBC"
+row "open through ODBC, processor time" "$(sec "$(column_median "$build/open.txt" '$14 + $15')")" \
+  "bare ODBC $(sec "$(column_median "$build/open.txt" '$6 + $7')")" "$(printf '%.2f' "$(column_median "$build/open.txt" '($14 + $15) / ($6 + $7 + 0.001)')")" "-"
 row "bare ODBC program, whole process, wall" "$(sec "$(column_median "$build/open.txt" '$5')")" \
   "psql -At $(sec "$(column_median "$build/open.txt" '$1')")" "$(printf '%.2f' "$(column_median "$build/open.txt" '$5 / $1')")" "(the driver's floor)"
-row "open, whole process, processor time" "$(sec "$(column_median "$build/open.txt" '$10 + $11')")" \
+row "open through libpq, processor time" "$(sec "$(column_median "$build/open.txt" '$10 + $11')")" \
   "psql -At $(sec "$(column_median "$build/open.txt" '$2 + $3')")" "$(printf '%.2f' "$(column_median "$build/open.txt" '($10 + $11) / ($2 + $3 + 0.001)')")" "-"
-row "open, peak memory" "$(mb "$(column_median "$build/open.txt" '$12')")" \
+row "open through libpq, peak memory" "$(mb "$(column_median "$build/open.txt" '$12')")" \
   "psql -At $(mb "$(column_median "$build/open.txt" '$4')")" "$(printf '%.2f' "$(column_median "$build/open.txt" '$12 / $4')")" "<= 0.60 x psql"
 row "open inside the process" "$(field "$open_line" open_ms) ms" "-" "-" "-"
 row "memory per cell held" "$(field "$open_line" bytes_per_cell) bytes" "-" "-" "-"
