@@ -84,25 +84,29 @@ std::vector<qint64> RankByteKeys(const ByteKeys& keys)
     return ranks;
 }
 
+std::vector<std::size_t> KeysTiedAtLength(const ByteKeys& starts, const std::vector<qint64>& ranks, std::size_t length)
+{
+    std::vector<quint32> sharing(ranks.size(), 0);
+    for (const qint64 rank : ranks)
+        ++sharing[std::size_t(rank)];
+    std::vector<std::size_t> tied;
+    for (std::size_t key = 0; key < ranks.size(); ++key) {
+        const std::size_t size = starts.ends[key] - (key == 0 ? 0 : starts.ends[key - 1]);
+        if (size == length && sharing[std::size_t(ranks[key])] > 1)
+            tied.push_back(key);
+    }
+    return tied;
+}
+
 std::vector<qint64> RankByKeyStarts(const ByteKeys& starts, std::size_t length,
                                     const std::function<void(std::size_t, std::vector<unsigned char>&)>& wholeKey)
 {
     std::vector<qint64> ranks = RankByteKeys(starts);
-    const std::size_t count = ranks.size();
-    // Keys that share their rank with others and whose starts may not be whole, by rank: equal
-    // keys of one rank stand at the positions from the rank on, so a tie's order within its keys
-    // ranks them from there.
+    // The tied keys by rank: equal keys of one rank stand at the positions from the rank on, so a
+    // tie's order within its keys ranks them from there.
     std::vector<std::pair<qint64, std::size_t>> tied;
-    {
-        std::vector<quint32> sharing(count, 0);
-        for (const qint64 rank : ranks)
-            ++sharing[std::size_t(rank)];
-        for (std::size_t key = 0; key < count; ++key) {
-            const std::size_t size = starts.ends[key] - (key == 0 ? 0 : starts.ends[key - 1]);
-            if (size == length && sharing[std::size_t(ranks[key])] > 1)
-                tied.emplace_back(ranks[key], key);
-        }
-    }
+    for (const std::size_t key : KeysTiedAtLength(starts, ranks, length))
+        tied.emplace_back(ranks[key], key);
     std::sort(tied.begin(), tied.end());
     for (std::size_t first = 0; first < tied.size();) {
         std::size_t last = first + 1;

@@ -16,6 +16,10 @@ struct ByteKeys {
 // after it, never compared from their first byte on.
 std::vector<qint64> RankByteKeys(const ByteKeys& keys);
 
+// The keys whose starts, given with their ranks, are length bytes long and equal another's: the
+// starts alone may not tell these apart.
+std::vector<std::size_t> KeysTiedAtLength(const ByteKeys& starts, const std::vector<qint64>& ranks, std::size_t length);
+
 // The ranks of keys given at first by their starts, at most length bytes each, a shorter start
 // being the whole key. Keys whose starts are equal and may go on are ranked among themselves by
 // their whole keys, which wholeKey appends for a key's index on request: where the starts tell

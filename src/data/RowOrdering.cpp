@@ -116,17 +116,7 @@ bool StartsPartTexts(const RecordColumn& c, TextSortKeys& collation, const std::
         collation.appendStart(WithoutTrailingBlanks(c.text(rows[i], scratch)), KeyStartLength, starts.bytes);
         starts.ends.push_back(starts.bytes.size());
     }
-    const std::vector<qint64> ranks = RankByteKeys(starts);
-    std::vector<int> sharing(ranks.size(), 0);
-    for (const qint64 rank : ranks)
-        ++sharing[std::size_t(rank)];
-    std::size_t tied = 0;
-    for (std::size_t i = 0; i < ranks.size(); ++i) {
-        const std::size_t length = starts.ends[i] - (i == 0 ? 0 : starts.ends[i - 1]);
-        if (length == KeyStartLength && sharing[std::size_t(ranks[i])] > 1)
-            ++tied;
-    }
-    return tied * 16 <= ranks.size();
+    return KeysTiedAtLength(starts, RankByteKeys(starts), KeyStartLength).size() * 16 <= starts.ends.size();
 }
 
 // The collation ranks of the given rows' texts.

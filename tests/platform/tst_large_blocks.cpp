@@ -8,13 +8,6 @@
 #include <malloc.h>
 #endif
 
-namespace {
-
-// Allocates through a pointer the compiler cannot see through, so that it keeps every call.
-void* (*volatile Allocate)(std::size_t) = std::malloc;
-
-} // namespace
-
 class TestLargeBlocks : public QObject {
     Q_OBJECT
 
@@ -26,14 +19,16 @@ private Q_SLOTS:
 #if !defined(__GLIBC__) || defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
         QSKIP("the setting is made for the GNU C library's own allocator");
 #else
+        // Called through a pointer the compiler cannot see through, so that it keeps every call.
+        void* (*volatile allocate)(std::size_t) = std::malloc;
         ReturnLargeBlocksAtOnce();
-        void* const result = Allocate(16 * 1024 * 1024);
+        void* const result = allocate(16 * 1024 * 1024);
         QVERIFY(result);
         std::memset(result, 1, 16 * 1024 * 1024);
         std::free(result);
 
         const struct mallinfo2 before = mallinfo2();
-        void* const block = Allocate(256 * 1024);
+        void* const block = allocate(256 * 1024);
         const struct mallinfo2 during = mallinfo2();
         std::free(block);
         QCOMPARE(during.hblks, before.hblks + 1);
