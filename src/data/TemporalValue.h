@@ -18,9 +18,14 @@ inline qint64 TimeToMicros(int hour, int minute, int second, qint64 micros)
     return ((qint64(hour) * 60 + minute) * 60 + second) * MicrosPerSecond + micros;
 }
 
+inline qint64 JulianDayToMicros(qint64 julianDay, qint64 timeMicros)
+{
+    return (julianDay - UnixEpochJulianDay) * MicrosPerDay + timeMicros;
+}
+
 inline qint64 DateTimeToMicros(const QDate& date, qint64 timeMicros)
 {
-    return (date.toJulianDay() - UnixEpochJulianDay) * MicrosPerDay + timeMicros;
+    return JulianDayToMicros(date.toJulianDay(), timeMicros);
 }
 
 inline QTime MicrosToTime(qint64 micros)

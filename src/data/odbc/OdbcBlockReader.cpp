@@ -59,8 +59,20 @@ private:
 
 qint64 TimestampMicros(const SQL_TIMESTAMP_STRUCT& ts, JulianDays& days)
 {
-    return (days.of(ts.year, ts.month, ts.day) - UnixEpochJulianDay) * MicrosPerDay
-        + TimeToMicros(ts.hour, ts.minute, ts.second, qint64(ts.fraction) / 1000);
+    return JulianDayToMicros(days.of(ts.year, ts.month, ts.day),
+                             TimeToMicros(ts.hour, ts.minute, ts.second, qint64(ts.fraction) / 1000));
+}
+
+// Stores a block's cells of one column that append reads from its bound element, nulls as nulls.
+template <typename Append>
+void StoreCells(RecordColumn& column, const char* cell, SQLLEN width, const SQLLEN* indicator, SQLULEN rows, Append append)
+{
+    for (const SQLLEN* const end = indicator + rows; indicator != end; ++indicator, cell += width) {
+        if (*indicator == SQL_NULL_DATA)
+            column.appendNull();
+        else
+            append(cell);
+    }
 }
 
 void AppendHex(RecordColumn& column, const char* bytes, qsizetype length)
@@ -282,40 +294,31 @@ void OdbcBlockReader::storeBlock(RecordSet& records, int slot)
     for (std::size_t i = 0; i < bindings_.size(); ++i) {
         const Binding& b = bindings_[i];
         RecordColumn& column = records.column(int(i));
-        const char* cell = b.data[slot].data();
-        const SQLLEN* indicator = b.indicators[slot].data();
-        const SQLLEN* const end = indicator + block.fetched;
+        const char* const cells = b.data[slot].data();
+        const SQLLEN* const indicators = b.indicators[slot].data();
         switch (b.cType) {
         case SQL_C_SBIGINT:
-            for (; indicator != end; ++indicator, cell += b.width) {
-                if (*indicator == SQL_NULL_DATA)
-                    column.appendNull();
-                else
-                    column.appendInteger(Read<qint64>(cell));
-            }
+            StoreCells(column, cells, b.width, indicators, block.fetched,
+                       [&](const char* cell) { column.appendInteger(Read<qint64>(cell)); });
             break;
         case SQL_C_DOUBLE:
-            for (; indicator != end; ++indicator, cell += b.width) {
-                if (*indicator == SQL_NULL_DATA)
-                    column.appendNull();
-                else
-                    column.appendReal(Read<double>(cell));
-            }
+            StoreCells(column, cells, b.width, indicators, block.fetched,
+                       [&](const char* cell) { column.appendReal(Read<double>(cell)); });
             break;
         case SQL_C_TYPE_TIMESTAMP: {
             JulianDays days;
-            for (; indicator != end; ++indicator, cell += b.width) {
-                if (*indicator == SQL_NULL_DATA)
-                    column.appendNull();
-                else
-                    column.appendInteger(TimestampMicros(Read<SQL_TIMESTAMP_STRUCT>(cell), days));
-            }
+            StoreCells(column, cells, b.width, indicators, block.fetched, [&](const char* cell) {
+                column.appendInteger(TimestampMicros(Read<SQL_TIMESTAMP_STRUCT>(cell), days));
+            });
             break;
         }
         default: {
             auto overflow = block.overflow[i].begin();
-            for (; indicator != end; ++indicator, cell += b.width)
-                store(column, b, cell, *indicator, truncated(b, *indicator) ? &*overflow++ : nullptr);
+            for (SQLULEN row = 0; row < block.fetched; ++row) {
+                const SQLLEN indicator = indicators[row];
+                store(column, b, cells + std::size_t(b.width) * row, indicator,
+                      truncated(b, indicator) ? &*overflow++ : nullptr);
+            }
         }
         }
     }
