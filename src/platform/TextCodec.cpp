@@ -66,10 +66,26 @@ QString FromCp1251(const QByteArray& bytes)
     return QString::fromUtf8(utf8);
 }
 
+namespace {
+
+// The C library's converter drops the tag characters U+E0000..U+E007F without an error; they
+// become "?" here as every other character the code page cannot hold does.
+QString WithoutTagCharacters(const QString& text)
+{
+    QString result = text;
+    for (qsizetype i = 0; i + 1 < result.size(); ++i) {
+        if (result[i].unicode() == 0xDB40 && result[i + 1].unicode() >= 0xDC00 && result[i + 1].unicode() <= 0xDC7F)
+            result.replace(i, 2, u'?');
+    }
+    return result;
+}
+
+} // namespace
+
 QByteArray ToCp1251(const QString& text)
 {
     Converter converter("CP1251", "UTF-8");
-    QByteArray input = text.toUtf8();
+    QByteArray input = WithoutTagCharacters(text).toUtf8();
     QByteArray cp1251(input.size(), Qt::Uninitialized);
     char* in = input.data();
     size_t inLeft = static_cast<size_t>(input.size());

@@ -59,6 +59,8 @@ private Q_SLOTS:
         WriteLines(Path(), {QStringLiteral("日本 \U0001F600 x é")});
         QCOMPARE(GetBytes(Path()), QByteArray("?? ? x ?\r\n"));
         QCOMPARE(ToCp1251(QString(QChar(0xD800)) + QStringLiteral("z")), QByteArray("?z"));
+        // Tag characters, which the C library's converter drops without a word.
+        QCOMPARE(ToCp1251(QStringLiteral("a\U000E0001b\U000E007Fc\U000E0080d")), QByteArray("a?b?c?d"));
     }
 
     void undefinedByteDoesNotLoseTheRest()
