@@ -70,14 +70,15 @@ namespace {
 
 // The C library's converter drops the tag characters U+E0000..U+E007F without an error; they
 // become "?" here as every other character the code page cannot hold does.
-QString WithoutTagCharacters(const QString& text)
+QString WithoutTagCharacters(QString text)
 {
-    QString result = text;
-    for (qsizetype i = 0; i + 1 < result.size(); ++i) {
-        if (result[i].unicode() == 0xDB40 && result[i + 1].unicode() >= 0xDC00 && result[i + 1].unicode() <= 0xDC7F)
-            result.replace(i, 2, u'?');
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        const char16_t high = text.at(i).unicode();
+        const char16_t low = text.at(i + 1).unicode();
+        if (high == 0xDB40 && low >= 0xDC00 && low <= 0xDC7F)
+            text.replace(i, 2, u'?');
     }
-    return result;
+    return text;
 }
 
 } // namespace
