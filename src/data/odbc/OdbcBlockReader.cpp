@@ -237,10 +237,8 @@ void OdbcBlockReader::readBlocks(RecordSet& records)
     for (int slot = 0;; slot = (slot + 1) % Slots) {
         storer.waitFor(slot);
         bindSlot(slot);
-        const SQLRETURN rc = SQLFetch(stmt_);
-        if (rc == SQL_NO_DATA)
+        if (!fetch())
             break;
-        CheckOdbc(rc, SQL_HANDLE_STMT, stmt_, "SQLFetch");
         const Block& block = blocks_[slot];
         for (SQLULEN row = 0; row < block.fetched; ++row) {
             if (block.status[row] == SQL_ROW_ERROR)
@@ -330,11 +328,7 @@ void OdbcBlockReader::readRows(RecordSet& records)
         b.data[0].resize(std::size_t(b.width));
         b.indicators[0].resize(1);
     }
-    while (true) {
-        const SQLRETURN rc = SQLFetch(stmt_);
-        if (rc == SQL_NO_DATA)
-            break;
-        CheckOdbc(rc, SQL_HANDLE_STMT, stmt_, "SQLFetch");
+    while (fetch()) {
         for (std::size_t i = 0; i < bindings_.size(); ++i) {
             Binding& b = bindings_[i];
             SQLLEN& indicator = b.indicators[0][0];
@@ -414,6 +408,19 @@ void OdbcBlockReader::readRest(Binding& b, SQLUSMALLINT columnNumber, std::vecto
         if (rc == SQL_SUCCESS)
             return;
     }
+}
+
+bool OdbcBlockReader::fetch()
+{
+    const SQLRETURN rc = SQLFetch(stmt_);
+    // A cancel that lands between two fetches closes the cursor, so that the next fetch fails with
+    // a sequence error or finds no more rows: either way the query was cancelled, not read whole.
+    if (rc == SQL_NO_DATA || !SQL_SUCCEEDED(rc))
+        checkCancel();
+    if (rc == SQL_NO_DATA)
+        return false;
+    CheckOdbc(rc, SQL_HANDLE_STMT, stmt_, "SQLFetch");
+    return true;
 }
 
 void OdbcBlockReader::checkCancel() const

@@ -55,6 +55,8 @@ private:
     void store(RecordColumn& column, const Binding& binding, const char* cell, SQLLEN indicator,
                const std::vector<char>* whole);
     void readRest(Binding& binding, SQLUSMALLINT columnNumber, std::vector<char>& value);
+    // Fetches the next block or row; false after the last.
+    bool fetch();
     void checkCancel() const;
 
     SQLHSTMT stmt_;
