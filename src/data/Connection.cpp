@@ -20,36 +20,22 @@ public:
     virtual std::shared_ptr<DriverConnection> result() const = 0;
 };
 
-class OdbcOpenTask : public OpenTask {
+// Connects a new session of one reading path: Driver::connect(login, login time-out).
+template <typename Driver, typename Login>
+class ConnectTask : public OpenTask {
 public:
-    OdbcOpenTask(QString odbcString, int loginTimeout)
-        : odbcString_(std::move(odbcString)), loginTimeout_(loginTimeout), odbc_(std::make_shared<OdbcConnection>())
+    ConnectTask(Login login, int loginTimeout)
+        : login_(std::move(login)), loginTimeout_(loginTimeout), driver_(std::make_shared<Driver>())
     {
     }
 
-    void run() override { odbc_->connect(odbcString_, loginTimeout_); }
-    std::shared_ptr<DriverConnection> result() const override { return odbc_; }
+    void run() override { driver_->connect(login_, loginTimeout_); }
+    std::shared_ptr<DriverConnection> result() const override { return driver_; }
 
 private:
-    QString odbcString_;
+    Login login_;
     int loginTimeout_;
-    std::shared_ptr<OdbcConnection> odbc_;
-};
-
-class PgOpenTask : public OpenTask {
-public:
-    PgOpenTask(PgLogin login, int loginTimeout)
-        : login_(std::move(login)), loginTimeout_(loginTimeout), pg_(std::make_shared<PgConnection>())
-    {
-    }
-
-    void run() override { pg_->connect(login_, loginTimeout_); }
-    std::shared_ptr<DriverConnection> result() const override { return pg_; }
-
-private:
-    PgLogin login_;
-    int loginTimeout_;
-    std::shared_ptr<PgConnection> pg_;
+    std::shared_ptr<Driver> driver_;
 };
 
 class CheckTask : public DriverTask {
@@ -94,9 +80,9 @@ std::shared_ptr<DriverTask> Connection::openTask() const
     QString odbcString = TranslateToOdbc(settings, dataSources, environment.drivers());
     if (!odbcOnly_) {
         if (std::optional<PgLogin> login = NativeLogin(settings, dataSources, &OdbcEnvironment::DataSourceSetting))
-            return std::make_shared<PgOpenTask>(std::move(*login), connectionTimeout_);
+            return std::make_shared<ConnectTask<PgConnection, PgLogin>>(std::move(*login), connectionTimeout_);
     }
-    return std::make_shared<OdbcOpenTask>(std::move(odbcString), connectionTimeout_);
+    return std::make_shared<ConnectTask<OdbcConnection, QString>>(std::move(odbcString), connectionTimeout_);
 }
 
 void Connection::takeOver(DriverTask& finishedOpen)
