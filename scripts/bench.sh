@@ -152,18 +152,20 @@ sec() { printf '%.2f s' "$1"; }
 mb() { awk -v kb="$1" 'BEGIN {printf "%.1f MB", kb / 1024}'; }
 # Columns of open.txt: psql 1-4, bare ODBC 5-8, program 9-12, program through ODBC 13-16 (wall user
 # sys peak).
-row "open through libpq, whole process, wall" "$(sec "$(column_median "$build/open.txt" '$9')")" \
-  "psql -At $(sec "$(column_median "$build/open.txt" '$1')")" "$(printf '%.2f' "$(column_median "$build/open.txt" '$9 / $1')")" "<= 0.80 x psql"
-row "open through ODBC, whole process, wall" "$(sec "$(column_median "$build/open.txt" '$13')")" \
-  "bare ODBC $(sec "$(column_median "$build/open.txt" '$5')")" "$(printf '%.2f' "$(column_median "$build/open.txt" '$13 / $5')")" "<= 1.05 x bare ODBC"
-row "open through ODBC, processor time" "$(sec "$(column_median "$build/open.txt" '$14 + $15')")" \
-  "bare ODBC $(sec "$(column_median "$build/open.txt" '$6 + $7')")" "$(printf '%.2f' "$(column_median "$build/open.txt" '($14 + $15) / ($6 + $7 + 0.001)')")" "-"
-row "bare ODBC program, whole process, wall" "$(sec "$(column_median "$build/open.txt" '$5')")" \
-  "psql -At $(sec "$(column_median "$build/open.txt" '$1')")" "$(printf '%.2f' "$(column_median "$build/open.txt" '$5 / $1')")" "(the driver's floor)"
-row "open through libpq, processor time" "$(sec "$(column_median "$build/open.txt" '$10 + $11')")" \
-  "psql -At $(sec "$(column_median "$build/open.txt" '$2 + $3')")" "$(printf '%.2f' "$(column_median "$build/open.txt" '($10 + $11) / ($2 + $3 + 0.001)')")" "-"
-row "open through libpq, peak memory" "$(mb "$(column_median "$build/open.txt" '$12')")" \
-  "psql -At $(mb "$(column_median "$build/open.txt" '$4')")" "$(printf '%.2f' "$(column_median "$build/open.txt" '$12 / $4')")" "<= 0.60 x psql"
+# A row of two open.txt figures side by side: label, unit (sec or mb), the measured figure's awk
+# expression, the reference's name and expression, and the goal.
+open_row() {
+  local label=$1 unit=$2 measured=$3 name=$4 reference=$5 goal=$6
+  row "$label" "$("$unit" "$(column_median "$build/open.txt" "$measured")")" \
+    "$name $("$unit" "$(column_median "$build/open.txt" "$reference")")" \
+    "$(printf '%.2f' "$(column_median "$build/open.txt" "($measured) / ($reference + 0.000001)")")" "$goal"
+}
+open_row "open through libpq, whole process, wall" sec '$9' "psql -At" '$1' "<= 0.80 x psql"
+open_row "open through ODBC, whole process, wall" sec '$13' "bare ODBC" '$5' "<= 1.05 x bare ODBC"
+open_row "open through ODBC, processor time" sec '$14 + $15' "bare ODBC" '$6 + $7' "-"
+open_row "bare ODBC program, whole process, wall" sec '$5' "psql -At" '$1' "(the driver's floor)"
+open_row "open through libpq, processor time" sec '$10 + $11' "psql -At" '$2 + $3' "-"
+open_row "open through libpq, peak memory" mb '$12' "psql -At" '$4' "<= 0.60 x psql"
 row "open inside the process" "$(field "$open_line" open_ms) ms" "-" "-" "-"
 row "memory per cell held" "$(field "$open_line" bytes_per_cell) bytes" "-" "-" "-"
 row "adoption of the rows" "$(field "$sort_code" adopt_ms) ms" "-" "-" "< 1 ms"
