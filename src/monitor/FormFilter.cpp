@@ -5,6 +5,7 @@
 #include "app/MessageBox.h"
 #include "data/FieldType.h"
 #include "data/Query.h"
+#include "monitor/CompletionEnter.h"
 #include "monitor/FormMon.h"
 #include "monitor/MonitorStatusBar.h"
 #include "platform/Collation.h"
@@ -158,6 +159,8 @@ void TFormFilter::OfferValues(QComboBox* fields, QLineEdit* value)
     auto* completer = new QCompleter(values, value);
     completer->setCaseSensitivity(Qt::CaseInsensitive);
     completer->setFilterMode(Qt::MatchContains);
+    // One Enter applies what the box shows, chosen from the list or typed.
+    PassEnterOnAfterCompletion(completer, [this] { ui->BitBtn1->click(); });
     delete value->completer();
     value->setCompleter(completer);
 }

@@ -10,6 +10,7 @@
 #include "monitor/FormMon.h"
 #include "monitor/MonitorStatusBar.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCompleter>
@@ -267,6 +268,43 @@ private Q_SLOTS:
             dialog->reject();
         });
         QCOMPARE(offered, (QStringList{"runnable", "sleeping"}));
+    }
+
+    void oneEnterAppliesWhatTheValueBoxShows_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("chooseFromList");
+        QTest::newRow("chosen from the open list") << QStringLiteral("sle") << true;
+        QTest::newRow("typed whole, list still open") << QStringLiteral("sleeping") << false;
+    }
+
+    // The keyboard operator types, sees the list of values, and presses Enter once.
+    void oneEnterAppliesWhatTheValueBoxShows()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, chooseFromList);
+        auto w = started();
+        filterWith(*w, [&](TFormFilter* dialog) {
+            choose(dialog, "cmBox1", QStringLiteral("status"));
+            choose(dialog, "cmBox2", QStringLiteral("="));
+            auto* edit = child<QLineEdit>(dialog, "Edit1");
+            edit->setFocus();
+            QTest::keyClicks(edit, typed);
+            QAbstractItemView* list = edit->completer()->popup();
+            QTRY_VERIFY(list->isVisible());
+            if (chooseFromList)
+                QTest::keyClick(list, Qt::Key_Down);
+            QTest::keyClick(list, Qt::Key_Return);
+            QTimer::singleShot(3000, dialog, [this, dialog] {
+                if (!dialog->isVisible())
+                    return;
+                driver->failures << QStringLiteral("the dialog stayed open after one Enter");
+                dialog->reject();
+            });
+        });
+        QCOMPARE(w->Query->filter(), QStringLiteral("[status] = 'sleeping'"));
+        QVERIFY(w->Query->filtered());
+        QCOMPARE(w->Query->recordCount(), 3);
     }
 
     void stopAndScriptChangeSwitchTheFilterOff()
