@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6svg6 libgl-dev qt6-translations-l10n
-  fonts-dejavu-core xvfb xauth
+  fonts-dejavu-core fonts-noto-mono xvfb xauth
   unixodbc unixodbc-dev odbc-postgresql tdsodbc libsqliteodbc libpq-dev
   postgresql-15 postgresql-client-15
   time

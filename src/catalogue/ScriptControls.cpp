@@ -1,5 +1,7 @@
 #include "catalogue/ScriptControls.h"
 
+#include "app/EvenAdvanceFont.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QFontDatabase>
@@ -34,5 +36,5 @@ void SetUpScriptTextBox(QPlainTextEdit* box)
 {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPointSize(box->font().pointSize());
-    box->setFont(font);
+    box->setFont(EvenAdvanceFont(font));
 }

@@ -2,28 +2,14 @@
 #include "ui_FormViewResult.h"
 
 #include "app/DialogPlacement.h"
+#include "app/EvenAdvanceFont.h"
 
-#include <QFontDatabase>
-#include <QFontInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QStatusBar>
 
 namespace {
-
-// The columns of the text line up only in a font of fixed pitch: the design's font when the font
-// configuration offers one of fixed pitch under its name, else the system's fixed font.
-QFont FixedPitchFont(QFont designed)
-{
-    designed.setPixelSize(12);
-    designed.setStyleHint(QFont::TypeWriter);
-    if (QFontInfo(designed).fixedPitch())
-        return designed;
-    QFont fallback = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    fallback.setPixelSize(12);
-    return fallback;
-}
 
 QLabel* AddPanel(QStatusBar* bar, int width, Qt::Alignment alignment, const QString& text)
 {
@@ -45,7 +31,11 @@ TFormViewResult::TFormViewResult(QWidget* owner)
     ui->setupUi(this);
     rchEdit = ui->rchEdit;
     StatusBar1 = ui->StatusBar1;
-    rchEdit->setFont(FixedPitchFont(rchEdit->font()));
+    // The columns of the text line up only in a font whose characters all take the same room.
+    QFont designed = rchEdit->font();
+    designed.setPixelSize(12);
+    designed.setStyleHint(QFont::TypeWriter);
+    rchEdit->setFont(EvenAdvanceFont(designed));
     Panels << AddPanel(StatusBar1, 50, Qt::AlignLeft, QString());
     Panels << AddPanel(StatusBar1, 100, Qt::AlignHCenter, QStringLiteral("записей"));
     Panels << AddPanel(StatusBar1, 50, Qt::AlignLeft, QString());

@@ -1,6 +1,7 @@
 #include "MessageRecorder.h"
 #include "ProgramApp.h"
 
+#include "app/EvenAdvanceFont.h"
 #include "app/ServiceClasses.h"
 #include "app/Utils.h"
 
@@ -128,6 +129,18 @@ private Q_SLOTS:
         QVERIFY(bar.width() < wide);
         for (QAction* action : bar.actions())
             QVERIFY(bar.rect().contains(bar.widgetForAction(action)->geometry()));
+    }
+
+    // A proportional font is refused; asked for one, the choice falls back to a font whose
+    // characters take the same room at the asked size.
+    void textColumnsLineUpInTheChosenFont()
+    {
+        QFont proportional(QStringLiteral("DejaVu Sans"));
+        proportional.setPixelSize(13);
+        QVERIFY(!HasEvenAdvances(proportional));
+        const QFont chosen = EvenAdvanceFont(proportional);
+        QVERIFY(HasEvenAdvances(chosen));
+        QCOMPARE(chosen.pixelSize(), 13);
     }
 
     void messageBoxesInTheInterfaceLanguage()

@@ -3,6 +3,7 @@
 #include "ModalDriver.h"
 #include "ProgramApp.h"
 
+#include "app/EvenAdvanceFont.h"
 #include "app/ModalResult.h"
 #include "catalogue/FormEditScript.h"
 #include "catalogue/FormScriptMenuEditor.h"
@@ -12,7 +13,6 @@
 #include <QCheckBox>
 #include <QMenu>
 #include <QFileDialog>
-#include <QFontInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -148,7 +148,7 @@ private Q_SLOTS:
         QCOMPARE(add.rchEdit->lineWrapMode(), QPlainTextEdit::NoWrap);
         QCOMPARE(add.rchEdit->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         QCOMPARE(add.rchEdit->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-        QVERIFY(QFontInfo(add.rchEdit->font()).fixedPitch());
+        QVERIFY(HasEvenAdvances(add.rchEdit->font()));
     }
 
     void toolBarFollowsTheCaptionSettingWhenShown()

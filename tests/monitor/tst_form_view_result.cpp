@@ -1,12 +1,12 @@
 #include "MessageRecorder.h"
 #include "ProgramFolder.h"
 
+#include "app/EvenAdvanceFont.h"
 #include "app/shell/FormMain.h"
 #include "connection/Connect.h"
 #include "monitor/FormMon.h"
 #include "monitor/FormViewResult.h"
 
-#include <QFontInfo>
 #include <QLabel>
 #include <QMdiArea>
 #include <QPlainTextEdit>
@@ -64,7 +64,7 @@ private Q_SLOTS:
         QCOMPARE(form.rchEdit->lineWrapMode(), QPlainTextEdit::NoWrap);
         QVERIFY(!form.rchEdit->isReadOnly());
         QCOMPARE(form.rchEdit->font().pixelSize(), 12);
-        QVERIFY(QFontInfo(form.rchEdit->font()).fixedPitch());
+        QVERIFY(HasEvenAdvances(form.rchEdit->font()));
         // Columns line up: narrow, wide and Cyrillic letters take the same room.
         const QFontMetrics metrics(form.rchEdit->font());
         QCOMPARE(metrics.horizontalAdvance(QStringLiteral("iiii")), metrics.horizontalAdvance(QStringLiteral("WWWW")));
