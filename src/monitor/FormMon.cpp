@@ -31,6 +31,7 @@
 #include "monitor/MonitorStatusBar.h"
 #include "monitor/ResultText.h"
 #include "monitor/SortMarkerHeader.h"
+#include "monitor/ToolBarFolding.h"
 #include "platform/LineFile.h"
 #include "platform/QuillonError.h"
 
@@ -109,6 +110,7 @@ TFormMon::TFormMon(TConnect*& connectInfo, QWidget* parent)
     }
 
     QToolBar* bar = ui->ToolBar1;
+    toolBarFolding_ = new ToolBarFolding(bar);
     bar->widgetForAction(acStart)->setObjectName(QStringLiteral("tbWork"));
     for (QAction* action : {acStart, acSetFilter, acExcel, acExit})
         bar->widgetForAction(action)->setMinimumWidth(67);
@@ -255,9 +257,11 @@ void TFormMon::FormShow()
 void TFormMon::ApplyCaptionSetting()
 {
     ApplyToolBarCaptions(ui->ToolBar1);
-    // The window may not be narrower than its tool bar: every control stays in reach. The frame
-    // keeps the body's sizes from the former tool bar until the body says they changed; dragging
-    // the frame goes by them.
+    // A window narrower than its tool bar, as when the frame tiles several side by side, folds the
+    // last controls behind the bar's extension button, where they stay in reach. The frame keeps the
+    // body's sizes from the former tool bar until the body says they changed; dragging the frame goes
+    // by them.
+    toolBarFolding_->Update();
     Body->updateGeometry();
     setMinimumSize(minimumSizeHint());
 }

@@ -28,6 +28,7 @@ class QSpinBox;
 class QTableView;
 class TConnect;
 class TQueryThread;
+class ToolBarFolding;
 
 // The monitor window: one script's result for one server, refreshed by a background worker that
 // reaches the window only through its port.
@@ -141,6 +142,7 @@ private:
     std::unique_ptr<Ui::FormMon> ui;
     DataSetModel* model_ = nullptr;
     std::unique_ptr<GridColumnWidths> columnWidths_;
+    ToolBarFolding* toolBarFolding_ = nullptr;
     std::atomic<int> interval_{0};
     bool shown_ = false;
     bool syncingRow_ = false;

@@ -4,18 +4,30 @@
 
 namespace {
 
-// A panel of width pixels; one that stretches takes the rest of the bar, never less than width.
-QLabel* addPanel(QStatusBar* bar, int width, Qt::Alignment alignment, const QString& text, int stretch = 0)
+QLabel* newPanel(QStatusBar* bar, Qt::Alignment alignment, const QString& text)
 {
     auto* panel = new QLabel(text, bar);
-    if (stretch > 0)
-        panel->setMinimumWidth(width);
-    else
-        panel->setFixedWidth(width);
     panel->setAlignment(alignment | Qt::AlignVCenter);
     panel->setFrameShape(QFrame::Panel);
     panel->setFrameShadow(QFrame::Sunken);
-    bar->addWidget(panel, stretch);
+    return panel;
+}
+
+QLabel* addPanel(QStatusBar* bar, int width, Qt::Alignment alignment, const QString& text)
+{
+    QLabel* panel = newPanel(bar, alignment, text);
+    panel->setFixedWidth(width);
+    bar->addWidget(panel);
+    return panel;
+}
+
+// The message field takes the rest of the bar (500 pixels in a window of the usual size) and, in a
+// narrow window, yields its room rather than hold the window wide: its whole text is its tool tip.
+QLabel* addMessagePanel(QStatusBar* bar)
+{
+    QLabel* panel = newPanel(bar, Qt::AlignLeft, QString());
+    panel->setSizePolicy(QSizePolicy::Ignored, panel->sizePolicy().verticalPolicy());
+    bar->addWidget(panel, 1);
     return panel;
 }
 
@@ -42,7 +54,7 @@ MonitorStatusBar::MonitorStatusBar(StatusIndicator::DrawPanel drawIndicator, QWi
     indicator_ = new StatusIndicator(std::move(drawIndicator), this);
     addWidget(indicator_);
     panels_ << nullptr;
-    panels_ << addPanel(this, 500, Qt::AlignLeft, QString(), 1);
+    panels_ << addMessagePanel(this);
 }
 
 QString MonitorStatusBar::PanelText(StatusPanel panel) const

@@ -63,6 +63,31 @@ class TestMonitorWindow : public QObject {
         QVERIFY(bar->geometry().right() < window->Body->width());
     }
 
+    // Every control of the tool bar is in reach: shown in the bar, or, in a window narrower than the
+    // bar, behind its extension button, which unfolds them all.
+    static void verifyToolBarReachable(TFormMon* window)
+    {
+        QToolBar* bar = toolBar(window);
+        auto* overflow = bar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+        if (!overflow || !overflow->isVisible()) {
+            verifyToolBarWhole(window);
+            return;
+        }
+        QVERIFY(bar->rect().contains(overflow->geometry()));
+        QVERIFY(bar->geometry().right() < window->Body->width());
+        overflow->click();
+        for (QAction* action : bar->actions()) {
+            if (action->isSeparator())
+                continue;
+            const QWidget* control = bar->widgetForAction(action);
+            QTRY_VERIFY2(control->isVisible(), qPrintable(action->text()));
+            QVERIFY2(window->Body->rect().contains(QRect(control->mapTo(window->Body, QPoint()), control->size())),
+                     qPrintable(action->text()));
+        }
+        overflow->click();
+        QCoreApplication::processEvents();
+    }
+
     // Depth-first through the accessibility tree from the application down.
     static bool reachable(QAccessibleInterface* from, const QObject* wanted, int depth = 0)
     {
@@ -126,12 +151,12 @@ private Q_SLOTS:
         QCOMPARE(window->size(), QSize(900, 600));
     }
 
-    void zeroSizeGivesTheSmallestWholeWindow()
+    void zeroSizeGivesTheSmallestWindowInReach()
     {
         TFormMon* window = open(QSize(1200, 900), 0, 0, 0);
         QCOMPARE(window->size(), window->minimumSize());
         QVERIFY(window->height() > 0);
-        verifyToolBarWhole(window);
+        verifyToolBarReachable(window);
     }
 
     void maximizedFillsTheFrame()
@@ -158,11 +183,44 @@ private Q_SLOTS:
         App->ShowCaptions = captions;
         TFormMon* window = open(QSize(1200, 900), width, 500, 0);
         QCOMPARE(toolBar(window)->toolButtonStyle(), captions ? Qt::ToolButtonTextBesideIcon : Qt::ToolButtonIconOnly);
-        verifyToolBarWhole(window);
-        // The operator cannot make it narrower than that.
+        if (width > 0)
+            verifyToolBarWhole(window);
+        else
+            verifyToolBarReachable(window);
+        // Made as narrow as it goes, it still offers every control.
         window->resize(10, 500);
         QCoreApplication::processEvents();
-        verifyToolBarWhole(window);
+        QCOMPARE(window->size(), QSize(window->minimumWidth(), 500));
+        verifyToolBarReachable(window);
+    }
+
+    void tiledSideBySideTheWindowsShareTheFrame_data()
+    {
+        QTest::addColumn<bool>("captions");
+        QTest::newRow("captions") << true;
+        QTest::newRow("no captions") << false;
+    }
+
+    // "Вертикально" with three windows in a frame about a thousand pixels wide: each takes its third,
+    // none lies over another, and each still offers every control.
+    void tiledSideBySideTheWindowsShareTheFrame()
+    {
+        QFETCH(bool, captions);
+        App->ShowCaptions = captions;
+        QList<TFormMon*> windows;
+        for (int i = 0; i < 3; ++i)
+            windows << open(QSize(1000, 700), 848, 638, 0);
+        form->findChild<QAction*>(QStringLiteral("WindowTileVertical1"))->trigger();
+        QCoreApplication::processEvents();
+        const QRect area = form->mdiArea()->viewport()->rect();
+        for (int i = 0; i < windows.size(); ++i) {
+            const QRect place = windows[i]->geometry();
+            QVERIFY2(place.width() <= area.width() / 3 + 1, qPrintable(QString::number(place.width())));
+            QVERIFY(area.contains(place));
+            for (int j = i + 1; j < windows.size(); ++j)
+                QVERIFY2(!place.intersects(windows[j]->geometry()), qPrintable(QStringLiteral("%1 and %2").arg(i).arg(j)));
+            verifyToolBarReachable(windows[i]);
+        }
     }
 
     void messageFieldTakesTheRestOfTheBar()
