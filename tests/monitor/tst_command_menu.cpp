@@ -23,6 +23,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QtTest>
 
 // A psql session of its own that waits on the server under an application name, for as long as
@@ -171,6 +172,13 @@ class TestCommandMenu : public QObject {
             QTest::keyClick(form->rchEdit, Qt::Key_Escape, Qt::ShiftModifier);
         });
         timer->start();
+    }
+
+    static int canaryCalls()
+    {
+        QString count;
+        TestDatabase::psql(QStringLiteral("select count(*) from canary_calls"), &count);
+        return count.toInt();
     }
 
     static bool tableExists(const QString& name)
@@ -484,6 +492,85 @@ private Q_SLOTS:
         QVERIFY(tableExists(QStringLiteral("menu_victim")));
         QCOMPARE(SleepingSession::Count(payload), 1);
         TestDatabase::psql(QStringLiteral("drop table if exists menu_victim"));
+    }
+
+    // Row values made to leave the place of their mark, against a canary function that records each
+    // call: on PostgreSQL, through either reading path, a value is text where the server reads
+    // text, is refused where the server reads code, and runs nothing.
+    void rowValuesRunNothingOnPostgreSql_data()
+    {
+        QTest::addColumn<bool>("odbc");
+        QTest::addColumn<bool>("standardStrings");
+        QTest::addColumn<QByteArray>("sql");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("shown");   // in the result window; empty when refused
+        const QString breakOut = QStringLiteral("\\'); select canary(); --");
+        for (const bool odbc : {false, true}) {
+            const char* path = odbc ? "ODBC" : "libpq";
+            QTest::addRow("%s: array subscript", path)
+                << odbc << true << QByteArray("select ((array['a','b','c'])[%v%]) as x") << "canary()" << QString();
+            QTest::addRow("%s: array subscript, a number", path)
+                << odbc << true << QByteArray("select ((array['a','b','c'])[%v%]) as x") << "2" << "b";
+            QTest::addRow("%s: string not standard", path)
+                << odbc << false << QByteArray("select ('%v%') as x") << breakOut << breakOut;
+            QTest::addRow("%s: escape string", path)
+                << odbc << true << QByteArray("select (E'%v%') as x") << breakOut << breakOut;
+            QTest::addRow("%s: escape string carried on", path)
+                << odbc << true << QByteArray("select (E''\r\n'%v%') as x") << breakOut << breakOut;
+            QTest::addRow("%s: quoted name", path)
+                << odbc << true << QByteArray("select 1 as \"%v%\"") << "x\"; select canary(); --" << "x\"; select canary(); --";
+            QTest::addRow("%s: Unicode string", path)
+                << odbc << true << QByteArray("select U&'%v%' as x") << "\\0041" << QString();
+            QTest::addRow("%s: dollar tag completed", path)
+                << odbc << true << QByteArray("select length($a$ x $a%v% || canary()::text || $a$ y $a$) as x") << "$"
+                << QString();
+        }
+    }
+    void rowValuesRunNothingOnPostgreSql()
+    {
+        QFETCH(bool, odbc);
+        QFETCH(bool, standardStrings);
+        QFETCH(QByteArray, sql);
+        QFETCH(QString, value);
+        QFETCH(QString, shown);
+        QString error;
+        QVERIFY2(TestDatabase::psql(QStringLiteral(
+                     "drop table if exists menu_values, canary_calls;"
+                     "create table menu_values(v text); create table canary_calls(at timestamptz);"
+                     "grant all on menu_values, canary_calls to public;"
+                     "create or replace function canary() returns int language sql"
+                     " as $$ insert into canary_calls values (now()) returning 1 $$;"
+                     "set role quillon; select canary(); reset role;")
+                     + QStringLiteral("insert into menu_values values ($v$%1$v$)").arg(value),
+                 nullptr, &error),
+                 qPrintable(error));
+        QCOMPARE(canaryCalls(), 1);
+        QVERIFY(TestDatabase::psql(QStringLiteral("truncate canary_calls")));
+        const auto resetRole = qScopeGuard(
+            [] { TestDatabase::psql(QStringLiteral("alter role quillon reset standard_conforming_strings")); });
+        if (!standardStrings)
+            QVERIFY(TestDatabase::psql(QStringLiteral("alter role quillon set standard_conforming_strings = off")));
+        writeCatalogue({{QStringLiteral("values"), "select v from menu_values"}});
+        writeCommand(QStringLiteral("values"), 0, QStringLiteral("C"), QStringLiteral("c.sql"), sql, QStringLiteral("v"),
+                     QStringLiteral("1"));
+
+        auto w = window();
+        w->ADOC->setOdbcOnly(odbc);
+        w->acStart->trigger();
+        QVERIFY(QTest::qWaitFor([&w] { return w->Query->active(); }, 10000));
+        QCOMPARE(w->Query->fieldTextByName(QStringLiteral("v")), value);
+        click(*w, 0);
+        QCOMPARE(canaryCalls(), 0);
+        QCOMPARE(w->ADOC->readsNatively(), !odbc);
+        if (shown.isEmpty()) {
+            QVERIFY(results.isEmpty());
+            QCOMPARE(boxes->messages.size(), 1);
+            QCOMPARE(boxes->messages[0].text, QStringLiteral("Значение поля v не может быть подставлено в команду."));
+        } else {
+            QVERIFY2(boxes->messages.isEmpty(), boxes->messages.isEmpty() ? "" : qPrintable(boxes->messages[0].text));
+            QCOMPARE(results.size(), 1);
+            QVERIFY2(results[0].text.contains(shown), qPrintable(results[0].text));
+        }
     }
 
     void longCommandCanBeCancelledWhileRefreshesGoOn()
