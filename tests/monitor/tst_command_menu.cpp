@@ -23,7 +23,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScopeGuard>
 #include <QtTest>
 
 // A psql session of its own that waits on the server under an application name, for as long as
@@ -118,10 +117,11 @@ class TestCommandMenu : public QObject {
             folder->write(QStringLiteral("Scripts/") + file, sql);
     }
 
-    std::unique_ptr<TFormMon> window(int interval = 0, int queryIndex = 0)
+    std::unique_ptr<TFormMon> window(int interval = 0, int queryIndex = 0,
+                                     const QString& connectionString = TestDatabase::pgConnectionString())
     {
         auto* descriptor = new TConnect;
-        descriptor->ConnectionString = TestDatabase::pgConnectionString();
+        descriptor->ConnectionString = connectionString;
         descriptor->Server = TestDatabase::pgDsn();
         descriptor->Sleep = interval;
         descriptor->QueryIndex = queryIndex;
@@ -172,13 +172,6 @@ class TestCommandMenu : public QObject {
             QTest::keyClick(form->rchEdit, Qt::Key_Escape, Qt::ShiftModifier);
         });
         timer->start();
-    }
-
-    static int canaryCalls()
-    {
-        QString count;
-        TestDatabase::psql(QStringLiteral("select count(*) from canary_calls"), &count);
-        return count.toInt();
     }
 
     static bool tableExists(const QString& name)
@@ -533,34 +526,35 @@ private Q_SLOTS:
         QFETCH(QByteArray, sql);
         QFETCH(QString, value);
         QFETCH(QString, shown);
+        const QString canary = QStringLiteral("canary");
         QString error;
+        QVERIFY2(TestDatabase::createCanary(canary, &error), qPrintable(error));
+        QVERIFY2(TestDatabase::psql(QStringLiteral("set role quillon; select canary()"), nullptr, &error), qPrintable(error));
+        QCOMPARE(TestDatabase::canaryCalls(canary), 1);
+        // A login of its own reads strings the old way: the other tests' sessions stay standard.
+        const QString login = standardStrings ? TestDatabase::user() : QStringLiteral("quillon_nonstandard");
         QVERIFY2(TestDatabase::psql(QStringLiteral(
-                     "drop table if exists menu_values, canary_calls;"
-                     "create table menu_values(v text); create table canary_calls(at timestamptz);"
-                     "grant all on menu_values, canary_calls to public;"
-                     "create or replace function canary() returns int language sql"
-                     " as $$ insert into canary_calls values (now()) returning 1 $$;"
-                     "set role quillon; select canary(); reset role;")
+                     "drop table if exists menu_values; create table menu_values(v text); grant select on menu_values to public;"
+                     "truncate canary_calls;"
+                     "do $do$ begin create role quillon_nonstandard login password '%1'; exception when duplicate_object"
+                     " then null; end $do$;"
+                     "alter role quillon_nonstandard set standard_conforming_strings = off;")
+                         .arg(TestDatabase::password())
                      + QStringLiteral("insert into menu_values values ($v$%1$v$)").arg(value),
                  nullptr, &error),
                  qPrintable(error));
-        QCOMPARE(canaryCalls(), 1);
-        QVERIFY(TestDatabase::psql(QStringLiteral("truncate canary_calls")));
-        const auto resetRole = qScopeGuard(
-            [] { TestDatabase::psql(QStringLiteral("alter role quillon reset standard_conforming_strings")); });
-        if (!standardStrings)
-            QVERIFY(TestDatabase::psql(QStringLiteral("alter role quillon set standard_conforming_strings = off")));
-        writeCatalogue({{QStringLiteral("values"), "select v from menu_values"}});
+        writeCatalogue({{QStringLiteral("values"), "select v, current_setting('standard_conforming_strings') as s from menu_values"}});
         writeCommand(QStringLiteral("values"), 0, QStringLiteral("C"), QStringLiteral("c.sql"), sql, QStringLiteral("v"),
                      QStringLiteral("1"));
 
-        auto w = window();
+        auto w = window(0, 0, TestDatabase::pgConnectionString(QStringLiteral("Quillon"), login));
         w->ADOC->setOdbcOnly(odbc);
         w->acStart->trigger();
         QVERIFY(QTest::qWaitFor([&w] { return w->Query->active(); }, 10000));
         QCOMPARE(w->Query->fieldTextByName(QStringLiteral("v")), value);
+        QCOMPARE(w->Query->fieldTextByName(QStringLiteral("s")), standardStrings ? QStringLiteral("on") : QStringLiteral("off"));
         click(*w, 0);
-        QCOMPARE(canaryCalls(), 0);
+        QCOMPARE(TestDatabase::canaryCalls(canary), 0);
         QCOMPARE(w->ADOC->readsNatively(), !odbc);
         if (shown.isEmpty()) {
             QVERIFY(results.isEmpty());
