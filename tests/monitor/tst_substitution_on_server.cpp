@@ -27,7 +27,7 @@ class TestSubstitutionOnServer : public QObject {
     {
         const QStringList pieces = {
             "'", "''", "\"", "\\", "\\\\", "$", "$a$", "$q$", "--", "/*", "*/", "[", "]", ";", "(", ")", " ", "\n",
-            "lexer_canary()", "; select lexer_canary(); --", "E", "U&", "!", "0041", "x", "1", "a",
+            "lexer_canary()", "; select lexer_canary(); --", "E", "U&", "!", "0041", "x", "1", "a", "?", "{fn lexer_canary()}",
         };
         QStringList result = {
             QStringLiteral("lexer_canary()"),
