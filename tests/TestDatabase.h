@@ -46,12 +46,13 @@ inline QString password() { return value(QStringLiteral("PG_PASSWORD")); }
 inline int pgPort() { return value(QStringLiteral("PG_PORT")).toInt(); }
 
 // The logon's form of connection string for the PostgreSQL data source, password quoted. Tests
-// that end the program's sessions find them by the application name.
-inline QString pgConnectionString(const QString& application = QStringLiteral("Quillon"))
+// that end the program's sessions find them by the application name. A login other than user()
+// has the same password.
+inline QString pgConnectionString(const QString& application = QStringLiteral("Quillon"), const QString& login = QString())
 {
     return QStringLiteral("Provider=SQLOLEDB.1;Persist Security Info=True;Data Source=%1;User ID=%2"
                           ";Application Name=\"%4\";Password=\"%3\"")
-        .arg(pgDsn(), user(), password(), application);
+        .arg(pgDsn(), login.isEmpty() ? user() : login, password(), application);
 }
 
 inline QString sqliteConnectionString()
@@ -82,6 +83,25 @@ inline bool psql(const QString& sql, QString* output = nullptr, QString* error =
     if (error)
         *error = QString::fromUtf8(process.readAllStandardError());
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// A function name() that every login may call and that records each call in the table
+// name_calls, emptied here: the proof that a value ran nothing is that the count stays 0.
+inline bool createCanary(const QString& name, QString* error = nullptr)
+{
+    return psql(QStringLiteral("drop table if exists %1_calls; create table %1_calls(at timestamptz);"
+                               "grant insert on %1_calls to public;"
+                               "create or replace function %1() returns int language sql"
+                               " as $$ insert into %1_calls values (now()) returning 1 $$;")
+                    .arg(name),
+                nullptr, error);
+}
+
+inline int canaryCalls(const QString& name)
+{
+    QString count;
+    psql(QStringLiteral("select count(*) from %1_calls").arg(name), &count);
+    return count.toInt();
 }
 
 } // namespace TestDatabase

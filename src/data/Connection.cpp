@@ -111,6 +111,11 @@ std::unique_ptr<RecordSet> Connection::execute(const QString& batch, bool decima
     return driver_->execute(batch, commandTimeout_, decimalsAsFloat);
 }
 
+SqlSyntax Connection::syntax()
+{
+    return driver_->syntax(commandTimeout_);
+}
+
 void Connection::checkAlive()
 {
     // A dead connection is closed here, so that connected() tells the truth and the next open()

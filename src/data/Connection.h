@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/SqlSyntax.h"
+
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -55,6 +57,9 @@ public:
     // Runs a batch under the command time-out and reads its first result set whole; nullptr when
     // the batch has none. Throws DatabaseError, or DataError when cancelled while reading rows.
     std::unique_ptr<RecordSet> execute(const QString& batch, bool decimalsAsFloat);
+    // How the server of the open session reads a batch now: on PostgreSQL through ODBC the session
+    // is asked, under the command time-out.
+    SqlSyntax syntax();
     // Asks the driver whether a failure has killed the connection.
     void checkAlive();
     // A round trip with a trivial statement, as a task that holds the driver connection: whether

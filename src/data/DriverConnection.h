@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/SqlSyntax.h"
+
 #include <QString>
 #include <memory>
 
@@ -24,4 +26,8 @@ public:
 
     // Any thread: interrupts the batch now running; nothing when none runs.
     virtual void cancel() = 0;
+
+    // The server's dialect, and on PostgreSQL how the session reads strings at this moment
+    // (a batch may have changed it). queryTimeout as for execute, should the session be asked.
+    virtual SqlSyntax syntax(int queryTimeout) = 0;
 };

@@ -491,7 +491,7 @@ void TFormMon::UserMenuOnClick(QAction* sender)
     // substitution, also while a hand-over is served during a long command.
     if (!idField.isEmpty() && !command.sql().isEmpty()) {
         const QString mark = QLatin1Char('%') + idField + QLatin1Char('%');
-        if (!SubstituteMark(command.sql(), mark, RowValue(idField))) {
+        if (!SubstituteMark(command.sql(), mark, RowValue(idField), ADOC->syntax())) {
             ShowMessage(MessageType::Error,
                         QStringLiteral("Значение поля %1 не может быть подставлено в команду.").arg(idField),
                         QMessageBox::Cancel, this);

@@ -406,11 +406,31 @@ private Q_SLOTS:
         QCOMPARE(openAndCollect(query), QStringList{QStringLiteral("1")});
     }
 
+    // What a command's substitution relies on: the dialect, and the strings as the session reads
+    // them now, after a batch changed them, never taken for standard when the session cannot say.
+    void serverSyntaxFollowsTheSession()
+    {
+        Connection connection;
+        prepare(connection);
+        connection.open();
+        QVERIFY(connection.syntax().dialect == SqlDialect::PostgreSql);
+        QCOMPARE(connection.syntax().standardStrings, std::optional<bool>(true));
+        Query set;
+        set.setConnection(&connection);
+        set.setSql({QStringLiteral("set standard_conforming_strings = off")});
+        QVERIFY_THROWS_EXCEPTION(DataError, set.open());
+        QCOMPARE(connection.syntax().standardStrings, std::optional<bool>(false));
+        set.setSql({QStringLiteral("begin; select 1/0")});
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, set.open());
+        QVERIFY(connection.syntax().standardStrings != std::optional<bool>(true));
+    }
+
     void sqliteThroughItsDriver()
     {
         Connection sqlite;
         sqlite.setConnectionString(TestDatabase::sqliteConnectionString());
         sqlite.open();
+        QVERIFY(sqlite.syntax().dialect == SqlDialect::Other);
         Query query;
         query.setConnection(&sqlite);
         const QStringList setup = {

@@ -117,10 +117,11 @@ class TestCommandMenu : public QObject {
             folder->write(QStringLiteral("Scripts/") + file, sql);
     }
 
-    std::unique_ptr<TFormMon> window(int interval = 0, int queryIndex = 0)
+    std::unique_ptr<TFormMon> window(int interval = 0, int queryIndex = 0,
+                                     const QString& connectionString = TestDatabase::pgConnectionString())
     {
         auto* descriptor = new TConnect;
-        descriptor->ConnectionString = TestDatabase::pgConnectionString();
+        descriptor->ConnectionString = connectionString;
         descriptor->Server = TestDatabase::pgDsn();
         descriptor->Sleep = interval;
         descriptor->QueryIndex = queryIndex;
@@ -484,6 +485,86 @@ private Q_SLOTS:
         QVERIFY(tableExists(QStringLiteral("menu_victim")));
         QCOMPARE(SleepingSession::Count(payload), 1);
         TestDatabase::psql(QStringLiteral("drop table if exists menu_victim"));
+    }
+
+    // Row values made to leave the place of their mark, against a canary function that records each
+    // call: on PostgreSQL, through either reading path, a value is text where the server reads
+    // text, is refused where the server reads code, and runs nothing.
+    void rowValuesRunNothingOnPostgreSql_data()
+    {
+        QTest::addColumn<bool>("odbc");
+        QTest::addColumn<bool>("standardStrings");
+        QTest::addColumn<QByteArray>("sql");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("shown");   // in the result window; empty when refused
+        const QString breakOut = QStringLiteral("\\'); select canary(); --");
+        for (const bool odbc : {false, true}) {
+            const char* path = odbc ? "ODBC" : "libpq";
+            QTest::addRow("%s: array subscript", path)
+                << odbc << true << QByteArray("select ((array['a','b','c'])[%v%]) as x") << "canary()" << QString();
+            QTest::addRow("%s: array subscript, a number", path)
+                << odbc << true << QByteArray("select ((array['a','b','c'])[%v%]) as x") << "2" << "b";
+            QTest::addRow("%s: string not standard", path)
+                << odbc << false << QByteArray("select ('%v%') as x") << breakOut << breakOut;
+            QTest::addRow("%s: escape string", path)
+                << odbc << true << QByteArray("select (E'%v%') as x") << breakOut << breakOut;
+            QTest::addRow("%s: escape string carried on", path)
+                << odbc << true << QByteArray("select (E''\r\n'%v%') as x") << breakOut << breakOut;
+            QTest::addRow("%s: quoted name", path)
+                << odbc << true << QByteArray("select 1 as \"%v%\"") << "x\"; select canary(); --" << "x\"; select canary(); --";
+            QTest::addRow("%s: Unicode string", path)
+                << odbc << true << QByteArray("select U&'%v%' as x") << "\\0041" << QString();
+            QTest::addRow("%s: dollar tag completed", path)
+                << odbc << true << QByteArray("select length($a$ x $a%v% || canary()::text || $a$ y $a$) as x") << "$"
+                << QString();
+        }
+    }
+    void rowValuesRunNothingOnPostgreSql()
+    {
+        QFETCH(bool, odbc);
+        QFETCH(bool, standardStrings);
+        QFETCH(QByteArray, sql);
+        QFETCH(QString, value);
+        QFETCH(QString, shown);
+        const QString canary = QStringLiteral("canary");
+        QString error;
+        QVERIFY2(TestDatabase::createCanary(canary, &error), qPrintable(error));
+        QVERIFY2(TestDatabase::psql(QStringLiteral("set role quillon; select canary()"), nullptr, &error), qPrintable(error));
+        QCOMPARE(TestDatabase::canaryCalls(canary), 1);
+        // A login of its own reads strings the old way: the other tests' sessions stay standard.
+        const QString login = standardStrings ? TestDatabase::user() : QStringLiteral("quillon_nonstandard");
+        QVERIFY2(TestDatabase::psql(QStringLiteral(
+                     "drop table if exists menu_values; create table menu_values(v text); grant select on menu_values to public;"
+                     "truncate canary_calls;"
+                     "do $do$ begin create role quillon_nonstandard login password '%1'; exception when duplicate_object"
+                     " then null; end $do$;"
+                     "alter role quillon_nonstandard set standard_conforming_strings = off;")
+                         .arg(TestDatabase::password())
+                     + QStringLiteral("insert into menu_values values ($v$%1$v$)").arg(value),
+                 nullptr, &error),
+                 qPrintable(error));
+        writeCatalogue({{QStringLiteral("values"), "select v, current_setting('standard_conforming_strings') as s from menu_values"}});
+        writeCommand(QStringLiteral("values"), 0, QStringLiteral("C"), QStringLiteral("c.sql"), sql, QStringLiteral("v"),
+                     QStringLiteral("1"));
+
+        auto w = window(0, 0, TestDatabase::pgConnectionString(QStringLiteral("Quillon"), login));
+        w->ADOC->setOdbcOnly(odbc);
+        w->acStart->trigger();
+        QVERIFY(QTest::qWaitFor([&w] { return w->Query->active(); }, 10000));
+        QCOMPARE(w->Query->fieldTextByName(QStringLiteral("v")), value);
+        QCOMPARE(w->Query->fieldTextByName(QStringLiteral("s")), standardStrings ? QStringLiteral("on") : QStringLiteral("off"));
+        click(*w, 0);
+        QCOMPARE(TestDatabase::canaryCalls(canary), 0);
+        QCOMPARE(w->ADOC->readsNatively(), !odbc);
+        if (shown.isEmpty()) {
+            QVERIFY(results.isEmpty());
+            QCOMPARE(boxes->messages.size(), 1);
+            QCOMPARE(boxes->messages[0].text, QStringLiteral("Значение поля v не может быть подставлено в команду."));
+        } else {
+            QVERIFY2(boxes->messages.isEmpty(), boxes->messages.isEmpty() ? "" : qPrintable(boxes->messages[0].text));
+            QCOMPARE(results.size(), 1);
+            QVERIFY2(results[0].text.contains(shown), qPrintable(results[0].text));
+        }
     }
 
     void longCommandCanBeCancelledWhileRefreshesGoOn()

@@ -1,5 +1,6 @@
 #include "data/odbc/OdbcConnection.h"
 
+#include "data/DataErrors.h"
 #include "data/RecordSet.h"
 #include "data/odbc/OdbcApi.h"
 #include "data/odbc/OdbcDiagnostics.h"
@@ -34,6 +35,11 @@ void OdbcConnection::connect(const QString& odbcConnectionString, int loginTimeo
     SQLUINTEGER extensions = 0;
     if (SQL_SUCCEEDED(SQLGetInfoW(dbc_, SQL_GETDATA_EXTENSIONS, &extensions, sizeof(extensions), nullptr)))
         getDataAfterBlockFetch_ = (extensions & SQL_GD_BLOCK) && (extensions & SQL_GD_BOUND);
+    SQLWCHAR dbms[128] = {};
+    SQLSMALLINT dbmsLength = 0;
+    dialect_ = SQL_SUCCEEDED(SQLGetInfoW(dbc_, SQL_DBMS_NAME, dbms, sizeof(dbms), &dbmsLength))
+                   ? SqlDialectOfDbms(FromSqlWide(dbms, dbmsLength / qsizetype(sizeof(SQLWCHAR))))
+                   : SqlDialect::Other;
 }
 
 std::unique_ptr<RecordSet> OdbcConnection::execute(const QString& batch, int queryTimeout, bool decimalsAsFloat)
@@ -43,6 +49,25 @@ std::unique_ptr<RecordSet> OdbcConnection::execute(const QString& batch, int que
     if (!statement.executeToFirstResult(batch))
         return nullptr;
     return statement.fetchAll(decimalsAsFloat);
+}
+
+SqlSyntax OdbcConnection::syntax(int queryTimeout)
+{
+    SqlSyntax syntax{dialect_, std::nullopt};
+    if (dialect_ != SqlDialect::PostgreSql || !open_)
+        return syntax;
+    // psqlODBC follows the setting for itself but does not tell: the session is asked each time,
+    // since a command may have changed it.
+    try {
+        const std::unique_ptr<RecordSet> answer =
+            execute(QStringLiteral("show standard_conforming_strings"), queryTimeout, false);
+        const QString setting = answer && answer->rowCount() == 1 ? answer->displayText(0, 0) : QString();
+        if (setting == QStringLiteral("on") || setting == QStringLiteral("off"))
+            syntax.standardStrings = setting == QStringLiteral("on");
+    } catch (const QuillonError&) {
+        // A session that cannot answer (one in a failed transaction) leaves the setting unknown.
+    }
+    return syntax;
 }
 
 void OdbcConnection::disconnect()

@@ -24,6 +24,8 @@ public:
     // Whether the driver holds the connection for dead (SQL_ATTR_CONNECTION_DEAD).
     bool isDead() const override;
     std::unique_ptr<RecordSet> execute(const QString& batch, int queryTimeout, bool decimalsAsFloat) override;
+    // The dialect by the driver's name of the server; a PostgreSQL session is asked for its strings.
+    SqlSyntax syntax(int queryTimeout) override;
 
     void* handle() const { return dbc_; }
     // Whether SQLGetData may follow a block fetch on bound columns (SQL_GD_BLOCK and SQL_GD_BOUND).
@@ -40,6 +42,7 @@ private:
     void* dbc_ = nullptr;
     bool open_ = false;
     bool getDataAfterBlockFetch_ = false;
+    SqlDialect dialect_ = SqlDialect::Other;
     std::mutex runningMutex_;
     void* running_ = nullptr;
     std::atomic<bool> cancelRequested_{false};

@@ -95,6 +95,15 @@ void PgConnection::cancel()
     PQcancel(canceller_, error, sizeof(error));
 }
 
+SqlSyntax PgConnection::syntax(int)
+{
+    SqlSyntax syntax{SqlDialect::PostgreSql, std::nullopt};
+    const char* setting = conn_ ? PQparameterStatus(conn_, "standard_conforming_strings") : nullptr;
+    if (setting && (qstrcmp(setting, "on") == 0 || qstrcmp(setting, "off") == 0))
+        syntax.standardStrings = qstrcmp(setting, "on") == 0;
+    return syntax;
+}
+
 void PgConnection::applyStatementTimeout(int seconds)
 {
     // Before every batch, as the driver does: a script may have set another time-out itself.

@@ -26,6 +26,8 @@ public:
     bool isDead() const override;
     std::unique_ptr<RecordSet> execute(const QString& batch, int queryTimeout, bool decimalsAsFloat) override;
     void cancel() override;
+    // What the server last reported of the session: it reports every change of the setting.
+    SqlSyntax syntax(int queryTimeout) override;
 
 private:
     void applyStatementTimeout(int seconds);
