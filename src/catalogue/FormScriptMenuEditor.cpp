@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFocusEvent>
+#include <QSet>
 
 #include <algorithm>
 
@@ -207,17 +208,15 @@ void TFormScriptMenuEditor::DeleteItem(MenuFile& file)
 
 void TFormScriptMenuEditor::DeleteUnusedScriptFile(const TSubScript& item, const MenuFile& file) const
 {
-    for (const auto& entry : App->Sensors) {
-        if (SameScriptFile(entry->ScriptFile, item.ScriptFile))
-            return;
-    }
-    for (const auto& other : menus_) {
-        if (other.get() != &item && SameScriptFile(other->ScriptFile, item.ScriptFile))
-            return;
-    }
-    // The file holds the shortened list by now: what it names are files of other items.
-    for (const QString& named : file.ScriptFiles()) {
-        if (SameScriptFile(named, item.ScriptFile))
+    // Each path once: many items name the same file, and resolving a path costs a look at the disk.
+    QSet<QString> named;
+    for (const auto& entry : App->Sensors)
+        named.insert(entry->ScriptFile);
+    // The file holds the shortened list by now, and every other menu.
+    for (const QString& path : file.ScriptFiles())
+        named.insert(path);
+    for (const QString& path : named) {
+        if (SameScriptFile(path, item.ScriptFile))
             return;
     }
     // A file that is absent or cannot be deleted is passed over.

@@ -57,8 +57,8 @@ private:
     // the field delimiter, or a value longer than a reading takes.
     bool FieldsStorable(const MenuFile& file);
     void DeleteItem(MenuFile& file);
-    // Deletes the item's script file unless a catalogue entry, another item of the list or any
-    // value of the menu file names the same file.
+    // Deletes the script file of the item just taken out of the list and the file, unless a
+    // catalogue entry or any value of the menu file names the same file.
     void DeleteUnusedScriptFile(const TSubScript& item, const MenuFile& file) const;
 
     std::unique_ptr<Ui::FormScriptMenuEditor> ui;

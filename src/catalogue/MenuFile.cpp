@@ -77,8 +77,8 @@ SubScriptList MenuFile::Read(const QString& id, int maxKeys) const
             sorted.push_back(StandIn(k));
         }
     }
-    std::stable_sort(sorted.begin(), sorted.end(), [](const SortedItem& a, const SortedItem& b) {
-        return CompareTextLocale(a.text, b.text) < 0;
+    std::stable_sort(sorted.begin(), sorted.end(), [less = TextLocaleLess()](const SortedItem& a, const SortedItem& b) {
+        return less(a.text, b.text);
     });
 
     SubScriptList items;

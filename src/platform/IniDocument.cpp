@@ -44,7 +44,9 @@ bool Storable(const QString& section, const QString& key, const QString& value)
 
 IniDocument::IniDocument(const QByteArray& data)
 {
-    for (ByteLine& bytes : SplitByteLines(data))
+    QList<ByteLine> split = SplitByteLines(data);
+    lines_.reserve(split.size());
+    for (ByteLine& bytes : split)
         lines_.append(Parse(std::move(bytes)));
 }
 

@@ -46,6 +46,16 @@ qsizetype Utf8SequenceLength(unsigned char lead)
     return 1;
 }
 
+bool IsAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+bool IsAscii(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
 // Opening a converter costs more than converting a line of a file, and files are converted line by
 // line: each thread keeps one converter of each direction.
 Converter& ConverterFromCp1251()
@@ -66,6 +76,9 @@ Converter& ConverterToCp1251()
 
 QString FromCp1251(const QByteArray& bytes)
 {
+    // The code page's lower half is ASCII, and most of the files' names and values keep to it.
+    if (IsAscii(bytes))
+        return QString::fromLatin1(bytes);
     static constexpr char replacement[] = "\xEF\xBF\xBD"; // U+FFFD
     Converter& converter = ConverterFromCp1251();
     // No character of the code page needs more than three bytes of UTF-8.
@@ -104,6 +117,8 @@ QString WithoutTagCharacters(QString text)
 
 QByteArray ToCp1251(const QString& text)
 {
+    if (IsAscii(text))
+        return text.toLatin1();
     Converter& converter = ConverterToCp1251();
     QByteArray input = WithoutTagCharacters(text).toUtf8();
     QByteArray cp1251(input.size(), Qt::Uninitialized);
