@@ -14,7 +14,8 @@ build="$root/build-bench"
 db="$build/benchdb"
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUILLON_TESTS=OFF -DQUILLON_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target quillon_bench quillon_bench_odbc quillon_bench_monitor quillon_bench_export >/dev/null
+cmake --build "$build" -j2 --target quillon_bench quillon_bench_odbc quillon_bench_monitor quillon_bench_export \
+  quillon_bench_menu >/dev/null
 
 # The terminal monitor that watching is compared with; the benchmark alone uses it.
 if ! command -v pg_activity >/dev/null 2>&1; then
@@ -139,6 +140,9 @@ fi
 for pid in "${sessions[@]}"; do kill "$pid" 2>/dev/null || true; done
 sessions=()
 
+# The menu file of a script with 3,000 commands, as the editors and Start use it; no server needed.
+menu_table=$("$build/bench/quillon_bench_menu" 3000 "$runs")
+
 office_plugin=$(ls "$build"/bin/libquillon_office.so 2>/dev/null || true)
 export_line=$("$build/bench/quillon_bench_export" "select * from bench order by id limit 10000" $office_plugin)
 
@@ -207,5 +211,13 @@ $(field "$export_line" office_convert_ms) ms, $(field "$export_line" office_writ
 else
   row "office fill" "no office plugin built" "-" "-" "< 500 ms"
 fi
+while IFS='|' read -r _ what ms _; do
+  what=$(echo "$what" | sed 's/^ *//; s/ *$//')
+  case "$what" in
+    *"editor opened"* | *"list saved"*) goal="< 100 ms" ;;
+    *) goal="-" ;;
+  esac
+  row "$what" "$(echo "$ms" | sed 's/^ *//; s/ *$//')" "-" "-" "$goal"
+done < <(echo "$menu_table" | grep '^| menu file')
 echo "Sort figures are wall and processor milliseconds inside the process in the environment's locale unless"
 echo "named; watching is each program's own processor time after 5 s of start-up, over 20 s, 3 pairs."

@@ -6,6 +6,7 @@
 #include "app/ModalResult.h"
 #include "app/ServiceClasses.h"
 #include "app/Utils.h"
+#include "catalogue/DelimitedFields.h"
 #include "catalogue/EntryCommands.h"
 #include "catalogue/EntryGrid.h"
 #include "catalogue/FormScriptMenuEditor.h"
@@ -150,6 +151,10 @@ void TFormEditScript::BitBtn1Click()
 {
     // A step that fails leaves the editor open with everything the operator typed; the steps
     // before it stay done.
+    if ((Mode == EditorMode::Add || Mode == EditorMode::Edit)
+        && !FieldsFreeOfDelimiter({{ui->Label1, Edit1}, {ui->Label2, Edit2}, {ui->Label3, Edit3}}, App->IniDelimiter,
+                                  this))
+        return;
     WriteScriptText(ExpandAppPath(Edit3->text()), rchEdit->toPlainText());
     switch (Mode) {
     case EditorMode::View:

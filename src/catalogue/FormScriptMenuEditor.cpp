@@ -2,9 +2,11 @@
 #include "ui_FormScriptMenuEditor.h"
 
 #include "app/Guarded.h"
+#include "app/MessageBox.h"
 #include "app/ModalResult.h"
 #include "app/ServiceClasses.h"
 #include "app/Utils.h"
+#include "catalogue/DelimitedFields.h"
 #include "catalogue/ScriptControls.h"
 #include "catalogue/ScriptText.h"
 #include "platform/FileSystem.h"
@@ -14,6 +16,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFocusEvent>
+#include <QSet>
 
 #include <algorithm>
 
@@ -21,6 +24,9 @@ namespace {
 
 const QString ChooseFileTitle = QStringLiteral("Укажите файл хранения SQL-скрипта ...");
 const QString ScriptsFolder = QStringLiteral("Scripts\\\\");
+const QString TooLongMessage = QStringLiteral(
+    "Команда не помещается в файл меню: её запись займёт %1 символов, а читается не более %2.\r"
+    "Сократите наименование, идентификатор, скрипт-файл или идентифицирующее поле.");
 
 } // namespace
 
@@ -125,6 +131,20 @@ void TFormScriptMenuEditor::TakeFields(TSubScript& item) const
     item.ShowResult = chBox1->isChecked() ? 1 : 0;
 }
 
+bool TFormScriptMenuEditor::FieldsStorable(const MenuFile& file)
+{
+    if (!FieldsFreeOfDelimiter({{ui->Label1, Edit1}, {ui->Label2, Edit2}, {ui->Label3, Edit3}, {ui->Label4, Edit4}},
+                               App->IniDelimiter, this))
+        return false;
+    TSubScript item;
+    TakeFields(item);
+    const qsizetype length = file.StoredLength(item);
+    if (length <= MenuFile::MaxValueLength)
+        return true;
+    ShowMessage(MessageType::Error, TooLongMessage.arg(length).arg(MenuFile::MaxValueLength), QMessageBox::Cancel, this);
+    return false;
+}
+
 void TFormScriptMenuEditor::BitBtn1Click()
 {
     // A step that fails leaves the editor open with everything the operator typed; the steps
@@ -134,6 +154,8 @@ void TFormScriptMenuEditor::BitBtn1Click()
     case EditorMode::View:
         break;
     case EditorMode::Add: {
+        if (!FieldsStorable(file))
+            return;
         if (!item_) {
             menus_.push_back(std::make_unique<TSubScript>());
             item_ = menus_.back().get();
@@ -149,39 +171,52 @@ void TFormScriptMenuEditor::BitBtn1Click()
         break;
     }
     case EditorMode::Edit:
+        if (!FieldsStorable(file))
+            return;
         TakeFields(*item_);
         WriteScriptText(ExpandAppPath(item_->ScriptFile), rchEdit->toPlainText());
         file.Write(section_, menus_);
         break;
     case EditorMode::Delete:
-        // Once the item is out of the list, applying again only writes the list.
+        // Once the item is out of the list and the file, applying again has nothing to take out.
         if (item_) {
-            file.RemoveKeys(section_, static_cast<int>(menus_.size()));
-            DeleteUnusedScriptFile(*item_, file);
-            const auto at = std::find_if(menus_.begin(), menus_.end(),
-                                         [this](const auto& item) { return item.get() == item_; });
-            menus_.erase(at);
+            DeleteItem(file);
             item_ = nullptr;
         }
-        file.Write(section_, menus_);
         break;
     }
     done(mrOk);
 }
 
+void TFormScriptMenuEditor::DeleteItem(MenuFile& file)
+{
+    const auto at = std::find_if(menus_.begin(), menus_.end(), [this](const auto& item) { return item.get() == item_; });
+    const auto position = at - menus_.begin();
+    const int formerCount = static_cast<int>(menus_.size());
+    std::unique_ptr<TSubScript> removed = std::move(*at);
+    menus_.erase(at);
+    // The shortened list replaces the section in one write; a write that fails leaves the list,
+    // the file and the script file as they were.
+    try {
+        file.Write(section_, menus_, formerCount);
+    } catch (...) {
+        menus_.insert(menus_.begin() + position, std::move(removed));
+        throw;
+    }
+    DeleteUnusedScriptFile(*removed, file);
+}
+
 void TFormScriptMenuEditor::DeleteUnusedScriptFile(const TSubScript& item, const MenuFile& file) const
 {
-    for (const auto& entry : App->Sensors) {
-        if (SameScriptFile(entry->ScriptFile, item.ScriptFile))
-            return;
-    }
-    for (const auto& other : menus_) {
-        if (other.get() != &item && SameScriptFile(other->ScriptFile, item.ScriptFile))
-            return;
-    }
-    // The section's own keys are already removed: what is left names files of other items.
-    for (const QString& named : file.ScriptFiles()) {
-        if (SameScriptFile(named, item.ScriptFile))
+    // Each path once: many items name the same file, and resolving a path costs a look at the disk.
+    QSet<QString> named;
+    for (const auto& entry : App->Sensors)
+        named.insert(entry->ScriptFile);
+    // The file holds the shortened list by now, and every other menu.
+    for (const QString& path : file.ScriptFiles())
+        named.insert(path);
+    for (const QString& path : named) {
+        if (SameScriptFile(path, item.ScriptFile))
             return;
     }
     // A file that is absent or cannot be deleted is passed over.

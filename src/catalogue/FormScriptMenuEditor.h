@@ -53,14 +53,18 @@ private:
     void BitBtn3Click();
     void BitBtn1Click();
     void TakeFields(TSubScript& item) const;
-    // Deletes the item's script file unless a catalogue entry, another item of the list or any
-    // value of the menu file names the same file.
+    // Refuses, with a message, fields that the menu file could not give back as typed: one holding
+    // the field delimiter, or a value longer than a reading takes.
+    bool FieldsStorable(const MenuFile& file);
+    void DeleteItem(MenuFile& file);
+    // Deletes the script file of the item just taken out of the list and the file, unless a
+    // catalogue entry or any value of the menu file names the same file.
     void DeleteUnusedScriptFile(const TSubScript& item, const MenuFile& file) const;
 
     std::unique_ptr<Ui::FormScriptMenuEditor> ui;
     SubScriptList& menus_;
     const QString section_;
-    // The item worked on: the list's item in view, edit and delete mode until a delete takes it
+    // The item worked on: the list's item in view, edit and delete mode until a delete has taken it
     // out; in add mode the item that a first apply appended, so that applying again after a
     // failed step appends nothing more.
     TSubScript* item_ = nullptr;

@@ -19,10 +19,9 @@ int CompareTextLocale(const QString& a, const QString& b)
     return CaseInsensitiveCollator().compare(a, b);
 }
 
+TextLocaleLess::TextLocaleLess() : collator_(CaseInsensitiveCollator()) {}
+
 void SortTextLocale(QStringList& list)
 {
-    const QCollator collator = CaseInsensitiveCollator();
-    std::stable_sort(list.begin(), list.end(), [&collator](const QString& a, const QString& b) {
-        return collator.compare(a, b) < 0;
-    });
+    std::stable_sort(list.begin(), list.end(), TextLocaleLess());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCollator>
 #include <QString>
 #include <QStringList>
 
@@ -7,6 +8,16 @@
 
 // Negative, zero or positive as a sorts before, with or after b.
 int CompareTextLocale(const QString& a, const QString& b);
+
+// The order of CompareTextLocale as a predicate for sorting: one collator serves every comparison.
+class TextLocaleLess {
+public:
+    TextLocaleLess();
+    bool operator()(const QString& a, const QString& b) const { return collator_.compare(a, b) < 0; }
+
+private:
+    QCollator collator_;
+};
 
 // Texts that compare equal keep their order.
 void SortTextLocale(QStringList& list);

@@ -2,7 +2,10 @@
 
 #include "platform/TextCodec.h"
 
+#include <QHash>
 #include <QSet>
+
+#include <algorithm>
 
 namespace {
 
@@ -41,7 +44,9 @@ bool Storable(const QString& section, const QString& key, const QString& value)
 
 IniDocument::IniDocument(const QByteArray& data)
 {
-    for (ByteLine& bytes : SplitByteLines(data))
+    QList<ByteLine> split = SplitByteLines(data);
+    lines_.reserve(split.size());
+    for (ByteLine& bytes : split)
         lines_.append(Parse(std::move(bytes)));
 }
 
@@ -97,70 +102,134 @@ std::optional<QString> IniDocument::Value(const QString& section, const QString&
     const auto found = FindKey(*header, key);
     if (!found)
         return std::nullopt;
-    const Line& line = lines_[*found];
+    return LineValue(lines_[*found]);
+}
+
+QString IniDocument::LineValue(const Line& line)
+{
     return FromCp1251(Unquoted(line.bytes.text.sliced(line.valueStart).trimmed()));
 }
 
-QStringList IniDocument::Keys(const QString& section) const
+QList<qsizetype> IniDocument::KeyLines(qsizetype header) const
 {
-    QStringList keys;
-    const auto header = FindSection(section);
-    if (!header)
-        return keys;
+    QList<qsizetype> found;
     // Names folded the way SameName compares them, so that a large section takes linear time.
     QSet<QString> seen;
-    const qsizetype end = SectionEnd(*header);
-    for (qsizetype i = *header + 1; i < end; ++i) {
+    const qsizetype end = SectionEnd(header);
+    for (qsizetype i = header + 1; i < end; ++i) {
         if (lines_[i].kind != Kind::Key)
             continue;
         const qsizetype before = seen.size();
         seen.insert(lines_[i].name.toCaseFolded());
         if (seen.size() != before)
+            found.append(i);
+    }
+    return found;
+}
+
+QStringList IniDocument::Keys(const QString& section) const
+{
+    QStringList keys;
+    if (const auto header = FindSection(section)) {
+        for (const qsizetype i : KeyLines(*header))
             keys.append(lines_[i].name);
     }
     return keys;
 }
 
+QList<IniValue> IniDocument::Values(const QString& section) const
+{
+    QList<IniValue> values;
+    if (const auto header = FindSection(section)) {
+        for (const qsizetype i : KeyLines(*header))
+            values.append({lines_[i].name, LineValue(lines_[i])});
+    }
+    return values;
+}
+
 bool IniDocument::SetValue(const QString& section, const QString& key, const QString& value)
 {
-    if (!Storable(section, key, value))
-        return false;
-    const QByteArray encodedValue = ToCp1251(value);
-    const auto header = FindSection(section);
+    return SetValues(section, {{key, value}});
+}
+
+bool IniDocument::SetValues(const QString& section, const QList<IniValue>& values)
+{
+    for (const IniValue& value : values) {
+        if (!Storable(section, value.key, value.value))
+            return false;
+    }
+    if (values.isEmpty())
+        return true;
+    auto header = FindSection(section);
     if (!header) {
         Insert(lines_.size(), '[' + ToCp1251(section).trimmed() + ']');
-        Insert(lines_.size(), ToCp1251(key).trimmed() + '=' + encodedValue);
-        return true;
+        header = lines_.size() - 1;
     }
-    if (const auto found = FindKey(*header, key)) {
-        Line& line = lines_[*found];
-        const QByteArray name = line.bytes.text.first(line.valueStart - 1).trimmed();
-        line = Parse({name + '=' + encodedValue, QByteArrayLiteral("\r\n")});
-        return true;
-    }
+    // The first line of each key already there, and where new keys go: after the section's last key.
+    QHash<QString, qsizetype> existing;
     qsizetype position = *header + 1;
+    for (const qsizetype i : KeyLines(*header))
+        existing.insert(lines_[i].name.toCaseFolded(), i);
     const qsizetype end = SectionEnd(*header);
     for (qsizetype i = position; i < end; ++i)
         if (lines_[i].kind == Kind::Key)
             position = i + 1;
-    Insert(position, ToCp1251(key).trimmed() + '=' + encodedValue);
+
+    // A key set again keeps the name it has and takes the new value.
+    const auto setValue = [](Line& line, const QByteArray& encodedValue) {
+        const QByteArray name = line.bytes.text.first(line.valueStart - 1).trimmed();
+        line = Parse({name + '=' + encodedValue, QByteArrayLiteral("\r\n")});
+    };
+    QList<Line> added;
+    QHash<QString, qsizetype> addedAt;
+    for (const IniValue& value : values) {
+        const QByteArray encodedValue = ToCp1251(value.value);
+        const QString folded = StoredName(value.key).toCaseFolded();
+        if (const auto found = existing.constFind(folded); found != existing.cend()) {
+            setValue(lines_[*found], encodedValue);
+        } else if (const auto again = addedAt.constFind(folded); again != addedAt.cend()) {
+            setValue(added[*again], encodedValue);
+        } else {
+            addedAt.insert(folded, added.size());
+            added.append(Parse({ToCp1251(value.key).trimmed() + '=' + encodedValue, QByteArrayLiteral("\r\n")}));
+        }
+    }
+    if (added.isEmpty())
+        return true;
+    // One splice, so that many new keys cost one move of the lines after them.
+    if (lines_[position - 1].bytes.end.isEmpty())
+        lines_[position - 1].bytes.end = QByteArrayLiteral("\r\n");
+    QList<Line> result;
+    result.reserve(lines_.size() + added.size());
+    result.append(lines_.first(position));
+    result.append(std::move(added));
+    result.append(lines_.sliced(position));
+    lines_ = std::move(result);
     return true;
 }
 
 bool IniDocument::RemoveKey(const QString& section, const QString& key)
 {
+    return RemoveKeys(section, {key});
+}
+
+bool IniDocument::RemoveKeys(const QString& section, const QStringList& keys)
+{
     const auto header = FindSection(section);
     if (!header)
         return false;
-    const QString name = StoredName(key);
-    bool removed = false;
-    for (qsizetype i = SectionEnd(*header) - 1; i > *header; --i) {
-        if (lines_[i].kind == Kind::Key && SameName(lines_[i].name, name)) {
-            lines_.removeAt(i);
-            removed = true;
-        }
-    }
-    return removed;
+    QSet<QString> names;
+    for (const QString& key : keys)
+        names.insert(StoredName(key).toCaseFolded());
+    const auto first = lines_.begin() + *header + 1;
+    const auto last = lines_.begin() + SectionEnd(*header);
+    const auto kept = std::remove_if(first, last, [&names](const Line& line) {
+        return line.kind == Kind::Key && names.contains(line.name.toCaseFolded());
+    });
+    if (kept == last)
+        return false;
+    lines_.erase(kept, last);
+    return true;
 }
 
 QByteArray IniDocument::ToBytes() const

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr qsizetype maxValueLength = 2047;
-
 FileError WriteError(const QString& path)
 {
     return FileError(QStringLiteral("Unable to write to %1").arg(DisplayPath(path)));
@@ -57,6 +55,13 @@ std::optional<int> ParseInteger(const QString& text)
     return ok ? std::optional<int>(value) : std::nullopt;
 }
 
+QList<IniValue> AsRead(QList<IniValue> values)
+{
+    for (IniValue& value : values)
+        value.value.truncate(IniFile::MaxValueLength);
+    return values;
+}
+
 } // namespace
 
 IniFile::IniFile(QString path, FileAccess access) : path_(std::move(path)), access_(access) {}
@@ -87,6 +92,20 @@ QStringList IniFile::ReadSections() const
 QStringList IniFile::ReadSection(const QString& section) const
 {
     return Load().Keys(section);
+}
+
+QList<IniValue> IniFile::ReadSectionValues(const QString& section) const
+{
+    return AsRead(Load().Values(section));
+}
+
+QList<IniValue> IniFile::ReadAllValues() const
+{
+    const IniDocument document = Load();
+    QList<IniValue> values;
+    for (const QString& section : document.Sections())
+        values.append(document.Values(section));
+    return AsRead(std::move(values));
 }
 
 bool IniFile::SectionExists(const QString& section) const
@@ -124,11 +143,21 @@ void IniFile::DeleteKey(const QString& section, const QString& key)
         Save(document);
 }
 
+void IniFile::WriteSection(const QString& section, const QList<IniValue>& values, const QStringList& removed)
+{
+    IniDocument document = LoadForWriting();
+    if (!document.SetValues(section, values))
+        throw WriteError(path_);
+    const bool removedAny = document.RemoveKeys(section, removed);
+    if (!values.isEmpty() || removedAny)
+        Save(document);
+}
+
 std::optional<QString> IniFile::Read(const QString& section, const QString& key) const
 {
     auto value = Load().Value(section, key);
     if (value)
-        value->truncate(maxValueLength);
+        value->truncate(MaxValueLength);
     return value;
 }
 

@@ -1,13 +1,12 @@
 #pragma once
 
 #include "platform/FileSystem.h"
+#include "platform/IniDocument.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <optional>
-
-class IniDocument;
 
 // One INI file of the program, Windows-1251 text. Nothing is cached: every call opens the file,
 // does its work and closes it. Reads of a missing file, section or key yield the caller's default;
@@ -17,11 +16,14 @@ class IniDocument;
 // create gets the given access.
 class IniFile {
 public:
+    // The most characters of a value that a read takes; the rest of a longer value is cut off.
+    static constexpr qsizetype MaxValueLength = 2047;
+
     explicit IniFile(QString path, FileAccess access = FileAccess::Shared);
 
     const QString& FileName() const { return path_; }
 
-    // At most 2047 characters of the value are read.
+    // At most MaxValueLength characters of the value are read.
     QString ReadString(const QString& section, const QString& key, const QString& def) const;
     // Decimal with an optional sign, or hexadecimal after "0x", "0X" or "$"; anything else
     // yields def.
@@ -32,6 +34,11 @@ public:
     QStringList ReadSections() const;
     // Key names of the section in file order.
     QStringList ReadSection(const QString& section) const;
+    // The keys of the section in file order, each with its value as ReadString reads it, from one
+    // reading of the file.
+    QList<IniValue> ReadSectionValues(const QString& section) const;
+    // ReadSectionValues of every section in turn, from one reading of the file.
+    QList<IniValue> ReadAllValues() const;
     bool SectionExists(const QString& section) const;
     bool ValueExists(const QString& section, const QString& key) const;
 
@@ -41,6 +48,10 @@ public:
     // Removes the key's lines in its section, duplicates included; leaves the file untouched when
     // the key is not there.
     void DeleteKey(const QString& section, const QString& key);
+    // WriteString for every value, then DeleteKey for every key of removed, in one replacement of
+    // the file: it holds either all of the changes or none. A write that changes nothing leaves the
+    // file untouched.
+    void WriteSection(const QString& section, const QList<IniValue>& values, const QStringList& removed);
 
 private:
     std::optional<QString> Read(const QString& section, const QString& key) const;

@@ -19,6 +19,9 @@ public:
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
+    // Back to the initial state, for the next text.
+    void Reset() { iconv(handle_, nullptr, nullptr, nullptr, nullptr); }
+
     // Converts as much as it can; returns false at a sequence it cannot convert, in and out then
     // pointing at it.
     bool Convert(char*& in, size_t& inLeft, char*& out, size_t& outLeft)
@@ -43,12 +46,41 @@ qsizetype Utf8SequenceLength(unsigned char lead)
     return 1;
 }
 
+bool IsAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+bool IsAscii(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+// Opening a converter costs more than converting a line of a file, and files are converted line by
+// line: each thread keeps one converter of each direction.
+Converter& ConverterFromCp1251()
+{
+    thread_local Converter converter("UTF-8", "CP1251");
+    converter.Reset();
+    return converter;
+}
+
+Converter& ConverterToCp1251()
+{
+    thread_local Converter converter("CP1251", "UTF-8");
+    converter.Reset();
+    return converter;
+}
+
 } // namespace
 
 QString FromCp1251(const QByteArray& bytes)
 {
+    // The code page's lower half is ASCII, and most of the files' names and values keep to it.
+    if (IsAscii(bytes))
+        return QString::fromLatin1(bytes);
     static constexpr char replacement[] = "\xEF\xBF\xBD"; // U+FFFD
-    Converter converter("UTF-8", "CP1251");
+    Converter& converter = ConverterFromCp1251();
     // No character of the code page needs more than three bytes of UTF-8.
     QByteArray utf8(bytes.size() * 3, Qt::Uninitialized);
     QByteArray input = bytes;
@@ -85,7 +117,9 @@ QString WithoutTagCharacters(QString text)
 
 QByteArray ToCp1251(const QString& text)
 {
-    Converter converter("CP1251", "UTF-8");
+    if (IsAscii(text))
+        return text.toLatin1();
+    Converter& converter = ConverterToCp1251();
     QByteArray input = WithoutTagCharacters(text).toUtf8();
     QByteArray cp1251(input.size(), Qt::Uninitialized);
     char* in = input.data();

@@ -201,6 +201,48 @@ private Q_SLOTS:
         QCOMPARE(names(), (QStringList{"B", "Аудит"}));
     }
 
+    void refusesTheDelimiterInAField_data()
+    {
+        QTest::addColumn<EditorMode>("mode");
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("delimiter");
+        QTest::addColumn<QString>("message");
+        const QString message = QStringLiteral("Поле '%1' не может содержать символ '%2': этим символом разделяются поля записи в файле.");
+        QTest::newRow("identifier, add") << EditorMode::Add << 1 << QStringLiteral(";") << message.arg("Идентификатор", ";");
+        QTest::newRow("name, add") << EditorMode::Add << 2 << QStringLiteral(";") << message.arg("Наименование", ";");
+        QTest::newRow("name, edit") << EditorMode::Edit << 2 << QStringLiteral(";") << message.arg("Наименование", ";");
+        // The last field would read back whole, but a line is not written with a field that holds it.
+        QTest::newRow("script file, edit") << EditorMode::Edit << 3 << QStringLiteral(";") << message.arg("Скрипт-файл", ";");
+        QTest::newRow("the delimiter set") << EditorMode::Edit << 2 << QStringLiteral("|") << message.arg("Наименование", "|");
+    }
+    void refusesTheDelimiterInAField()
+    {
+        QFETCH(EditorMode, mode);
+        QFETCH(int, field);
+        QFETCH(QString, delimiter);
+        QFETCH(QString, message);
+        const QByteArray catalogue = QStringLiteral("B;2;Scripts\\b.sql\r\n").replace(u';', delimiter).toLatin1();
+        folder->write(QStringLiteral("Config/quillon.ini"), "[Main]\r\nINI_DELIMITER=" + delimiter.toLatin1() + "\r\n");
+        start(QString::fromLatin1(catalogue));
+        TFormEditScript editor(mode, 0, nullptr);
+        editor.show();
+        if (mode == EditorMode::Add)
+            editor.Edit1->setText(QStringLiteral("1"));
+        editor.Edit2->setText(QStringLiteral("Аудит"));
+        editor.Edit3->setText(QStringLiteral("Scripts\\audit.sql"));
+        editor.rchEdit->setPlainText(QStringLiteral("select 1"));
+        QLineEdit* const edit = field == 1 ? editor.Edit1 : field == 2 ? editor.Edit2 : editor.Edit3;
+        // The other delimiter is any other character.
+        edit->setText(QStringLiteral("до;после|") + edit->text());
+        editor.BitBtn1->click();
+        QCOMPARE(boxes->messages.size(), 1);
+        QCOMPARE(boxes->messages[0].text, message);
+        QVERIFY(editor.isVisible());
+        QCOMPARE(edit->selectedText(), delimiter);
+        QCOMPARE(bytes(QStringLiteral("Config/Sensors.ini")), catalogue);
+        QVERIFY(!QFile::exists(folder->file(QStringLiteral("Scripts/audit.sql"))));
+    }
+
     void addWhoseCatalogueWriteFailsAddsOnceWhenApplied()
     {
         start(QStringLiteral("B;2;b.sql\r\n"));
@@ -300,15 +342,16 @@ private Q_SLOTS:
         QCOMPARE(bytes(QStringLiteral("Config/Sensors.ini")), QByteArray("A;1;a.sql\r\n"));
     }
 
-    void unreadableCommandMenuStopsTheOpening()
+    void commandThatDoesNotReadIsAnErrorItemThatCanBeDeleted()
     {
-        start(QStringLiteral("A;1;a.sql\r\n"), QStringLiteral("[1]\r\n0=a;b;c;d;yes\r\n"));
-        try {
-            TFormEditScript editor(EditorMode::View, 0, nullptr);
-            QFAIL("the editor opened");
-        } catch (const ConvertError& error) {
-            QCOMPARE(error.message(), QStringLiteral("'yes' is not a valid integer value"));
-        }
+        start(QStringLiteral("A;1;a.sql\r\n"), QStringLiteral("[1]\r\n0=a;b;c;d;yes\r\n1=B;bb;b.sql;;1\r\n"));
+        TFormEditScript editor(EditorMode::View, 0, nullptr);
+        QCOMPARE(column(editor.strGrid, 2), (QStringList{"B", "Error 0"}));
+        QCOMPARE(column(editor.strGrid, 1), (QStringList{"bb", "Пустой описатель"}));
+        TFormScriptMenuEditor item(EditorMode::Delete, editor.Menus, 1, editor.Edit1->text(), &editor);
+        item.BitBtn1->click();
+        QCOMPARE(item.result(), int(mrOk));
+        QCOMPARE(bytes(QStringLiteral("Config/Menus.ini")), QByteArray("[1]\r\n0=B;bb;b.sql;;1\r\n"));
     }
 
     void choosingTheScriptFileLoadsIt()

@@ -5,6 +5,7 @@
 
 #include "app/ModalResult.h"
 #include "catalogue/FormScriptMenuEditor.h"
+#include "catalogue/MenuFile.h"
 #include "platform/TextCodec.h"
 
 #include <QCheckBox>
@@ -157,6 +158,75 @@ private Q_SLOTS:
                  ToCp1251(QStringLiteral("[WHO]\r\n0=Снять;KILL;Scripts\\kill.sql;spid;1\r\n")));
     }
 
+    void refusesFieldsTheMenuFileCannotGiveBack_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("identifier") << 1 << QStringLiteral("Идентификатор");
+        QTest::newRow("name") << 2 << QStringLiteral("Наименование");
+        QTest::newRow("script file") << 3 << QStringLiteral("Скрипт-файл");
+        QTest::newRow("identifying field") << 4 << QStringLiteral("Идентифицирующее поле");
+    }
+    void refusesFieldsTheMenuFileCannotGiveBack()
+    {
+        QFETCH(int, field);
+        QFETCH(QString, label);
+        for (const QString& delimiter : {QStringLiteral(";"), QStringLiteral("|")}) {
+            App->IniDelimiter = delimiter;
+            boxes->messages.clear();
+            TFormScriptMenuEditor editor(EditorMode::Add, menus, -1, QStringLiteral("WHO"), nullptr);
+            editor.show();
+            fill(editor, QStringLiteral("KILL"), QStringLiteral("Снять"), QStringLiteral("Scripts\\kill.sql"), QStringLiteral("kill %spid%"));
+            editor.Edit4->setText(QStringLiteral("spid"));
+            QLineEdit* const edit = QList<QLineEdit*>{editor.Edit1, editor.Edit2, editor.Edit3, editor.Edit4}[field - 1];
+            edit->setText(edit->text() + QStringLiteral("до;после|"));
+            editor.BitBtn1->click();
+            QCOMPARE(boxes->messages.size(), 1);
+            QCOMPARE(boxes->messages[0].text,
+                     QStringLiteral("Поле '%1' не может содержать символ '%2': этим символом разделяются поля записи в файле.")
+                         .arg(label, delimiter));
+            QVERIFY(editor.isVisible());
+            QCOMPARE(edit->selectedText(), delimiter);
+            QVERIFY(menus.empty());
+            QVERIFY(!exists(QStringLiteral("Config/Menus.ini")));
+            QVERIFY(!exists(QStringLiteral("Scripts/kill.sql")));
+        }
+    }
+
+    void refusesACommandLongerThanAReadingTakes()
+    {
+        folder->write(QStringLiteral("Config/Menus.ini"), "[WHO]\r\n0=a;A;Scripts\\a.sql;;0\r\n");
+        folder->write(QStringLiteral("Scripts/a.sql"), "select 1\r\n");
+        menus.push_back(item(QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("Scripts\\a.sql")));
+        // "name;A;Scripts\a.sql;;0": 19 characters besides the name.
+        const QString tooLong(2047 - 19 + 1, QChar(u'Щ'));
+        for (const EditorMode mode : {EditorMode::Add, EditorMode::Edit}) {
+            boxes->messages.clear();
+            TFormScriptMenuEditor editor(mode, menus, 0, QStringLiteral("WHO"), nullptr);
+            editor.show();
+            if (mode == EditorMode::Add)
+                fill(editor, QStringLiteral("A"), {}, QStringLiteral("Scripts\\a.sql"), QStringLiteral("select 2"));
+            editor.Edit2->setText(tooLong);
+            editor.BitBtn1->click();
+            QCOMPARE(boxes->messages.size(), 1);
+            QCOMPARE(boxes->messages[0].text,
+                     QStringLiteral("Команда не помещается в файл меню: её запись займёт 2048 символов, а читается не более 2047.\n"
+                                    "Сократите наименование, идентификатор, скрипт-файл или идентифицирующее поле."));
+            QVERIFY(editor.isVisible());
+            QCOMPARE(listNames(), QStringList{"a"});
+            QCOMPARE(bytes(QStringLiteral("Config/Menus.ini")), QByteArray("[WHO]\r\n0=a;A;Scripts\\a.sql;;0\r\n"));
+            QCOMPARE(bytes(QStringLiteral("Scripts/a.sql")), QByteArray("select 1\r\n"));
+        }
+        // One character less is the most a reading takes, and reads back whole.
+        TFormScriptMenuEditor editor(EditorMode::Edit, menus, 0, QStringLiteral("WHO"), nullptr);
+        editor.Edit2->setText(tooLong.chopped(1));
+        editor.BitBtn1->click();
+        QCOMPARE(editor.result(), int(mrOk));
+        const SubScriptList read = MenuFile(App->MenuFile, App->IniDelimiter).Read(QStringLiteral("WHO"));
+        QCOMPARE(read.size(), std::size_t(1));
+        QCOMPARE(read[0]->Name, tooLong.chopped(1));
+    }
+
     void addKeepsAnExistingScriptFile()
     {
         folder->write(QStringLiteral("Scripts/shared.sql"), "select 1\n");
@@ -266,23 +336,27 @@ private Q_SLOTS:
         QCOMPARE(listNames(), otherItem.isEmpty() ? QStringList() : QStringList{"y"});
     }
 
-    void deleteAppliedAgainTakesNoFurtherItem()
+    void failedDeleteChangesNothing()
     {
-        // A section name the menu file cannot hold fails the write of the shortened list.
+        App->MenuFile = QStringLiteral("Later\\Menus.ini");
         folder->write(QStringLiteral("Scripts/p.sql"), "select 1\r\n");
         folder->write(QStringLiteral("Scripts/q.sql"), "select 2\r\n");
         menus.push_back(item(QStringLiteral("p"), QStringLiteral("P"), QStringLiteral("Scripts/p.sql")));
         menus.push_back(item(QStringLiteral("q"), QStringLiteral("Q"), QStringLiteral("Scripts/q.sql")));
-        TFormScriptMenuEditor editor(EditorMode::Delete, menus, 0, QStringLiteral("W\nHO"), nullptr);
+        TFormScriptMenuEditor editor(EditorMode::Delete, menus, 0, QStringLiteral("WHO"), nullptr);
         editor.show();
         editor.BitBtn1->click();
         QCOMPARE(boxes->messages.size(), 1);
         QVERIFY(boxes->messages[0].text.startsWith(QStringLiteral("Unable to write to ")));
         QVERIFY(editor.isVisible());
-        QCOMPARE(listNames(), QStringList{"q"});
+        QCOMPARE(listNames(), (QStringList{"p", "q"}));
+        QVERIFY(exists(QStringLiteral("Scripts/p.sql")));
+
+        folder->write(QStringLiteral("Later/Menus.ini"), "[WHO]\r\n0=p;P;Scripts/p.sql;;0\r\n1=q;Q;Scripts/q.sql;;0\r\n");
         editor.BitBtn1->click();
-        QCOMPARE(boxes->messages.size(), 2);
+        QCOMPARE(editor.result(), int(mrOk));
         QCOMPARE(listNames(), QStringList{"q"});
+        QCOMPARE(bytes(QStringLiteral("Later/Menus.ini")), QByteArray("[WHO]\r\n0=q;Q;Scripts/q.sql;;0\r\n"));
         QVERIFY(!exists(QStringLiteral("Scripts/p.sql")));
         QVERIFY(exists(QStringLiteral("Scripts/q.sql")));
     }

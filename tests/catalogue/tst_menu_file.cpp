@@ -1,10 +1,14 @@
 #include "catalogue/MenuFile.h"
+#include "platform/FileSystem.h"
 #include "platform/QuillonError.h"
 #include "platform/TextCodec.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <atomic>
+#include <thread>
 
 // The menu file: how a section's values are ordered, split and converted, and what writing and
 // removing leave in the file.
@@ -45,17 +49,6 @@ class TestMenuFile : public QObject {
         result->IdField = field;
         result->ShowResult = flag;
         return result;
-    }
-
-    // The conversion message the reading stops with, or empty when it did not stop.
-    QString readingError(const QString& id, const QString& delimiter = QStringLiteral(";"))
-    {
-        try {
-            MenuFile(path(), delimiter).Read(id);
-        } catch (const ConvertError& error) {
-            return error.message();
-        }
-        return {};
     }
 
 private Q_SLOTS:
@@ -120,45 +113,58 @@ private Q_SLOTS:
         QCOMPARE(contents(), QStringLiteral("[ABC]\r\n0=Two;2;two.sql;;0\r\n"));
     }
 
-    void conversionErrors_data()
+    void valuesThatDoNotReadGiveStandIns_data()
     {
         QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("delimiter");
         // A name holding the delimiter shifts every field: field 5 gets the rest.
-        QTest::newRow("a;b name") << QStringLiteral("a;b;id;f.sql;spid;1") << QStringLiteral("'spid;1' is not a valid integer value");
-        QTest::newRow("empty value") << QString() << QStringLiteral("'' is not a valid integer value");
-        QTest::newRow("fewer fields") << QStringLiteral("A;a;a.sql") << QStringLiteral("'a.sql' is not a valid integer value");
-        QTest::newRow("empty flag") << QStringLiteral("A;a;a.sql;spid;") << QStringLiteral("'' is not a valid integer value");
-        QTest::newRow("word flag") << QStringLiteral("A;a;a.sql;spid;yes") << QStringLiteral("'yes' is not a valid integer value");
+        QTest::newRow("a;b name") << QStringLiteral("a;b;id;f.sql;spid;1") << QStringLiteral(";");
+        QTest::newRow("empty value") << QString() << QStringLiteral(";");
+        QTest::newRow("fewer fields") << QStringLiteral("A;a;a.sql") << QStringLiteral(";");
+        QTest::newRow("empty flag") << QStringLiteral("A;a;a.sql;spid;") << QStringLiteral(";");
+        QTest::newRow("word flag") << QStringLiteral("A;a;a.sql;spid;yes") << QStringLiteral(";");
+        // Cut at 2047 characters the value loses its last delimiter.
+        QTest::newRow("longer than a reading takes")
+            << QStringLiteral("A;a;a.sql;") + QString(2047, QLatin1Char('x')) + QStringLiteral(";1") << QStringLiteral(";");
+        QTest::newRow("delimiter changed since") << QStringLiteral("A|B;a;a.sql;spid;1") << QStringLiteral("|");
     }
-    void conversionErrors()
+    void valuesThatDoNotReadGiveStandIns()
     {
         QFETCH(QString, value);
-        QFETCH(QString, message);
-        put(QStringLiteral("[WHO]\r\n0=B;b;b.sql;spid;1\r\n1=") + value + QStringLiteral("\r\n"));
-        QCOMPARE(readingError(QStringLiteral("WHO")), message);
+        QFETCH(QString, delimiter);
+        QString good = QStringLiteral("Z;z;z.sql;spid;1");
+        good.replace(QLatin1Char(';'), delimiter);
+        put(QStringLiteral("[WHO]\r\n0=") + good + QStringLiteral("\r\n1=") + value + QStringLiteral("\r\n"));
+        const SubScriptList items = MenuFile(path(), delimiter).Read(QStringLiteral("WHO"));
+        // The bad key reads as an absent one would; the other item reads as it is.
+        QCOMPARE(names(items), (QStringList{"Error 1", "Z"}));
+        QCOMPARE(items[0]->Id, QStringLiteral("Пустой описатель"));
+        QCOMPARE(items[0]->ScriptFile, QString());
+        QCOMPARE(items[0]->ShowResult, 0);
+        QCOMPARE(items[1]->ScriptFile, QStringLiteral("z.sql"));
+        QCOMPARE(items[1]->ShowResult, 1);
     }
 
-    void valueReadUpTo2047Characters()
-    {
-        // Cut at 2047 characters the value loses its last delimiter: field 4 is empty and field 5
-        // the cut remainder.
-        const QString longField(3000, QLatin1Char('x'));
-        put(QStringLiteral("[WHO]\r\n0=A;a;a.sql;") + longField + QStringLiteral(";1\r\n"));
-        const QString message = readingError(QStringLiteral("WHO"));
-        QCOMPARE(message, QStringLiteral("'%1' is not a valid integer value").arg(QString(2047 - 10, QLatin1Char('x'))));
-        put(QStringLiteral("[WHO]\r\n0=A;a;a.sql;") + QString(2047 - 12, QLatin1Char('x')) + QStringLiteral(";1\r\n"));
-        QCOMPARE(MenuFile(path(), QStringLiteral(";")).Read(QStringLiteral("WHO"))[0]->ShowResult, 1);
-    }
-
-    void delimiterChangeSplitsExistingValues()
+    void storedLengthIsWhatAReadingTakes()
     {
         SubScriptList list;
-        list.push_back(item(QStringLiteral("A|B"), QStringLiteral("a"), QStringLiteral("a.sql"), QStringLiteral("spid"), 1));
-        MenuFile(path(), QStringLiteral(";")).Write(QStringLiteral("WHO"), list);
-        QCOMPARE(contents(), QStringLiteral("[WHO]\r\n0=A|B;a;a.sql;spid;1\r\n"));
-        QCOMPARE(readingError(QStringLiteral("WHO"), QStringLiteral("|")),
-                 QStringLiteral("'B;a;a.sql;spid;1' is not a valid integer value"));
+        const QString field(2047 - 12, QLatin1Char('x'));
+        list.push_back(item(QStringLiteral("A"), QStringLiteral("a"), QStringLiteral("a.sql"), field, 1));
+        // A character the code page cannot hold is stored as one "?", however many it counts here.
+        list.push_back(item(QStringLiteral("\U0001F600"), QStringLiteral("b"), QStringLiteral("b.sql"), field, 1));
+        MenuFile menus(path(), QStringLiteral(";"));
+        QCOMPARE(menus.StoredLength(*list[0]), MenuFile::MaxValueLength);
+        QCOMPARE(menus.StoredLength(*list[1]), MenuFile::MaxValueLength);
+        menus.Write(QStringLiteral("WHO"), list);
+        QStringList read = names(menus.Read(QStringLiteral("WHO")));
+        read.sort();
+        QCOMPARE(read, (QStringList{"?", "A"}));
+        list[0]->IdField += QLatin1Char('x');
+        QCOMPARE(menus.StoredLength(*list[0]), MenuFile::MaxValueLength + 1);
+        menus.Write(QStringLiteral("WHO"), list);
+        read = names(menus.Read(QStringLiteral("WHO")));
+        read.sort();
+        QCOMPARE(read, (QStringList{"?", "Error 0"}));
     }
 
     void keyLimit()
@@ -186,8 +192,55 @@ private Q_SLOTS:
         menus.Write(QStringLiteral("WHO"), list);
         QCOMPARE(contents(), QStringLiteral("; menus\r\n[OTHER]\r\n0=x;x;x.sql;;0\r\n[WHO]\r\n0=Текст запроса;text;t.sql;spid;1\r\n"
                                             "1=kill;k;k.sql;spid;0\r\n2=old2\r\n3=old3\r\n[LAST]\r\nk=v\r\n"));
-        menus.RemoveKeys(QStringLiteral("WHO"), 3);
-        QCOMPARE(contents(), QStringLiteral("; menus\r\n[OTHER]\r\n0=x;x;x.sql;;0\r\n[WHO]\r\n3=old3\r\n[LAST]\r\nk=v\r\n"));
+        // A list shortened from three items: the key it no longer fills goes, key 3 stays.
+        list.pop_back();
+        menus.Write(QStringLiteral("WHO"), list, 3);
+        QCOMPARE(contents(), QStringLiteral("; menus\r\n[OTHER]\r\n0=x;x;x.sql;;0\r\n[WHO]\r\n0=Текст запроса;text;t.sql;spid;1\r\n"
+                                            "3=old3\r\n[LAST]\r\nk=v\r\n"));
+    }
+
+    void writeReplacesTheFileWholeOrNotAtAll()
+    {
+        const QString before = QStringLiteral("[WHO]\r\n0=old0\r\n1=old1\r\n2=old2\r\n");
+        put(before);
+        SubScriptList list;
+        list.push_back(item(QStringLiteral("A"), QStringLiteral("a"), QStringLiteral("a.sql"), {}, 0));
+        // A line break cannot be stored in a value.
+        list.push_back(item(QStringLiteral("B\nC"), QStringLiteral("b"), QStringLiteral("b.sql"), {}, 0));
+        QVERIFY_THROWS_EXCEPTION(FileError, MenuFile(path(), QStringLiteral(";")).Write(QStringLiteral("WHO"), list));
+        QCOMPARE(contents(), before);
+    }
+
+    void readingTakesOneVersionOfTheFile()
+    {
+        // Another program replaces the file over and over while this one reads it.
+        QByteArray versions[2];
+        for (int v = 0; v < 2; ++v) {
+            versions[v] = "[WHO]\r\n";
+            for (int k = 0; k < 200; ++k)
+                versions[v] += QByteArray::number(k) + "=Command " + QByteArray::number(k) + ";v" + QByteArray::number(v) + ";c.sql;;0\r\n";
+        }
+        put(QString::fromLatin1(versions[0]));
+        std::atomic<bool> stop{false};
+        std::atomic<int> replaced{0};
+        std::thread writer([&] {
+            for (int i = 1; !stop; ++i) {
+                if (WriteFileAtomically(path(), versions[i % 2]))
+                    ++replaced;
+            }
+        });
+        int readings = 0;
+        int mixed = 0;
+        for (; readings < 30 || replaced < 10; ++readings) {
+            const SubScriptList items = MenuFile(path(), QStringLiteral(";")).Read(QStringLiteral("WHO"));
+            if (items.size() != 200 || std::any_of(items.begin(), items.end(), [&items](const auto& entry) {
+                    return entry->Id != items.front()->Id;
+                }))
+                ++mixed;
+        }
+        stop = true;
+        writer.join();
+        QCOMPARE(mixed, 0);
     }
 
     void readWriteRoundTripsByteForByte()
@@ -209,8 +262,9 @@ private Q_SLOTS:
         menus.Write(QStringLiteral("WHO"), list);
         // Written in list order, read back sorted.
         QCOMPARE(names(menus.Read(QStringLiteral("WHO"))), (QStringList{"A", "B"}));
-        menus.RemoveKeys(QStringLiteral("WHO"), 2);
+        menus.Write(QStringLiteral("WHO"), SubScriptList(), 2);
         QVERIFY(menus.Read(QStringLiteral("WHO")).empty());
+        QCOMPARE(contents(), QStringLiteral("[WHO]\r\n"));
     }
 };
 

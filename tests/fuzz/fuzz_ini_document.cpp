@@ -1,5 +1,6 @@
 // An INI file followed by edits. An untouched document writes back byte for byte; a written value
-// reads back; an edit changes nothing but its own key; what a document holds is what its bytes say.
+// reads back; an edit changes nothing but its own key; several keys written or removed at once
+// are the same as one after the other; what a document holds is what its bytes say.
 
 #include "FuzzCheck.h"
 #include "platform/IniDocument.h"
@@ -123,7 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const QList<Seen> before = Look(document, probes);
         const QByteArray bytesBefore = document.ToBytes();
 
-        if (input.ConsumeBool()) {
+        switch (input.ConsumeIntegralInRange<int>(0, 2)) {
+        case 0: {
             const QString value = TakeIniText(input, names);
             if (!document.SetValue(section, key, value)) {
                 Require(document.ToBytes() == bytesBefore, "a refused write changes nothing");
@@ -136,14 +138,53 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 listed = listed || SameName(name, key);
             Require(listed, "a written key is listed", Describe(probe));
             RequireUntouched(document, probes, before, probe, true);
-        } else {
+            break;
+        }
+        case 1: {
             const bool removed = document.RemoveKey(section, key);
             Require(removed == before.last().value.has_value(), "removal finds the key a read finds", Describe(probe));
             Require(!document.Value(section, key), "a removed key is gone", Describe(probe));
             if (!removed)
                 Require(document.ToBytes() == bytesBefore, "removing a missing key changes nothing");
             RequireUntouched(document, probes, before, probe, false);
+            break;
         }
+        default: {
+            // Several keys written, then several removed, at once: the same as one after the other.
+            const QList<IniValue> values{{key, TakeIniText(input, names)},
+                                         {TakeIniText(input, names), TakeIniText(input, names)}};
+            const QStringList removed{TakeIniText(input, names), TakeIniText(input, names)};
+            IniDocument oneByOne = document;
+            bool stored = true;
+            for (const IniValue& value : values)
+                stored = oneByOne.SetValue(section, value.key, value.value) && stored;
+            if (!document.SetValues(section, values)) {
+                Require(!stored, "several keys are refused only when one of them is", Describe(probe));
+                Require(document.ToBytes() == bytesBefore, "a refused write changes nothing");
+                continue;
+            }
+            Require(stored && document.ToBytes() == oneByOne.ToBytes(), "several keys write as one after the other",
+                    Describe(probe));
+            bool anyRemoved = false;
+            for (const QString& name : removed)
+                anyRemoved = oneByOne.RemoveKey(section, name) || anyRemoved;
+            Require(document.RemoveKeys(section, removed) == anyRemoved, "several removals find what single ones do",
+                    Describe(probe));
+            Require(document.ToBytes() == oneByOne.ToBytes(), "several keys remove as one after the other",
+                    Describe(probe));
+            break;
+        }
+        }
+
+        QStringList keys;
+        for (const IniValue& value : document.Values(section)) {
+            keys.append(value.key);
+            // A name holding a byte the code page leaves undefined cannot be asked for by name.
+            if (FitsCp1251(value.key))
+                Require(document.Value(section, value.key) == value.value, "a section's values are its keys' values",
+                        Describe(probe));
+        }
+        Require(keys == document.Keys(section), "a section's values list its keys", Describe(probe));
 
         const QByteArray bytes = document.ToBytes();
         const IniDocument reread(bytes);

@@ -207,6 +207,51 @@ private Q_SLOTS:
                                               "w=6\r\n"));
     }
 
+    void sectionReadInOnePass()
+    {
+        PutBytes(Path(), "[A]\r\n x = 1 \r\n0='quoted'\r\nlong=" + QByteArray(3000, 'v') + "\r\nX=duplicate\r\n"
+                         "[B]\r\nb=\xE1\r\n[a]\r\ny=second section\r\n");
+        const IniFile ini(Path());
+        const QList<IniValue> values = ini.ReadSectionValues(S("a"));
+        QCOMPARE(values.size(), 3);
+        QCOMPARE(values[0].key, S("x"));
+        QCOMPARE(values[0].value, S("1"));
+        QCOMPARE(values[1].value, S("quoted"));
+        QCOMPARE(values[2].value, QString(2047, QLatin1Char('v')));
+        QVERIFY(ini.ReadSectionValues(S("none")).isEmpty());
+        QStringList all;
+        for (const IniValue& value : ini.ReadAllValues())
+            all << value.key + QLatin1Char('=') + value.value.left(3);
+        QCOMPARE(all, (QStringList{"x=1", "0=quo", "long=vvv", "b=б"}));
+    }
+
+    void sectionWrittenInOneReplacement()
+    {
+        PutBytes(Path(), "; menus\r\n[A]\r\nx=1\r\n0=old0\r\njunk\r\n1=old1\r\n2=old2\r\n[B]\r\n0=b");
+        IniFile ini(Path());
+        // New keys go after the section's last key; a key given twice takes the last value.
+        ini.WriteSection(S("a"), {{S("0"), S("new0")}, {S("3"), S("three")}, {S("X"), S("2")}, {S("3"), S("Три")}},
+                         {S("1"), S("absent")});
+        QCOMPARE(GetBytes(Path()), QByteArray("; menus\r\n[A]\r\nx=2\r\n0=new0\r\njunk\r\n2=old2\r\n3=\xD2\xF0\xE8\r\n[B]\r\n0=b"));
+        ini.WriteSection(S("C"), {{S("k"), S("v")}}, {});
+        QVERIFY(GetBytes(Path()).endsWith("3=\xD2\xF0\xE8\r\n[B]\r\n0=b\r\n[C]\r\nk=v\r\n"));
+
+        // Nothing to write or remove: the file is not touched, nor created.
+        const QByteArray before = GetBytes(Path());
+        ini.WriteSection(S("A"), {}, {S("absent")});
+        ini.WriteSection(S("None"), {}, {});
+        QCOMPARE(GetBytes(Path()), before);
+        IniFile missing(dir_.filePath(QStringLiteral("missing.ini")));
+        missing.WriteSection(S("A"), {}, {S("0")});
+        QVERIFY(!QFile::exists(missing.FileName()));
+
+        // One value the file cannot hold, or a failed replacement, and none of the changes is made.
+        QVERIFY_THROWS_EXCEPTION(FileError, ini.WriteSection(S("A"), {{S("0"), S("fine")}, {S("1"), S("a\r\nb")}}, {S("2")}));
+        platform_testing::FailNextRename();
+        QVERIFY_THROWS_EXCEPTION(FileError, ini.WriteSection(S("A"), {{S("0"), S("fine")}}, {S("2")}));
+        QCOMPARE(GetBytes(Path()), before);
+    }
+
     void deleteKey()
     {
         PutBytes(Path(), "[A]\nx=1\ny=2\nX=3\n[B]\nx=4\n");
