@@ -4,6 +4,7 @@
 #endif
 #include "ModalDriver.h"
 #include "ProgramApp.h"
+#include "ScopedEnvironment.h"
 #include "TestDatabase.h"
 #include "XlsxCells.h"
 
@@ -359,6 +360,27 @@ private Q_SLOTS:
     }
 
 #ifdef QUILLON_OFFICE_PLUGIN
+    // Where the office cannot show a workbook, as the headless build the tests use cannot, F5
+    // starts no office that would die showing it, and gives the .xlsx at once.
+    void anOfficeThatCannotShowAWorkbookGivesTheXlsx()
+    {
+        const QString pipe = QStringLiteral("quillon_export_test_%1").arg(QCoreApplication::applicationPid());
+        OfficeOptions shown;
+        shown.pluginFile = QStringLiteral(QUILLON_OFFICE_PLUGIN);
+        shown.pipeName = pipe;
+        SetExportSpreadsheets(std::make_unique<SpreadsheetProvider>(shown, files->path(), [this](const QString& file) {
+            opened.append(file);
+            return true;
+        }));
+        // Also an office with windows shows none without a display.
+        const ScopedEnvironment noDisplay{{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}};
+        auto w = startedWindow();
+        pressF5(*w);
+        QVERIFY(errors().isEmpty());
+        QCOMPARE(column(exported(), QStringLiteral("A"), 9, 6), QStringLiteral("1|2|3|4|5|"));
+        QVERIFY(OfficeProbe::Processes(pipe).isEmpty());
+    }
+
     // Through a headless Calc of the test's own: a template's untitled copy gets the rows, and a
     // failed export closes its document and ends the idle office.
     void throughTheOfficeWithATemplateAndAFailure()

@@ -1,5 +1,7 @@
 #include "OfficeProbe.h"
+#include "ScopedEnvironment.h"
 
+#include "platform/spreadsheet/OfficeDisplay.h"
 #include "platform/spreadsheet/SpreadsheetError.h"
 #include "platform/spreadsheet/SpreadsheetProvider.h"
 #include "platform/spreadsheet/XlsxSpreadsheet.h"
@@ -205,6 +207,54 @@ private Q_SLOTS:
         book->Show();
         QCOMPARE(OfficeProbe::Cells(probe().Documents().value(0), QStringLiteral("A9"))[0][0],
                  QVariant(QStringLiteral("back")));
+    }
+
+    void anOfficeThatCannotShowAWorkbookIsNotStartedToShowOne()
+    {
+        OfficeOptions shown = options();
+        shown.headless = false;
+        {
+            // No office shows a window without a display.
+            const ScopedEnvironment noDisplay{{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}};
+            provider = makeProvider(shown);
+            Spreadsheet& spreadsheet = provider->Acquire();
+            QVERIFY(dynamic_cast<XlsxSpreadsheet*>(&spreadsheet));
+            spreadsheet.NewWorkbook(QString())->Show();
+            QCOMPARE(xlsxOpened.size(), 1);
+            QVERIFY(OfficeProbe::Processes(pipe).isEmpty());
+        }
+        const QStringList windowPlugins =
+            QDir(QStringLiteral(QUILLON_OFFICE_PROGRAM_DIR)).entryList({QStringLiteral("libvclplug_*")}, QDir::Files);
+        if (!windowPlugins.isEmpty())
+            QSKIP("the installed office has windows; the headless build is what this test needs");
+        // The headless build does not show one even where there is a display.
+        const ScopedEnvironment display{{"DISPLAY", QByteArray(":0")}, {"WAYLAND_DISPLAY", QByteArray("wayland-0")}};
+        provider = makeProvider(shown);
+        QVERIFY(dynamic_cast<XlsxSpreadsheet*>(&provider->Acquire()));
+        QVERIFY(OfficeProbe::Processes(pipe).isEmpty());
+    }
+
+    void anOfficeShowsWorkbooksWithAWindowPluginAndADisplayForIt()
+    {
+        QTemporaryDir program;
+        const auto plugin = [&](const char* name) {
+            QFile file(program.filePath(QLatin1StringView(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        };
+        plugin("libmergedlo.so");
+        const ScopedEnvironment x11{{"DISPLAY", QByteArray(":0")}, {"WAYLAND_DISPLAY", std::nullopt}};
+        QVERIFY(!OfficeCanShowWorkbooks(program.path()));
+        plugin("libvclplug_genlo.so");
+        QVERIFY(OfficeCanShowWorkbooks(program.path()));
+        {
+            const ScopedEnvironment wayland{{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", QByteArray("wayland-0")}};
+            // The plain X11 plugin does not draw on Wayland; a toolkit's does.
+            QVERIFY(!OfficeCanShowWorkbooks(program.path()));
+            plugin("libvclplug_gtk3lo.so");
+            QVERIFY(OfficeCanShowWorkbooks(program.path()));
+        }
+        const ScopedEnvironment none{{"DISPLAY", std::nullopt}};
+        QVERIFY(!OfficeCanShowWorkbooks(program.path()));
     }
 
     void withoutAnInstalledOfficeTheXlsxWriterServes()

@@ -1,10 +1,12 @@
 #include "platform/spreadsheet/office/OfficeSpreadsheet.h"
 
+#include "platform/spreadsheet/OfficeDisplay.h"
 #include "platform/spreadsheet/office/OfficeCall.h"
 #include "platform/spreadsheet/office/OfficeWorkbook.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QUrl>
 #include <QUuid>
 #include <com/sun/star/beans/PropertyValue.hpp>
@@ -22,6 +24,8 @@ namespace uno = com::sun::star::uno;
 using com::sun::star::beans::PropertyValue;
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcOffice, "quillon.export")
 
 // How long a terminated office may take to end before it is killed.
 constexpr std::chrono::milliseconds EndGrace{15000};
@@ -55,6 +59,12 @@ std::unique_ptr<OfficeSpreadsheet> OfficeSpreadsheet::Start(const OfficeOptions&
     const QString program = folder + QStringLiteral("/soffice");
     if (!QFileInfo(program).isExecutable() || !QFileInfo::exists(folder + QStringLiteral("/fundamentalrc")))
         return nullptr;
+    // Started to show a workbook it cannot show, the office would die seconds later: the .xlsx
+    // writer serves at once instead.
+    if (!options.headless && !OfficeCanShowWorkbooks(folder)) {
+        qCInfo(lcOffice) << "the office in" << folder << "cannot show a workbook on this desktop";
+        return nullptr;
+    }
     const uno::Reference<uno::XComponentContext> local = LocalContext(folder);
 
     const QString pipe = !options.pipeName.isEmpty() ? options.pipeName

@@ -13,7 +13,8 @@
 // it holds no document once a workbook was discarded or the program is done with it.
 class OfficeSpreadsheet : public Spreadsheet {
 public:
-    // nullptr when no office is installed in the program folder of options. Throws
+    // nullptr when no office is installed in the program folder of options, or when it cannot show
+    // a workbook on this desktop and options do not ask for a headless one. Throws
     // SpreadsheetError when it cannot be started or reached within the deadline.
     static std::unique_ptr<OfficeSpreadsheet> Start(const OfficeOptions& options);
     ~OfficeSpreadsheet() override;
