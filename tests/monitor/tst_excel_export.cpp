@@ -193,6 +193,8 @@ private Q_SLOTS:
         QCOMPARE(sheet.cells.value(QStringLiteral("B6")).value, QStringLiteral("Дата отчета:"));
         const double reportDate = sheet.cells.value(QStringLiteral("C6")).value.toDouble();
         QVERIFY(!sheet.cells.value(QStringLiteral("C6")).text);
+        QCOMPARE(sheet.cells.value(QStringLiteral("C6")).format.toUpper(), QStringLiteral("DD\\.MM\\.YYYY HH:MM:SS"));
+        QVERIFY(sheet.widths.value(QStringLiteral("B")) >= QStringLiteral("Дата отчета:").size());
         QVERIFY(reportDate >= QDate(1899, 12, 30).daysTo(before.date()));
         for (const QString& cell : sheet.cells.keys()) {
             const int row = cell.mid(1).toInt();

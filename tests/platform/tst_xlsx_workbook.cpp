@@ -135,6 +135,37 @@ private Q_SLOTS:
         QCOMPARE(ReadXlsx(opened[0]).cells.value(QStringLiteral("A9")).value.size(), 32767);
     }
 
+    void columnsFitTheirValuesAndNumbersShowAllDigits()
+    {
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        auto defaultLocale = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
+        XlsxSpreadsheet sheets = spreadsheet();
+        auto book = sheets.NewWorkbook(QString());
+        book->WriteCells(6, 2, {{QStringLiteral("Дата отчета:"), QDateTime(QDate(2026, 12, 9), QTime(0, 16))}});
+        book->WriteCells(9, 1, {{2147483647.0, QStringLiteral("x"), 0.1 + 0.2, QStringLiteral("я").repeated(300),
+                                 QStringLiteral("ab\ncd")},
+                                {-5.0, QStringLiteral("y"), 1e20, QString(), QString()}});
+        book->Show();
+        const XlsxSheet sheet = ReadXlsx(opened[0]);
+
+        QCOMPARE(sheet.cells.value(QStringLiteral("C6")).format.toUpper(), QStringLiteral("DD\\.MM\\.YYYY HH:MM:SS"));
+        QCOMPARE(sheet.cells.value(QStringLiteral("A9")).format, QStringLiteral("0"));
+        QCOMPARE(sheet.cells.value(QStringLiteral("A10")).format, QStringLiteral("0"));
+        // Fractions and numbers beyond whole digits keep the general format.
+        QCOMPARE(sheet.cells.value(QStringLiteral("C9")).format, QStringLiteral("General"));
+        QCOMPARE(sheet.cells.value(QStringLiteral("C10")).format, QStringLiteral("General"));
+        QCOMPARE(sheet.cells.value(QStringLiteral("B9")).format, QStringLiteral("General"));
+
+        // Wide enough for "Дата отчета:", the report date and ten digits; bounded for a long text.
+        QVERIFY2(sheet.widths.value(QStringLiteral("B")) >= 12, qPrintable(QString::number(sheet.widths.value("B"))));
+        QVERIFY2(sheet.widths.value(QStringLiteral("C")) >= 19, qPrintable(QString::number(sheet.widths.value("C"))));
+        QVERIFY2(sheet.widths.value(QStringLiteral("A")) >= 10, qPrintable(QString::number(sheet.widths.value("A"))));
+        QVERIFY(sheet.widths.value(QStringLiteral("D")) >= 20);
+        QVERIFY(sheet.widths.value(QStringLiteral("D")) < 100);
+        // Short values keep the default width.
+        QVERIFY(!sheet.widths.contains(QStringLiteral("E")));
+    }
+
     void withoutTheOfficeThePlugInGivesTheXlsxWriter()
     {
         OfficeOptions options;

@@ -4,6 +4,7 @@
 #include "platform/spreadsheet/SpreadsheetError.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cmath>
 #include <xlsxwriter.h>
 
@@ -11,6 +12,31 @@ namespace {
 
 // The longest text a cell of the format holds; longer texts are cut there.
 constexpr qsizetype MaxCellText = 32767;
+
+// Column widths, in characters of the sheet's font: the default, and the most a column is widened
+// to (a longer value runs on under its neighbours or is cut at the border).
+constexpr double DefaultWidth = 8.43;
+constexpr double MaxWidth = 60;
+
+// Numbers up to here are whole numbers shown digit by digit; beyond it they are too large to be
+// read that way.
+constexpr double MaxWholeNumber = 1e15;
+
+// What the sheet's general format shows of a number with a fraction: at most this many characters.
+constexpr qsizetype GeneralNumberLength = 11;
+
+qsizetype LongestLine(const QString& text)
+{
+    qsizetype longest = 0;
+    qsizetype start = 0;
+    for (;;) {
+        const qsizetype end = text.indexOf(u'\n', start);
+        longest = std::max(longest, (end < 0 ? text.size() : end) - start);
+        if (end < 0)
+            return longest;
+        start = end + 1;
+    }
+}
 
 void Check(lxw_error error, const char* what)
 {
@@ -28,12 +54,14 @@ XlsxWorkbook::XlsxWorkbook(QString file, std::function<bool(const QString&)> ope
         QFile::remove(file_);
         throw SpreadsheetError(QStringLiteral("Cannot create file %1").arg(file_));
     }
-    // The date of the export in the locale's order of day and month, with its separator.
-    const QString separator = QStringLiteral("\\") + DateSeparator();
     dateTimeFormat_ = workbook_add_format(book_);
-    format_set_num_format(dateTimeFormat_,
-                          (QStringLiteral("dd") + separator + QStringLiteral("mm") + separator
-                           + QStringLiteral("yyyy hh:mm:ss")).toUtf8().constData());
+    const QString dateTime = DateTimeFormatCode();
+    format_set_num_format(dateTimeFormat_, dateTime.toUtf8().constData());
+    // The shown text is as long as the format without its quoting.
+    dateTimeLength_ = dateTime.size() - dateTime.count(u'\\');
+    // The format's own "0": all digits, where the general format would show 2.15E+09.
+    wholeNumberFormat_ = workbook_add_format(book_);
+    format_set_num_format_index(wholeNumberFormat_, 1);
 }
 
 XlsxWorkbook::~XlsxWorkbook()
@@ -85,22 +113,43 @@ void XlsxWorkbook::Write(int row, int column, const CellValue& value)
         // The format has no such numbers: the file would not open.
         if (!std::isfinite(*number))
             throw SpreadsheetError(QStringLiteral("Cell (%1, %2): %3 is no number a sheet holds").arg(row).arg(column).arg(*number));
-        Check(worksheet_write_number(sheet, r, c, *number, nullptr), "number");
+        if (std::trunc(*number) == *number && std::abs(*number) < MaxWholeNumber) {
+            Check(worksheet_write_number(sheet, r, c, *number, wholeNumberFormat_), "number");
+            Fit(column, QString::number(*number, 'f', 0).size());
+        } else {
+            Check(worksheet_write_number(sheet, r, c, *number, nullptr), "number");
+            Fit(column, std::min(QString::number(*number, 'g', 15).size(), GeneralNumberLength));
+        }
     } else if (const QString* text = std::get_if<QString>(&value)) {
         if (text->isEmpty())
             return;
-        Check(worksheet_write_string(sheet, r, c, text->left(MaxCellText).toUtf8().constData(), nullptr), "text");
+        const QString kept = text->left(MaxCellText);
+        Check(worksheet_write_string(sheet, r, c, kept.toUtf8().constData(), nullptr), "text");
+        Fit(column, LongestLine(kept));
     } else {
         const QDateTime& stamp = std::get<QDateTime>(value);
         lxw_datetime when{stamp.date().year(), stamp.date().month(), stamp.date().day(),
                           stamp.time().hour(), stamp.time().minute(), double(stamp.time().second())};
         Check(worksheet_write_datetime(sheet, r, c, &when, dateTimeFormat_), "date");
+        Fit(column, dateTimeLength_);
     }
+}
+
+void XlsxWorkbook::Fit(int column, qsizetype characters)
+{
+    qsizetype& widest = widths_[column];
+    widest = std::max(widest, characters);
 }
 
 void XlsxWorkbook::Show()
 {
-    Sheet();
+    lxw_worksheet* sheet = Sheet();
+    for (const auto& [column, characters] : widths_) {
+        // A character's room besides the value keeps it off the cell's border.
+        const double width = std::clamp(double(characters) + 1, DefaultWidth, MaxWidth);
+        if (width > DefaultWidth)
+            Check(worksheet_set_column(sheet, lxw_col_t(column - 1), lxw_col_t(column - 1), width, nullptr), "width");
+    }
     lxw_workbook* book = book_;
     book_ = nullptr;
     const lxw_error closed = workbook_close(book);

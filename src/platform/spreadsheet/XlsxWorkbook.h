@@ -4,13 +4,15 @@
 
 #include <QString>
 #include <functional>
+#include <map>
 
 struct lxw_workbook;
 struct lxw_worksheet;
 struct lxw_format;
 
 // A workbook written as an .xlsx file: cells are kept until Show writes the file and hands it to
-// the desktop. Texts go in as strings, never as formulas. One never shown leaves no file behind.
+// the desktop. Texts go in as strings, never as formulas. Whole numbers show all their digits, and
+// each column is as wide as its widest value, within bounds. One never shown leaves no file behind.
 class XlsxWorkbook : public Workbook {
 public:
     XlsxWorkbook(QString file, std::function<bool(const QString&)> open);
@@ -27,10 +29,16 @@ public:
 private:
     lxw_worksheet* Sheet();
     void Write(int row, int column, const CellValue& value);
+    // Widens the column to show characters of a value.
+    void Fit(int column, qsizetype characters);
 
     QString file_;
     std::function<bool(const QString&)> open_;
     lxw_workbook* book_ = nullptr;
     lxw_worksheet* sheet_ = nullptr;
     lxw_format* dateTimeFormat_ = nullptr;
+    lxw_format* wholeNumberFormat_ = nullptr;
+    qsizetype dateTimeLength_ = 0;
+    // The characters the widest value of each written column (from 1) shows.
+    std::map<int, qsizetype> widths_;
 };

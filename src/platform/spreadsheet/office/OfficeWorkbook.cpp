@@ -1,5 +1,6 @@
 #include "platform/spreadsheet/office/OfficeWorkbook.h"
 
+#include "platform/spreadsheet/DateSeparator.h"
 #include "platform/spreadsheet/office/OfficeCall.h"
 #include "platform/spreadsheet/office/OfficeSpreadsheet.h"
 
@@ -14,9 +15,8 @@
 #include <com/sun/star/sheet/XCellRangeData.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/table/XCellRange.hpp>
-#include <com/sun/star/util/NumberFormat.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
-#include <com/sun/star/util/XNumberFormatTypes.hpp>
+#include <com/sun/star/util/XNumberFormats.hpp>
 #include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 
 namespace uno = com::sun::star::uno;
@@ -140,8 +140,13 @@ void OfficeWorkbook::FormatAsDateTime(int row, int column, int rows)
     OfficeCall("date format", [&] {
         if (dateTimeFormat_ < 0) {
             const uno::Reference<util::XNumberFormatsSupplier> supplier(document_, uno::UNO_QUERY_THROW);
-            const uno::Reference<util::XNumberFormatTypes> types(supplier->getNumberFormats(), uno::UNO_QUERY_THROW);
-            dateTimeFormat_ = types->getStandardFormat(util::NumberFormat::DATETIME, com::sun::star::lang::Locale());
+            const uno::Reference<util::XNumberFormats> formats = supplier->getNumberFormats();
+            // The code's words are read in the locale given; its separators are quoted.
+            const com::sun::star::lang::Locale english("en", "US", rtl::OUString());
+            const rtl::OUString code = ToOffice(DateTimeFormatCode());
+            dateTimeFormat_ = formats->queryKey(code, english, false);
+            if (dateTimeFormat_ < 0)
+                dateTimeFormat_ = formats->addNew(code, english);
         }
         const uno::Reference<com::sun::star::beans::XPropertySet> cells(
             sheet_->getCellRangeByPosition(column - 1, row - 1, column - 1, row - 1 + rows - 1), uno::UNO_QUERY_THROW);
