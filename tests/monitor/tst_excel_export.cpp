@@ -361,6 +361,34 @@ private Q_SLOTS:
         QCOMPARE(exported().cells.value(QStringLiteral("A5008")).value, QStringLiteral("5000"));
     }
 
+    void textsLongerThanACellHoldsAreCutAndToldOnce()
+    {
+        // The script file is in the 8-bit code page: the server makes the Cyrillic letters.
+        writeScript("select repeat(chr(1078), 40000) as long_text, 'x' as short, repeat(chr(1103), 32768) as just_over\r\n"
+                    "from generate_series(1, 2) g");
+        auto w = startedWindow();
+        int openedWhenTold = -1;
+        SetMessageHandler([&](const ShownMessage& message) {
+            boxes.append(message);
+            if (message.type == MessageType::Warning)
+                openedWhenTold = int(opened.size());
+            return message.type == MessageType::Confirmation ? QMessageBox::No : QMessageBox::Ok;
+        });
+        pressF5(*w);
+        QVERIFY(errors().isEmpty());
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes[1].type, MessageType::Warning);
+        QCOMPARE(boxes[1].text, QStringLiteral("Текст длиннее 32767 символов не помещается в ячейку Excel.\n"
+                                               "Обрезано ячеек: 4, в конце каждой стоит знак \"…\"."));
+        QCOMPARE(boxes[1].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        // Told once the workbook is the operator's.
+        QCOMPARE(openedWhenTold, 1);
+        const XlsxSheet sheet = exported();
+        QCOMPARE(sheet.cells.value(QStringLiteral("A10")).value, QStringLiteral("ж").repeated(32766) + QStringLiteral("…"));
+        QCOMPARE(sheet.cells.value(QStringLiteral("B10")).value, QStringLiteral("x"));
+        QCOMPARE(sheet.cells.value(QStringLiteral("C9")).value, QStringLiteral("я").repeated(32766) + QStringLiteral("…"));
+    }
+
 #ifdef QUILLON_OFFICE_PLUGIN
     // Where the office cannot show a workbook, as the headless build the tests use cannot, F5
     // starts no office that would die showing it, and gives the .xlsx at once.

@@ -114,6 +114,16 @@ private Q_SLOTS:
         QCOMPARE(OfficeProbe::Shown(documents[0], 5, 10), QString());
     }
 
+    void aLongTextIsKeptWhole()
+    {
+        auto book = office().NewWorkbook(QString());
+        const QString text = QStringLiteral("ж").repeated(40000);
+        book->WriteCells(9, 1, {{text}});
+        QCOMPARE(book->CutTexts(), 0);
+        book->Show();
+        QCOMPARE(OfficeProbe::Cells(probe().Documents().value(0), QStringLiteral("A9"))[0][0], QVariant(text));
+    }
+
     void aTemplateGivesAnUntitledWorkbookThatKeepsItsRows()
     {
         office();

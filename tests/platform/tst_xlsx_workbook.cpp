@@ -126,13 +126,22 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(SpreadsheetError, book->Show());
     }
 
-    void aTextLongerThanACellHoldsIsCut()
+    void textsLongerThanACellHoldsAreCutMarkedAndCounted()
     {
         XlsxSpreadsheet sheets = spreadsheet();
         auto book = sheets.NewWorkbook(QString());
-        book->WriteCells(9, 1, {{QStringLiteral("ж").repeated(40000)}});
+        const QString smile = QStringLiteral("\U0001F600");
+        book->WriteCells(9, 1, {{QStringLiteral("ж").repeated(40000), QStringLiteral("ж").repeated(32767),
+                                 QStringLiteral("a") + smile.repeated(20000)}});
+        QCOMPARE(book->CutTexts(), 2);
         book->Show();
-        QCOMPARE(ReadXlsx(opened[0]).cells.value(QStringLiteral("A9")).value.size(), 32767);
+        const XlsxSheet sheet = ReadXlsx(opened[0]);
+        const QString cut = sheet.cells.value(QStringLiteral("A9")).value;
+        QCOMPARE(cut, QStringLiteral("ж").repeated(32766) + QStringLiteral("…"));
+        QCOMPARE(sheet.cells.value(QStringLiteral("B9")).value.size(), 32767);
+        // A character of two places at the cut is dropped whole.
+        QCOMPARE(sheet.cells.value(QStringLiteral("C9")).value,
+                 QStringLiteral("a") + smile.repeated(16382) + QStringLiteral("…"));
     }
 
     void columnsFitTheirValuesAndNumbersShowAllDigits()

@@ -10,8 +10,10 @@
 
 namespace {
 
-// The longest text a cell of the format holds; longer texts are cut there.
+// The longest text a cell of the format holds.
 constexpr qsizetype MaxCellText = 32767;
+// What ends a text cut to fit a cell.
+constexpr char16_t CutMark = u'\u2026';
 
 // Column widths, in characters of the sheet's font: the default, and the most a column is widened
 // to (a longer value runs on under its neighbours or is cut at the border).
@@ -123,7 +125,16 @@ void XlsxWorkbook::Write(int row, int column, const CellValue& value)
     } else if (const QString* text = std::get_if<QString>(&value)) {
         if (text->isEmpty())
             return;
-        const QString kept = text->left(MaxCellText);
+        QString kept = *text;
+        if (kept.size() > MaxCellText) {
+            qsizetype length = MaxCellText - 1;
+            // A character outside the basic plane takes two places: it is kept whole or not at all.
+            if (kept[length - 1].isHighSurrogate())
+                --length;
+            kept.truncate(length);
+            kept += QChar(CutMark);
+            ++cutTexts_;
+        }
         Check(worksheet_write_string(sheet, r, c, kept.toUtf8().constData(), nullptr), "text");
         Fit(column, LongestLine(kept));
     } else {

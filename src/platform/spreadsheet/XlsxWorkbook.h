@@ -11,8 +11,9 @@ struct lxw_worksheet;
 struct lxw_format;
 
 // A workbook written as an .xlsx file: cells are kept until Show writes the file and hands it to
-// the desktop. Texts go in as strings, never as formulas. Whole numbers show all their digits, and
-// each column is as wide as its widest value, within bounds. One never shown leaves no file behind.
+// the desktop. Texts go in as strings, never as formulas; one longer than a cell holds is cut and
+// ends in "…". Whole numbers show all their digits, and each column is as wide as its widest
+// value, within bounds. One never shown leaves no file behind.
 class XlsxWorkbook : public Workbook {
 public:
     XlsxWorkbook(QString file, std::function<bool(const QString&)> open);
@@ -23,6 +24,7 @@ public:
     void NameFirstSheet(const QString& name) override;
     void WriteCells(int row, int column, const CellBlock& rows) override;
     void Show() override;
+    int CutTexts() const override { return cutTexts_; }
 
     const QString& File() const { return file_; }
 
@@ -41,4 +43,5 @@ private:
     qsizetype dateTimeLength_ = 0;
     // The characters the widest value of each written column (from 1) shows.
     std::map<int, qsizetype> widths_;
+    int cutTexts_ = 0;
 };

@@ -22,6 +22,8 @@ public:
     void NameFirstSheet(const QString& name) override;
     void WriteCells(int row, int column, const CellBlock& rows) override;
     void Show() override;
+    // A cell of the office holds texts of any length the export writes.
+    int CutTexts() const override { return 0; }
 
 private:
     void Discard();
