@@ -7,15 +7,59 @@
 #include "platform/spreadsheet/XlsxSpreadsheet.h"
 
 #include <QTemporaryDir>
+#include <QUuid>
 #include <QtTest>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+// Where the office's runtime puts the socket of a named pipe.
+QString PipeSocket(const QString& pipe)
+{
+    return QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(getuid()).arg(pipe);
+}
+
+// A socket file as an office leaves it; with listening, as a running office holds it, until the
+// returned descriptor is closed.
+int MakeSocket(const QString& path, bool listening)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    std::memcpy(address.sun_path, name.constData(), std::size_t(name.size()));
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        qFatal("cannot make the socket %s", name.constData());
+    if (!listening) {
+        close(fd);
+        return -1;
+    }
+    listen(fd, 5);
+    return fd;
+}
+
+void MakeOld(const QString& path)
+{
+    const timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) - 3600, 0}};
+    if (utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) != 0)
+        qFatal("cannot date back %s", qPrintable(path));
+}
+
+} // namespace
 
 // The office backend against a headless Calc that the test starts through the plugin, read back
-// by a second client over the same pipe. Every test ends the office it started.
+// by a second client over the same pipe. Every test ends the office it started, and finds nothing
+// of it left in the temporary folder (one of the test's own) or among the pipes.
 class TestOfficeWorkbook : public QObject {
     Q_OBJECT
 
     QTemporaryDir profile;
     QTemporaryDir files;
+    QTemporaryDir temp;
     QString pipe;
     std::unique_ptr<SpreadsheetProvider> provider;
     QStringList xlsxOpened;
@@ -51,6 +95,7 @@ class TestOfficeWorkbook : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
+        qputenv("TMPDIR", QFile::encodeName(temp.path()));
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     }
 
@@ -72,6 +117,9 @@ private Q_SLOTS:
         }
         provider.reset();
         QVERIFY2(OfficeProbe::AllEnded(pipe), "an office process was left behind");
+        QVERIFY2(!QFileInfo::exists(PipeSocket(pipe)), "the office's pipe was left behind");
+        QCOMPARE(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
+                 QStringList());
     }
 
     void aFilledWorkbookReadsBack()
@@ -226,6 +274,18 @@ private Q_SLOTS:
                  QVariant(QStringLiteral("back")));
     }
 
+    void whatAnOfficeThatDiedLeftIsRemovedOnceItIsNoticed()
+    {
+        office().NewWorkbook(QString())->Show();
+        for (int pid : OfficeProbe::Processes(pipe))
+            kill(pid, SIGKILL);
+        QVERIFY(OfficeProbe::AllEnded(pipe));
+        QVERIFY(QFileInfo::exists(PipeSocket(pipe)));
+        QVERIFY(!QDir(temp.path()).isEmpty());
+        // The program learns of it at its next export, or when it ends (cleanup checks the rest).
+        provider.reset();
+    }
+
     void anOfficeThatCannotShowAWorkbookIsNotStartedToShowOne()
     {
         OfficeOptions shown = options();
@@ -272,6 +332,52 @@ private Q_SLOTS:
         }
         const ScopedEnvironment none{{"DISPLAY", std::nullopt}};
         QVERIFY(!OfficeCanShowWorkbooks(program.path()));
+    }
+
+    void leftoversOfOfficesThatEndedAreRemovedWhenTheNextStarts()
+    {
+        const auto programPipe = [] {
+            return QStringLiteral("quillon_%1_%2").arg(QCoreApplication::applicationPid()).arg(QUuid::createUuid().toString(QUuid::Id128));
+        };
+        const auto leave = [&](const QString& name, bool listening, bool old) {
+            const int fd = MakeSocket(PipeSocket(name), listening);
+            if (!QDir(temp.path()).mkpath(name + QStringLiteral("/lu1234abcd.tmp")))
+                qFatal("cannot make the office's folder %s", qPrintable(name));
+            if (old) {
+                MakeOld(PipeSocket(name));
+                MakeOld(temp.filePath(name));
+            }
+            return fd;
+        };
+        const QString ended = programPipe();
+        const QString endedJustNow = programPipe();
+        const QString running = programPipe();
+        const QString folderOnly = programPipe();
+        const QString another = QStringLiteral("quillon_other_%1").arg(QCoreApplication::applicationPid());
+        leave(ended, false, true);
+        leave(endedJustNow, false, false);
+        const int listener = leave(running, true, true);
+        leave(another, false, true);
+        QVERIFY(QDir(temp.path()).mkpath(folderOnly));
+        MakeOld(temp.filePath(folderOnly));
+        auto removeRest = qScopeGuard([&] {
+            close(listener);
+            for (const QString& name : {endedJustNow, running, another}) {
+                QFile::remove(PipeSocket(name));
+                QDir(temp.filePath(name)).removeRecursively();
+            }
+        });
+
+        office();
+        QVERIFY(!QFileInfo::exists(PipeSocket(ended)));
+        QVERIFY(!QFileInfo::exists(temp.filePath(ended)));
+        QVERIFY(!QFileInfo::exists(temp.filePath(folderOnly)));
+        // A pipe still listened on, one that may belong to an office just starting, and what is
+        // not named as the program names its pipes stay.
+        for (const QString& name : {endedJustNow, running, another}) {
+            QVERIFY2(QFileInfo::exists(PipeSocket(name)), qPrintable(name));
+            QVERIFY2(QFileInfo::exists(temp.filePath(name + QStringLiteral("/lu1234abcd.tmp"))), qPrintable(name));
+        }
     }
 
     void withoutAnInstalledOfficeTheXlsxWriterServes()

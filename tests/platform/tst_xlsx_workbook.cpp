@@ -175,6 +175,39 @@ private Q_SLOTS:
         QVERIFY(!sheet.widths.contains(QStringLiteral("E")));
     }
 
+    void aHandedOverFileIsRemovedOnceTheOpenerHadIt()
+    {
+        XlsxSpreadsheet sheets(folder->path(), [this](const QString& file) {
+            opened.append(file);
+            return true;
+        }, std::chrono::milliseconds(300));
+        sheets.NewWorkbook(QString())->Show();
+        QVERIFY(QFile::exists(opened.value(0)));
+        QTRY_COMPARE_WITH_TIMEOUT(filesLeft(), QStringList(), 10000);
+    }
+
+    void filesOfEarlierRunsAreRemovedWhenOldEnough()
+    {
+        const auto make = [&](const QString& name, int ageMinutes) {
+            QFile file(folder->filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("PK");
+            file.flush();
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * ageMinutes),
+                                     QFileDevice::FileModificationTime));
+        };
+        make(QStringLiteral("Quillon-a1B2c3.xlsx"), 10);
+        make(QStringLiteral("Quillon-d4E5f6.xlsx"), 1);
+        make(QStringLiteral("Quillon-my-report.xlsx"), 10);
+        make(QStringLiteral("Report.xlsx"), 10);
+        make(QStringLiteral("Quillon-a1B2c3.xlsx.bak"), 10);
+        QVERIFY(QDir(folder->path()).mkdir(QStringLiteral("Quillon-g7H8i9.xlsx")));
+        XlsxSpreadsheet::RemoveHandedOver(folder->path(), std::chrono::minutes(5));
+        QCOMPARE(filesLeft(), (QStringList{QStringLiteral("Quillon-a1B2c3.xlsx.bak"), QStringLiteral("Quillon-d4E5f6.xlsx"),
+                                           QStringLiteral("Quillon-my-report.xlsx"), QStringLiteral("Report.xlsx")}));
+        QVERIFY(QFileInfo(folder->filePath(QStringLiteral("Quillon-g7H8i9.xlsx"))).isDir());
+    }
+
     void withoutTheOfficeThePlugInGivesTheXlsxWriter()
     {
         OfficeOptions options;

@@ -2,13 +2,13 @@
 
 #include "platform/spreadsheet/OfficeDisplay.h"
 #include "platform/spreadsheet/office/OfficeCall.h"
+#include "platform/spreadsheet/office/OfficeLeftovers.h"
 #include "platform/spreadsheet/office/OfficeWorkbook.h"
 
-#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QUrl>
-#include <QUuid>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/bridge/BridgeFactory.hpp>
 #include <com/sun/star/bridge/XBridge.hpp>
@@ -29,6 +29,8 @@ Q_LOGGING_CATEGORY(lcOffice, "quillon.export")
 
 // How long a terminated office may take to end before it is killed.
 constexpr std::chrono::milliseconds EndGrace{15000};
+// How old the leftovers of an office must be before they are looked at: far beyond any start.
+constexpr std::chrono::minutes LeftoverGrace{10};
 
 // The runtime of this process: bootstrapped once, from the office's own settings.
 uno::Reference<uno::XComponentContext> LocalContext(const QString& programFolder)
@@ -67,10 +69,14 @@ std::unique_ptr<OfficeSpreadsheet> OfficeSpreadsheet::Start(const OfficeOptions&
     }
     const uno::Reference<uno::XComponentContext> local = LocalContext(folder);
 
-    const QString pipe = !options.pipeName.isEmpty() ? options.pipeName
-                                                     : QStringLiteral("quillon_%1_%2")
-                                                           .arg(QCoreApplication::applicationPid())
-                                                           .arg(QUuid::createUuid().toString(QUuid::Id128));
+    RemoveLeftoversOfEndedOffices(LeftoverGrace);
+    const QString pipe = !options.pipeName.isEmpty() ? options.pipeName : NewOfficePipeName();
+    // The office's temporary files go to a folder of its own, removed once it has ended.
+    const QString temp = OfficeTempFolder(pipe);
+    const QFileInfo existing(temp);
+    if ((!existing.isDir() || existing.isSymLink())
+        && !QDir().mkdir(temp, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        throw SpreadsheetError(QStringLiteral("Cannot create folder %1").arg(temp));
     QStringList arguments{QStringLiteral("--invisible"), QStringLiteral("--norestore"), QStringLiteral("--nodefault"),
                           QStringLiteral("--nolockcheck"),
                           QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipe)};
@@ -80,7 +86,7 @@ std::unique_ptr<OfficeSpreadsheet> OfficeSpreadsheet::Start(const OfficeOptions&
         arguments.append(QStringLiteral("-env:UserInstallation=") + options.profileUrl);
 
     std::unique_ptr<OfficeSpreadsheet> office(
-        new OfficeSpreadsheet(std::make_unique<OfficeProcess>(program, arguments), options.headless));
+        new OfficeSpreadsheet(std::make_unique<OfficeProcess>(program, arguments, temp), pipe, options.headless));
     try {
         office->Connect(local, pipe, options.startDeadline);
     } catch (...) {
@@ -90,8 +96,8 @@ std::unique_ptr<OfficeSpreadsheet> OfficeSpreadsheet::Start(const OfficeOptions&
     return office;
 }
 
-OfficeSpreadsheet::OfficeSpreadsheet(std::unique_ptr<OfficeProcess> process, bool headless)
-    : process_(std::move(process)), headless_(headless)
+OfficeSpreadsheet::OfficeSpreadsheet(std::unique_ptr<OfficeProcess> process, QString pipe, bool headless)
+    : process_(std::move(process)), pipe_(std::move(pipe)), headless_(headless)
 {
 }
 
@@ -132,6 +138,9 @@ OfficeSpreadsheet::~OfficeSpreadsheet()
 {
     EndIfIdle();
     Disconnect();
+    // One that still runs holds the operator's workbooks; a later start removes what it leaves.
+    if (process_->Ended())
+        RemoveOfficeLeftovers(pipe_);
 }
 
 void OfficeSpreadsheet::Disconnect()
@@ -199,4 +208,5 @@ void OfficeSpreadsheet::EndIfIdle()
     }
     Disconnect();
     process_->EndWithin(EndGrace);
+    RemoveOfficeLeftovers(pipe_);
 }
