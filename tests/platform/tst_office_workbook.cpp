@@ -138,6 +138,7 @@ private Q_SLOTS:
         // Dates around an empty cell are formatted by runs.
         const QDateTime date(QDate(2020, 1, 2), QTime(3, 4));
         book->WriteCells(9, 5, {{date, date}, {QString(), date}, {date, QString()}});
+        book->WriteCells(9, 7, {{QStringLiteral("я").repeated(300)}});
         book->Show();
 
         const OfficeProbe reader = probe();
@@ -160,6 +161,15 @@ private Q_SLOTS:
         for (const auto& [column, row] : {std::pair{5, 9}, std::pair{6, 9}, std::pair{6, 10}, std::pair{5, 11}})
             QCOMPARE(OfficeProbe::Shown(documents[0], column, row), QStringLiteral("02.01.2020 03:04:00"));
         QCOMPARE(OfficeProbe::Shown(documents[0], 5, 10), QString());
+
+        // The columns written fit their values, within a bound and never narrower than before.
+        const auto width = [&](int column) { return OfficeProbe::ColumnWidth(documents[0], column); };
+        const int untouched = width(8);
+        QCOMPARE(width(1), untouched);
+        QVERIFY2(width(3) > untouched, qPrintable(QString::number(width(3))));
+        QVERIFY(width(5) > untouched);
+        QVERIFY(width(7) > width(3));
+        QVERIFY2(width(7) < 300 * width(3) / 19, qPrintable(QString::number(width(7))));
     }
 
     void aLongTextIsKeptWhole()
@@ -190,7 +200,7 @@ private Q_SLOTS:
             auto book = office().NewWorkbook(file);
             book->NameFirstSheet(QStringLiteral("Отчёт ") + QLatin1StringView(suffix));
             book->WriteCells(3, 2, {{QStringLiteral("Сервер:")}});
-            book->WriteCells(9, 1, {{1.0, QStringLiteral("x")}});
+            book->WriteCells(9, 1, {{1.0, QStringLiteral("x").repeated(100)}});
             book->Show();
 
             const OfficeProbe reader = probe();
@@ -205,6 +215,8 @@ private Q_SLOTS:
             QCOMPARE(cells[6][1], QVariant(QStringLiteral("seven")));
             QCOMPARE(cells[7][2], QVariant(QStringLiteral("eight")));
             QCOMPARE(cells[8][0], QVariant(1.0));
+            // The template's column widths are its designer's.
+            QCOMPARE(OfficeProbe::ColumnWidth(documents[0], 2), OfficeProbe::ColumnWidth(documents[0], 8));
             QFile after(file);
             QVERIFY(after.open(QIODevice::ReadOnly));
             QCOMPARE(after.readAll(), before);

@@ -1,6 +1,7 @@
 #include "platform/spreadsheet/XlsxWorkbook.h"
 
 #include "platform/spreadsheet/DateSeparator.h"
+#include "platform/spreadsheet/ShownCharacters.h"
 #include "platform/spreadsheet/SpreadsheetError.h"
 
 #include <QFile>
@@ -15,30 +16,8 @@ constexpr qsizetype MaxCellText = 32767;
 // What ends a text cut to fit a cell.
 constexpr char16_t CutMark = u'\u2026';
 
-// Column widths, in characters of the sheet's font: the default, and the most a column is widened
-// to (a longer value runs on under its neighbours or is cut at the border).
+// The default column width, in characters of the sheet's font.
 constexpr double DefaultWidth = 8.43;
-constexpr double MaxWidth = 60;
-
-// Numbers up to here are whole numbers shown digit by digit; beyond it they are too large to be
-// read that way.
-constexpr double MaxWholeNumber = 1e15;
-
-// What the sheet's general format shows of a number with a fraction: at most this many characters.
-constexpr qsizetype GeneralNumberLength = 11;
-
-qsizetype LongestLine(const QString& text)
-{
-    qsizetype longest = 0;
-    qsizetype start = 0;
-    for (;;) {
-        const qsizetype end = text.indexOf(u'\n', start);
-        longest = std::max(longest, (end < 0 ? text.size() : end) - start);
-        if (end < 0)
-            return longest;
-        start = end + 1;
-    }
-}
 
 void Check(lxw_error error, const char* what)
 {
@@ -57,10 +36,7 @@ XlsxWorkbook::XlsxWorkbook(QString file, std::function<bool(const QString&)> ope
         throw SpreadsheetError(QStringLiteral("Cannot create file %1").arg(file_));
     }
     dateTimeFormat_ = workbook_add_format(book_);
-    const QString dateTime = DateTimeFormatCode();
-    format_set_num_format(dateTimeFormat_, dateTime.toUtf8().constData());
-    // The shown text is as long as the format without its quoting.
-    dateTimeLength_ = dateTime.size() - dateTime.count(u'\\');
+    format_set_num_format(dateTimeFormat_, DateTimeFormatCode().toUtf8().constData());
     // The format's own "0": all digits, where the general format would show 2.15E+09.
     wholeNumberFormat_ = workbook_add_format(book_);
     format_set_num_format_index(wholeNumberFormat_, 1);
@@ -115,13 +91,9 @@ void XlsxWorkbook::Write(int row, int column, const CellValue& value)
         // The format has no such numbers: the file would not open.
         if (!std::isfinite(*number))
             throw SpreadsheetError(QStringLiteral("Cell (%1, %2): %3 is no number a sheet holds").arg(row).arg(column).arg(*number));
-        if (std::trunc(*number) == *number && std::abs(*number) < MaxWholeNumber) {
-            Check(worksheet_write_number(sheet, r, c, *number, wholeNumberFormat_), "number");
-            Fit(column, QString::number(*number, 'f', 0).size());
-        } else {
-            Check(worksheet_write_number(sheet, r, c, *number, nullptr), "number");
-            Fit(column, std::min(QString::number(*number, 'g', 15).size(), GeneralNumberLength));
-        }
+        Check(worksheet_write_number(sheet, r, c, *number, IsWholeNumber(*number) ? wholeNumberFormat_ : nullptr),
+              "number");
+        Fit(column, ShownCharacters(value));
     } else if (const QString* text = std::get_if<QString>(&value)) {
         if (text->isEmpty())
             return;
@@ -136,13 +108,13 @@ void XlsxWorkbook::Write(int row, int column, const CellValue& value)
             ++cutTexts_;
         }
         Check(worksheet_write_string(sheet, r, c, kept.toUtf8().constData(), nullptr), "text");
-        Fit(column, LongestLine(kept));
+        Fit(column, ShownCharacters(kept));
     } else {
         const QDateTime& stamp = std::get<QDateTime>(value);
         lxw_datetime when{stamp.date().year(), stamp.date().month(), stamp.date().day(),
                           stamp.time().hour(), stamp.time().minute(), double(stamp.time().second())};
         Check(worksheet_write_datetime(sheet, r, c, &when, dateTimeFormat_), "date");
-        Fit(column, dateTimeLength_);
+        Fit(column, ShownCharacters(value));
     }
 }
 
@@ -157,7 +129,7 @@ void XlsxWorkbook::Show()
     lxw_worksheet* sheet = Sheet();
     for (const auto& [column, characters] : widths_) {
         // A character's room besides the value keeps it off the cell's border.
-        const double width = std::clamp(double(characters) + 1, DefaultWidth, MaxWidth);
+        const double width = std::clamp(double(characters) + 1, DefaultWidth, double(MaxColumnCharacters) + 1);
         if (width > DefaultWidth)
             Check(worksheet_set_column(sheet, lxw_col_t(column - 1), lxw_col_t(column - 1), width, nullptr), "width");
     }

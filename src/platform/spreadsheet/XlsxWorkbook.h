@@ -40,7 +40,6 @@ private:
     lxw_worksheet* sheet_ = nullptr;
     lxw_format* dateTimeFormat_ = nullptr;
     lxw_format* wholeNumberFormat_ = nullptr;
-    qsizetype dateTimeLength_ = 0;
     // The characters the widest value of each written column (from 1) shows.
     std::map<int, qsizetype> widths_;
     int cutTexts_ = 0;

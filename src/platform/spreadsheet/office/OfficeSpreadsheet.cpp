@@ -187,7 +187,7 @@ std::unique_ptr<Workbook> OfficeSpreadsheet::NewWorkbook(const QString& template
         });
         if (!document.is())
             throw SpreadsheetError(QStringLiteral("The office opened no document from %1").arg(templateFile));
-        return std::make_unique<OfficeWorkbook>(*this, document, headless_);
+        return std::make_unique<OfficeWorkbook>(*this, document, headless_, !templateFile.isEmpty());
     } catch (const SpreadsheetError&) {
         // A failed export leaves no idle office behind.
         EndIfIdle();
