@@ -16,12 +16,13 @@ packages=(
   libicu-dev
   "$@"
 )
-# The export's office: the tests drive a headless Calc. A machine that has the full Calc (with its
-# windows) keeps it; the two cannot be installed side by side.
-if dpkg-query -W -f='${Status}' libreoffice-calc 2>/dev/null | grep -q 'install ok installed'; then
-  packages+=(libreoffice-calc)
-else
+# The export's office: Calc with its windows, in which F5 shows the workbook; the tests run it
+# headless. The two builds cannot be installed side by side: a machine that has the headless one
+# keeps it, and there the export writes .xlsx files instead.
+if dpkg-query -W -f='${Status}' libreoffice-calc-nogui 2>/dev/null | grep -q 'install ok installed'; then
   packages+=(libreoffice-calc-nogui)
+else
+  packages+=(libreoffice-calc)
 fi
 
 missing=()

@@ -25,7 +25,9 @@
 #include <com/sun/star/sheet/XCellRangeData.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/table/XCell.hpp>
+#include <com/sun/star/table/XColumnRowRange.hpp>
 #include <com/sun/star/text/XText.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
 #include <cppuhelper/bootstrap.hxx>
@@ -136,6 +138,18 @@ public:
         return Text(uno::Reference<com::sun::star::text::XText>(FirstSheet(document)->getCellByPosition(column - 1, row - 1),
                                                                uno::UNO_QUERY_THROW)
                       ->getString());
+    }
+
+    // The width of a column (from 1), in hundredths of a millimetre.
+    static int ColumnWidth(const Document& document, int column)
+    {
+        using namespace office_probe;
+        const uno::Reference<com::sun::star::table::XColumnRowRange> sheet(FirstSheet(document), uno::UNO_QUERY_THROW);
+        const uno::Reference<com::sun::star::beans::XPropertySet> properties(sheet->getColumns()->getByIndex(column - 1),
+                                                                             uno::UNO_QUERY_THROW);
+        sal_Int32 width = 0;
+        properties->getPropertyValue("Width") >>= width;
+        return width;
     }
 
     // A file made by the office: a spreadsheet (or, with writer, a text document) with texts in

@@ -26,6 +26,8 @@ Q_LOGGING_CATEGORY(lcExport, "quillon.export")
 
 const QString ExportFailed = QStringLiteral("Ошибка выгрузки данных в Excel!");
 const QString UseTemplate = QStringLiteral("Использовать шаблон выгрузки?");
+const QString TextsCut = QStringLiteral("Текст длиннее 32767 символов не помещается в ячейку Excel.\r"
+                                        "Обрезано ячеек: %1, в конце каждой стоит знак \"…\".");
 
 // Runs work on a thread of its own and waits for it while the windows go on painting and serving
 // their workers' calls; the operator's input waits meanwhile. Rethrows the work's error.
@@ -100,6 +102,8 @@ void ExcelExport::Fill()
     WriteRows();
     exportQuery_.close();
     ExcelSheet->Show();
+    if (const int cut = ExcelSheet->CutTexts())
+        ShowMessage(MessageType::Warning, TextsCut.arg(cut), QMessageBox::Ok, source_.window);
 }
 
 QString ExcelExport::AskTemplate()

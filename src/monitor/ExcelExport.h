@@ -25,7 +25,8 @@ struct ExportSource {
 
 // One export of a window's result into a new workbook: the rows are read afresh with the window's
 // script, filter and sort, under a header naming the server, the filter and the date. Any failure
-// ends it with one error box; a workbook not yet shown is then discarded.
+// ends it with one error box; a workbook not yet shown is then discarded. Texts cut to fit the
+// cells of the workbook are told in one warning box once it is shown.
 class ExcelExport {
 public:
     // Rows go to the spreadsheet in blocks of this many.

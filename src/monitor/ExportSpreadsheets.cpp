@@ -35,6 +35,11 @@ SpreadsheetProvider& ExportSpreadsheets()
     return *provider;
 }
 
+void RemoveExportLeftovers()
+{
+    XlsxSpreadsheet::RemoveHandedOver(QDir::tempPath());
+}
+
 void SetExportSpreadsheets(std::unique_ptr<SpreadsheetProvider> provider)
 {
     Holder() = std::move(provider);

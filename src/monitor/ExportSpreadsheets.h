@@ -9,6 +9,10 @@ class SpreadsheetProvider;
 // application object goes.
 SpreadsheetProvider& ExportSpreadsheets();
 
+// Removes the files that exports of earlier program runs handed to the desktop, once it has had
+// them for a while.
+void RemoveExportLeftovers();
+
 // Puts another provider in place (tests use an office of their own); nullptr goes back to the
 // program's.
 void SetExportSpreadsheets(std::unique_ptr<SpreadsheetProvider> provider);

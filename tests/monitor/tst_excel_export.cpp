@@ -4,6 +4,7 @@
 #endif
 #include "ModalDriver.h"
 #include "ProgramApp.h"
+#include "ScopedEnvironment.h"
 #include "TestDatabase.h"
 #include "XlsxCells.h"
 
@@ -192,6 +193,8 @@ private Q_SLOTS:
         QCOMPARE(sheet.cells.value(QStringLiteral("B6")).value, QStringLiteral("Дата отчета:"));
         const double reportDate = sheet.cells.value(QStringLiteral("C6")).value.toDouble();
         QVERIFY(!sheet.cells.value(QStringLiteral("C6")).text);
+        QCOMPARE(sheet.cells.value(QStringLiteral("C6")).format.toUpper(), QStringLiteral("DD\\.MM\\.YYYY HH:MM:SS"));
+        QVERIFY(sheet.widths.value(QStringLiteral("B")) >= QStringLiteral("Дата отчета:").size());
         QVERIFY(reportDate >= QDate(1899, 12, 30).daysTo(before.date()));
         for (const QString& cell : sheet.cells.keys()) {
             const int row = cell.mid(1).toInt();
@@ -358,7 +361,56 @@ private Q_SLOTS:
         QCOMPARE(exported().cells.value(QStringLiteral("A5008")).value, QStringLiteral("5000"));
     }
 
+    void textsLongerThanACellHoldsAreCutAndToldOnce()
+    {
+        // The script file is in the 8-bit code page: the server makes the Cyrillic letters.
+        writeScript("select repeat(chr(1078), 40000) as long_text, 'x' as short, repeat(chr(1103), 32768) as just_over\r\n"
+                    "from generate_series(1, 2) g");
+        auto w = startedWindow();
+        int openedWhenTold = -1;
+        SetMessageHandler([&](const ShownMessage& message) {
+            boxes.append(message);
+            if (message.type == MessageType::Warning)
+                openedWhenTold = int(opened.size());
+            return message.type == MessageType::Confirmation ? QMessageBox::No : QMessageBox::Ok;
+        });
+        pressF5(*w);
+        QVERIFY(errors().isEmpty());
+        QCOMPARE(boxes.size(), 2);
+        QCOMPARE(boxes[1].type, MessageType::Warning);
+        QCOMPARE(boxes[1].text, QStringLiteral("Текст длиннее 32767 символов не помещается в ячейку Excel.\n"
+                                               "Обрезано ячеек: 4, в конце каждой стоит знак \"…\"."));
+        QCOMPARE(boxes[1].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        // Told once the workbook is the operator's.
+        QCOMPARE(openedWhenTold, 1);
+        const XlsxSheet sheet = exported();
+        QCOMPARE(sheet.cells.value(QStringLiteral("A10")).value, QStringLiteral("ж").repeated(32766) + QStringLiteral("…"));
+        QCOMPARE(sheet.cells.value(QStringLiteral("B10")).value, QStringLiteral("x"));
+        QCOMPARE(sheet.cells.value(QStringLiteral("C9")).value, QStringLiteral("я").repeated(32766) + QStringLiteral("…"));
+    }
+
 #ifdef QUILLON_OFFICE_PLUGIN
+    // Where the office cannot show a workbook, as the headless build the tests use cannot, F5
+    // starts no office that would die showing it, and gives the .xlsx at once.
+    void anOfficeThatCannotShowAWorkbookGivesTheXlsx()
+    {
+        const QString pipe = QStringLiteral("quillon_export_test_%1").arg(QCoreApplication::applicationPid());
+        OfficeOptions shown;
+        shown.pluginFile = QStringLiteral(QUILLON_OFFICE_PLUGIN);
+        shown.pipeName = pipe;
+        SetExportSpreadsheets(std::make_unique<SpreadsheetProvider>(shown, files->path(), [this](const QString& file) {
+            opened.append(file);
+            return true;
+        }));
+        // Also an office with windows shows none without a display.
+        const ScopedEnvironment noDisplay{{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}};
+        auto w = startedWindow();
+        pressF5(*w);
+        QVERIFY(errors().isEmpty());
+        QCOMPARE(column(exported(), QStringLiteral("A"), 9, 6), QStringLiteral("1|2|3|4|5|"));
+        QVERIFY(OfficeProbe::Processes(pipe).isEmpty());
+    }
+
     // Through a headless Calc of the test's own: a template's untitled copy gets the rows, and a
     // failed export closes its document and ends the idle office.
     void throughTheOfficeWithATemplateAndAFailure()

@@ -1,19 +1,65 @@
 #include "OfficeProbe.h"
+#include "ScopedEnvironment.h"
 
+#include "platform/spreadsheet/OfficeDisplay.h"
 #include "platform/spreadsheet/SpreadsheetError.h"
 #include "platform/spreadsheet/SpreadsheetProvider.h"
 #include "platform/spreadsheet/XlsxSpreadsheet.h"
 
 #include <QTemporaryDir>
+#include <QUuid>
 #include <QtTest>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+// Where the office's runtime puts the socket of a named pipe.
+QString PipeSocket(const QString& pipe)
+{
+    return QStringLiteral("/tmp/OSL_PIPE_%1_%2").arg(getuid()).arg(pipe);
+}
+
+// A socket file as an office leaves it; with listening, as a running office holds it, until the
+// returned descriptor is closed.
+int MakeSocket(const QString& path, bool listening)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    std::memcpy(address.sun_path, name.constData(), std::size_t(name.size()));
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        qFatal("cannot make the socket %s", name.constData());
+    if (!listening) {
+        close(fd);
+        return -1;
+    }
+    listen(fd, 5);
+    return fd;
+}
+
+void MakeOld(const QString& path)
+{
+    const timespec times[2] = {{0, UTIME_OMIT}, {time(nullptr) - 3600, 0}};
+    if (utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) != 0)
+        qFatal("cannot date back %s", qPrintable(path));
+}
+
+} // namespace
 
 // The office backend against a headless Calc that the test starts through the plugin, read back
-// by a second client over the same pipe. Every test ends the office it started.
+// by a second client over the same pipe. Every test ends the office it started, and finds nothing
+// of it left in the temporary folder (one of the test's own) or among the pipes.
 class TestOfficeWorkbook : public QObject {
     Q_OBJECT
 
     QTemporaryDir profile;
     QTemporaryDir files;
+    QTemporaryDir temp;
     QString pipe;
     std::unique_ptr<SpreadsheetProvider> provider;
     QStringList xlsxOpened;
@@ -47,6 +93,12 @@ class TestOfficeWorkbook : public QObject {
     OfficeProbe probe() const { return OfficeProbe(pipe); }
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        qputenv("TMPDIR", QFile::encodeName(temp.path()));
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    }
+
     void init()
     {
         static int count = 0;
@@ -65,6 +117,9 @@ private Q_SLOTS:
         }
         provider.reset();
         QVERIFY2(OfficeProbe::AllEnded(pipe), "an office process was left behind");
+        QVERIFY2(!QFileInfo::exists(PipeSocket(pipe)), "the office's pipe was left behind");
+        QCOMPARE(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
+                 QStringList());
     }
 
     void aFilledWorkbookReadsBack()
@@ -83,6 +138,7 @@ private Q_SLOTS:
         // Dates around an empty cell are formatted by runs.
         const QDateTime date(QDate(2020, 1, 2), QTime(3, 4));
         book->WriteCells(9, 5, {{date, date}, {QString(), date}, {date, QString()}});
+        book->WriteCells(9, 7, {{QStringLiteral("я").repeated(300)}});
         book->Show();
 
         const OfficeProbe reader = probe();
@@ -96,13 +152,34 @@ private Q_SLOTS:
         QCOMPARE(top[2], (QVariantList{QString(), QStringLiteral("Сервер:"), QStringLiteral("SRV\\INST")}));
         QCOMPARE(top[3][2], QVariant(QString()));
         QCOMPARE(top[5][2].toDouble(), 38281 + (14 * 60 + 5) / 1440.0);
-        QVERIFY2(OfficeProbe::Shown(documents[0], 3, 6).contains(u':'), "the report date shows as a date and time");
+        // The report date in the program's form, as the .xlsx writer shows it.
+        QCOMPARE(OfficeProbe::Shown(documents[0], 3, 6), QStringLiteral("21.10.2004 14:05:00"));
         QCOMPARE(top[8], (QVariantList{0.0, QStringLiteral("=A0"), QStringLiteral("12.50")}));
         const QList<QVariantList> last = OfficeProbe::Cells(documents[0], QStringLiteral("A2508:C2509"));
         QCOMPARE(last[0], (QVariantList{2499.0, QStringLiteral("=A2499"), QStringLiteral("12.50")}));
         QCOMPARE(last[1], (QVariantList{QString(), QString(), QString()}));
         for (const auto& [column, row] : {std::pair{5, 9}, std::pair{6, 9}, std::pair{6, 10}, std::pair{5, 11}})
-            QVERIFY2(OfficeProbe::Shown(documents[0], column, row).contains(u':'), qPrintable(OfficeProbe::Shown(documents[0], column, row)));
+            QCOMPARE(OfficeProbe::Shown(documents[0], column, row), QStringLiteral("02.01.2020 03:04:00"));
+        QCOMPARE(OfficeProbe::Shown(documents[0], 5, 10), QString());
+
+        // The columns written fit their values, within a bound and never narrower than before.
+        const auto width = [&](int column) { return OfficeProbe::ColumnWidth(documents[0], column); };
+        const int untouched = width(8);
+        QCOMPARE(width(1), untouched);
+        QVERIFY2(width(3) > untouched, qPrintable(QString::number(width(3))));
+        QVERIFY(width(5) > untouched);
+        QVERIFY(width(7) > width(3));
+        QVERIFY2(width(7) < 300 * width(3) / 19, qPrintable(QString::number(width(7))));
+    }
+
+    void aLongTextIsKeptWhole()
+    {
+        auto book = office().NewWorkbook(QString());
+        const QString text = QStringLiteral("ж").repeated(40000);
+        book->WriteCells(9, 1, {{text}});
+        QCOMPARE(book->CutTexts(), 0);
+        book->Show();
+        QCOMPARE(OfficeProbe::Cells(probe().Documents().value(0), QStringLiteral("A9"))[0][0], QVariant(text));
     }
 
     void aTemplateGivesAnUntitledWorkbookThatKeepsItsRows()
@@ -123,7 +200,7 @@ private Q_SLOTS:
             auto book = office().NewWorkbook(file);
             book->NameFirstSheet(QStringLiteral("Отчёт ") + QLatin1StringView(suffix));
             book->WriteCells(3, 2, {{QStringLiteral("Сервер:")}});
-            book->WriteCells(9, 1, {{1.0, QStringLiteral("x")}});
+            book->WriteCells(9, 1, {{1.0, QStringLiteral("x").repeated(100)}});
             book->Show();
 
             const OfficeProbe reader = probe();
@@ -138,6 +215,8 @@ private Q_SLOTS:
             QCOMPARE(cells[6][1], QVariant(QStringLiteral("seven")));
             QCOMPARE(cells[7][2], QVariant(QStringLiteral("eight")));
             QCOMPARE(cells[8][0], QVariant(1.0));
+            // The template's column widths are its designer's.
+            QCOMPARE(OfficeProbe::ColumnWidth(documents[0], 2), OfficeProbe::ColumnWidth(documents[0], 8));
             QFile after(file);
             QVERIFY(after.open(QIODevice::ReadOnly));
             QCOMPARE(after.readAll(), before);
@@ -205,6 +284,112 @@ private Q_SLOTS:
         book->Show();
         QCOMPARE(OfficeProbe::Cells(probe().Documents().value(0), QStringLiteral("A9"))[0][0],
                  QVariant(QStringLiteral("back")));
+    }
+
+    void whatAnOfficeThatDiedLeftIsRemovedOnceItIsNoticed()
+    {
+        office().NewWorkbook(QString())->Show();
+        for (int pid : OfficeProbe::Processes(pipe))
+            kill(pid, SIGKILL);
+        QVERIFY(OfficeProbe::AllEnded(pipe));
+        QVERIFY(QFileInfo::exists(PipeSocket(pipe)));
+        QVERIFY(!QDir(temp.path()).isEmpty());
+        // The program learns of it at its next export, or when it ends (cleanup checks the rest).
+        provider.reset();
+    }
+
+    void anOfficeThatCannotShowAWorkbookIsNotStartedToShowOne()
+    {
+        OfficeOptions shown = options();
+        shown.headless = false;
+        {
+            // No office shows a window without a display.
+            const ScopedEnvironment noDisplay{{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}};
+            provider = makeProvider(shown);
+            Spreadsheet& spreadsheet = provider->Acquire();
+            QVERIFY(dynamic_cast<XlsxSpreadsheet*>(&spreadsheet));
+            spreadsheet.NewWorkbook(QString())->Show();
+            QCOMPARE(xlsxOpened.size(), 1);
+            QVERIFY(OfficeProbe::Processes(pipe).isEmpty());
+        }
+        const QStringList windowPlugins =
+            QDir(QStringLiteral(QUILLON_OFFICE_PROGRAM_DIR)).entryList({QStringLiteral("libvclplug_*")}, QDir::Files);
+        if (!windowPlugins.isEmpty())
+            QSKIP("the installed office has windows; the headless build is what this test needs");
+        // The headless build does not show one even where there is a display.
+        const ScopedEnvironment display{{"DISPLAY", QByteArray(":0")}, {"WAYLAND_DISPLAY", QByteArray("wayland-0")}};
+        provider = makeProvider(shown);
+        QVERIFY(dynamic_cast<XlsxSpreadsheet*>(&provider->Acquire()));
+        QVERIFY(OfficeProbe::Processes(pipe).isEmpty());
+    }
+
+    void anOfficeShowsWorkbooksWithAWindowPluginAndADisplayForIt()
+    {
+        QTemporaryDir program;
+        const auto plugin = [&](const char* name) {
+            QFile file(program.filePath(QLatin1StringView(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        };
+        plugin("libmergedlo.so");
+        const ScopedEnvironment x11{{"DISPLAY", QByteArray(":0")}, {"WAYLAND_DISPLAY", std::nullopt}};
+        QVERIFY(!OfficeCanShowWorkbooks(program.path()));
+        plugin("libvclplug_genlo.so");
+        QVERIFY(OfficeCanShowWorkbooks(program.path()));
+        {
+            const ScopedEnvironment wayland{{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", QByteArray("wayland-0")}};
+            // The plain X11 plugin does not draw on Wayland; a toolkit's does.
+            QVERIFY(!OfficeCanShowWorkbooks(program.path()));
+            plugin("libvclplug_gtk3lo.so");
+            QVERIFY(OfficeCanShowWorkbooks(program.path()));
+        }
+        const ScopedEnvironment none{{"DISPLAY", std::nullopt}};
+        QVERIFY(!OfficeCanShowWorkbooks(program.path()));
+    }
+
+    void leftoversOfOfficesThatEndedAreRemovedWhenTheNextStarts()
+    {
+        const auto programPipe = [] {
+            return QStringLiteral("quillon_%1_%2").arg(QCoreApplication::applicationPid()).arg(QUuid::createUuid().toString(QUuid::Id128));
+        };
+        const auto leave = [&](const QString& name, bool listening, bool old) {
+            const int fd = MakeSocket(PipeSocket(name), listening);
+            if (!QDir(temp.path()).mkpath(name + QStringLiteral("/lu1234abcd.tmp")))
+                qFatal("cannot make the office's folder %s", qPrintable(name));
+            if (old) {
+                MakeOld(PipeSocket(name));
+                MakeOld(temp.filePath(name));
+            }
+            return fd;
+        };
+        const QString ended = programPipe();
+        const QString endedJustNow = programPipe();
+        const QString running = programPipe();
+        const QString folderOnly = programPipe();
+        const QString another = QStringLiteral("quillon_other_%1").arg(QCoreApplication::applicationPid());
+        leave(ended, false, true);
+        leave(endedJustNow, false, false);
+        const int listener = leave(running, true, true);
+        leave(another, false, true);
+        QVERIFY(QDir(temp.path()).mkpath(folderOnly));
+        MakeOld(temp.filePath(folderOnly));
+        auto removeRest = qScopeGuard([&] {
+            close(listener);
+            for (const QString& name : {endedJustNow, running, another}) {
+                QFile::remove(PipeSocket(name));
+                QDir(temp.filePath(name)).removeRecursively();
+            }
+        });
+
+        office();
+        QVERIFY(!QFileInfo::exists(PipeSocket(ended)));
+        QVERIFY(!QFileInfo::exists(temp.filePath(ended)));
+        QVERIFY(!QFileInfo::exists(temp.filePath(folderOnly)));
+        // A pipe still listened on, one that may belong to an office just starting, and what is
+        // not named as the program names its pipes stay.
+        for (const QString& name : {endedJustNow, running, another}) {
+            QVERIFY2(QFileInfo::exists(PipeSocket(name)), qPrintable(name));
+            QVERIFY2(QFileInfo::exists(temp.filePath(name + QStringLiteral("/lu1234abcd.tmp"))), qPrintable(name));
+        }
     }
 
     void withoutAnInstalledOfficeTheXlsxWriterServes()

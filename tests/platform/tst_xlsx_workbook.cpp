@@ -126,13 +126,86 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(SpreadsheetError, book->Show());
     }
 
-    void aTextLongerThanACellHoldsIsCut()
+    void textsLongerThanACellHoldsAreCutMarkedAndCounted()
     {
         XlsxSpreadsheet sheets = spreadsheet();
         auto book = sheets.NewWorkbook(QString());
-        book->WriteCells(9, 1, {{QStringLiteral("ж").repeated(40000)}});
+        const QString smile = QStringLiteral("\U0001F600");
+        book->WriteCells(9, 1, {{QStringLiteral("ж").repeated(40000), QStringLiteral("ж").repeated(32767),
+                                 QStringLiteral("a") + smile.repeated(20000)}});
+        QCOMPARE(book->CutTexts(), 2);
         book->Show();
-        QCOMPARE(ReadXlsx(opened[0]).cells.value(QStringLiteral("A9")).value.size(), 32767);
+        const XlsxSheet sheet = ReadXlsx(opened[0]);
+        const QString cut = sheet.cells.value(QStringLiteral("A9")).value;
+        QCOMPARE(cut, QStringLiteral("ж").repeated(32766) + QStringLiteral("…"));
+        QCOMPARE(sheet.cells.value(QStringLiteral("B9")).value.size(), 32767);
+        // A character of two places at the cut is dropped whole.
+        QCOMPARE(sheet.cells.value(QStringLiteral("C9")).value,
+                 QStringLiteral("a") + smile.repeated(16382) + QStringLiteral("…"));
+    }
+
+    void columnsFitTheirValuesAndNumbersShowAllDigits()
+    {
+        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+        auto defaultLocale = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
+        XlsxSpreadsheet sheets = spreadsheet();
+        auto book = sheets.NewWorkbook(QString());
+        book->WriteCells(6, 2, {{QStringLiteral("Дата отчета:"), QDateTime(QDate(2026, 12, 9), QTime(0, 16))}});
+        book->WriteCells(9, 1, {{2147483647.0, QStringLiteral("x"), 0.1 + 0.2, QStringLiteral("я").repeated(300),
+                                 QStringLiteral("ab\ncd")},
+                                {-5.0, QStringLiteral("y"), 1e20, QString(), QString()}});
+        book->Show();
+        const XlsxSheet sheet = ReadXlsx(opened[0]);
+
+        QCOMPARE(sheet.cells.value(QStringLiteral("C6")).format.toUpper(), QStringLiteral("DD\\.MM\\.YYYY HH:MM:SS"));
+        QCOMPARE(sheet.cells.value(QStringLiteral("A9")).format, QStringLiteral("0"));
+        QCOMPARE(sheet.cells.value(QStringLiteral("A10")).format, QStringLiteral("0"));
+        // Fractions and numbers beyond whole digits keep the general format.
+        QCOMPARE(sheet.cells.value(QStringLiteral("C9")).format, QStringLiteral("General"));
+        QCOMPARE(sheet.cells.value(QStringLiteral("C10")).format, QStringLiteral("General"));
+        QCOMPARE(sheet.cells.value(QStringLiteral("B9")).format, QStringLiteral("General"));
+
+        // Wide enough for "Дата отчета:", the report date and ten digits; bounded for a long text.
+        QVERIFY2(sheet.widths.value(QStringLiteral("B")) >= 12, qPrintable(QString::number(sheet.widths.value("B"))));
+        QVERIFY2(sheet.widths.value(QStringLiteral("C")) >= 19, qPrintable(QString::number(sheet.widths.value("C"))));
+        QVERIFY2(sheet.widths.value(QStringLiteral("A")) >= 10, qPrintable(QString::number(sheet.widths.value("A"))));
+        QVERIFY(sheet.widths.value(QStringLiteral("D")) >= 20);
+        QVERIFY(sheet.widths.value(QStringLiteral("D")) < 100);
+        // Short values keep the default width.
+        QVERIFY(!sheet.widths.contains(QStringLiteral("E")));
+    }
+
+    void aHandedOverFileIsRemovedOnceTheOpenerHadIt()
+    {
+        XlsxSpreadsheet sheets(folder->path(), [this](const QString& file) {
+            opened.append(file);
+            return true;
+        }, std::chrono::milliseconds(300));
+        sheets.NewWorkbook(QString())->Show();
+        QVERIFY(QFile::exists(opened.value(0)));
+        QTRY_COMPARE_WITH_TIMEOUT(filesLeft(), QStringList(), 10000);
+    }
+
+    void filesOfEarlierRunsAreRemovedWhenOldEnough()
+    {
+        const auto make = [&](const QString& name, int ageMinutes) {
+            QFile file(folder->filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("PK");
+            file.flush();
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-60 * ageMinutes),
+                                     QFileDevice::FileModificationTime));
+        };
+        make(QStringLiteral("Quillon-a1B2c3.xlsx"), 10);
+        make(QStringLiteral("Quillon-d4E5f6.xlsx"), 1);
+        make(QStringLiteral("Quillon-my-report.xlsx"), 10);
+        make(QStringLiteral("Report.xlsx"), 10);
+        make(QStringLiteral("Quillon-a1B2c3.xlsx.bak"), 10);
+        QVERIFY(QDir(folder->path()).mkdir(QStringLiteral("Quillon-g7H8i9.xlsx")));
+        XlsxSpreadsheet::RemoveHandedOver(folder->path(), std::chrono::minutes(5));
+        QCOMPARE(filesLeft(), (QStringList{QStringLiteral("Quillon-a1B2c3.xlsx.bak"), QStringLiteral("Quillon-d4E5f6.xlsx"),
+                                           QStringLiteral("Quillon-my-report.xlsx"), QStringLiteral("Report.xlsx")}));
+        QVERIFY(QFileInfo(folder->filePath(QStringLiteral("Quillon-g7H8i9.xlsx"))).isDir());
     }
 
     void withoutTheOfficeThePlugInGivesTheXlsxWriter()

@@ -2,6 +2,7 @@
 #include "app/ServiceClasses.h"
 #include "app/shell/FormMain.h"
 #include "app/shell/ProgramStart.h"
+#include "monitor/ExportSpreadsheets.h"
 #include "platform/LargeBlocks.h"
 
 int main(int argc, char** argv)
@@ -14,5 +15,6 @@ int main(int argc, char** argv)
         return 1;
     formMain.show();
     SetProgramVersion(formMain);
+    RemoveExportLeftovers();
     return application.exec();
 }

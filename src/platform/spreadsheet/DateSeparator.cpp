@@ -11,3 +11,10 @@ QChar DateSeparator()
     }
     return u'/';
 }
+
+QString DateTimeFormatCode()
+{
+    // The separator is quoted: unquoted, each reader would put its own locale's in its place.
+    const QString separator = QStringLiteral("\\") + DateSeparator();
+    return QStringLiteral("DD") + separator + QStringLiteral("MM") + separator + QStringLiteral("YYYY HH:MM:SS");
+}

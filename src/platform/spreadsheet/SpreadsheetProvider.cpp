@@ -52,7 +52,7 @@ Spreadsheet& SpreadsheetProvider::Acquire()
     if (!office_) {
         noOffice_ = true;
         if (create)
-            qCInfo(lcExport) << "no office installed, exports go to .xlsx files";
+            qCInfo(lcExport) << "no office that shows workbooks here, exports go to .xlsx files";
         return xlsx_;
     }
     return *office_;

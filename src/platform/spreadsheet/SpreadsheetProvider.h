@@ -10,8 +10,8 @@
 class QLibrary;
 
 // Finds the spreadsheet application for the exports of one program run: the office through its
-// plugin, started once and kept for later exports, or, where the plugin or the office is missing,
-// the .xlsx writer. An office that an export has started and that holds no document when the
+// plugin, started once and kept for later exports, or, where the plugin or the office is missing or
+// the office cannot show a workbook on this desktop, the .xlsx writer. An office that an export has started and that holds no document when the
 // provider goes is ended with it.
 class SpreadsheetProvider {
 public:

@@ -16,4 +16,7 @@ public:
     virtual void WriteCells(int row, int column, const CellBlock& rows) = 0;
     // Hands the workbook over to the operator; from then on it is no longer the program's.
     virtual void Show() = 0;
+    // How many texts written were longer than a cell of the workbook holds: each was cut and ends
+    // in "…".
+    virtual int CutTexts() const = 0;
 };

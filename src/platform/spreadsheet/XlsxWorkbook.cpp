@@ -1,16 +1,23 @@
 #include "platform/spreadsheet/XlsxWorkbook.h"
 
 #include "platform/spreadsheet/DateSeparator.h"
+#include "platform/spreadsheet/ShownCharacters.h"
 #include "platform/spreadsheet/SpreadsheetError.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cmath>
 #include <xlsxwriter.h>
 
 namespace {
 
-// The longest text a cell of the format holds; longer texts are cut there.
+// The longest text a cell of the format holds.
 constexpr qsizetype MaxCellText = 32767;
+// What ends a text cut to fit a cell.
+constexpr char16_t CutMark = u'\u2026';
+
+// The default column width, in characters of the sheet's font.
+constexpr double DefaultWidth = 8.43;
 
 void Check(lxw_error error, const char* what)
 {
@@ -28,12 +35,11 @@ XlsxWorkbook::XlsxWorkbook(QString file, std::function<bool(const QString&)> ope
         QFile::remove(file_);
         throw SpreadsheetError(QStringLiteral("Cannot create file %1").arg(file_));
     }
-    // The date of the export in the locale's order of day and month, with its separator.
-    const QString separator = QStringLiteral("\\") + DateSeparator();
     dateTimeFormat_ = workbook_add_format(book_);
-    format_set_num_format(dateTimeFormat_,
-                          (QStringLiteral("dd") + separator + QStringLiteral("mm") + separator
-                           + QStringLiteral("yyyy hh:mm:ss")).toUtf8().constData());
+    format_set_num_format(dateTimeFormat_, DateTimeFormatCode().toUtf8().constData());
+    // The format's own "0": all digits, where the general format would show 2.15E+09.
+    wholeNumberFormat_ = workbook_add_format(book_);
+    format_set_num_format_index(wholeNumberFormat_, 1);
 }
 
 XlsxWorkbook::~XlsxWorkbook()
@@ -85,22 +91,48 @@ void XlsxWorkbook::Write(int row, int column, const CellValue& value)
         // The format has no such numbers: the file would not open.
         if (!std::isfinite(*number))
             throw SpreadsheetError(QStringLiteral("Cell (%1, %2): %3 is no number a sheet holds").arg(row).arg(column).arg(*number));
-        Check(worksheet_write_number(sheet, r, c, *number, nullptr), "number");
+        Check(worksheet_write_number(sheet, r, c, *number, IsWholeNumber(*number) ? wholeNumberFormat_ : nullptr),
+              "number");
+        Fit(column, ShownCharacters(value));
     } else if (const QString* text = std::get_if<QString>(&value)) {
         if (text->isEmpty())
             return;
-        Check(worksheet_write_string(sheet, r, c, text->left(MaxCellText).toUtf8().constData(), nullptr), "text");
+        QString kept = *text;
+        if (kept.size() > MaxCellText) {
+            qsizetype length = MaxCellText - 1;
+            // A character outside the basic plane takes two places: it is kept whole or not at all.
+            if (kept[length - 1].isHighSurrogate())
+                --length;
+            kept.truncate(length);
+            kept += QChar(CutMark);
+            ++cutTexts_;
+        }
+        Check(worksheet_write_string(sheet, r, c, kept.toUtf8().constData(), nullptr), "text");
+        Fit(column, ShownCharacters(kept));
     } else {
         const QDateTime& stamp = std::get<QDateTime>(value);
         lxw_datetime when{stamp.date().year(), stamp.date().month(), stamp.date().day(),
                           stamp.time().hour(), stamp.time().minute(), double(stamp.time().second())};
         Check(worksheet_write_datetime(sheet, r, c, &when, dateTimeFormat_), "date");
+        Fit(column, ShownCharacters(value));
     }
+}
+
+void XlsxWorkbook::Fit(int column, qsizetype characters)
+{
+    qsizetype& widest = widths_[column];
+    widest = std::max(widest, characters);
 }
 
 void XlsxWorkbook::Show()
 {
-    Sheet();
+    lxw_worksheet* sheet = Sheet();
+    for (const auto& [column, characters] : widths_) {
+        // A character's room besides the value keeps it off the cell's border.
+        const double width = std::clamp(double(characters) + 1, DefaultWidth, double(MaxColumnCharacters) + 1);
+        if (width > DefaultWidth)
+            Check(worksheet_set_column(sheet, lxw_col_t(column - 1), lxw_col_t(column - 1), width, nullptr), "width");
+    }
     lxw_workbook* book = book_;
     book_ = nullptr;
     const lxw_error closed = workbook_close(book);

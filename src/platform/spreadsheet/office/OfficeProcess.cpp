@@ -34,7 +34,7 @@ struct SpawnSetup {
 
 } // namespace
 
-OfficeProcess::OfficeProcess(const QString& program, const QStringList& arguments)
+OfficeProcess::OfficeProcess(const QString& program, const QStringList& arguments, const QString& tempFolder)
 {
     SpawnSetup setup;
     for (int fd : {0, 1, 2})
@@ -59,9 +59,11 @@ OfficeProcess::OfficeProcess(const QString& program, const QStringList& argument
     // The bootstrap variable set for this process's own runtime is none of the office's business.
     std::vector<char*> environment;
     for (char** entry = environ; *entry; ++entry) {
-        if (std::strncmp(*entry, "URE_BOOTSTRAP=", 14) != 0)
+        if (std::strncmp(*entry, "URE_BOOTSTRAP=", 14) != 0 && std::strncmp(*entry, "TMPDIR=", 7) != 0)
             environment.push_back(*entry);
     }
+    QByteArray temp = "TMPDIR=" + QFile::encodeName(tempFolder);
+    environment.push_back(temp.data());
     environment.push_back(nullptr);
 
     const int error = posix_spawn(&pid_, path.constData(), &setup.actions, &setup.attributes, argv.data(),

@@ -9,8 +9,9 @@
 // nothing of the program's, so that it outlives the program and never blocks on its output.
 class OfficeProcess {
 public:
-    // Throws SpreadsheetError when the program cannot be started.
-    OfficeProcess(const QString& program, const QStringList& arguments);
+    // The process keeps its temporary files in tempFolder. Throws SpreadsheetError when the
+    // program cannot be started.
+    OfficeProcess(const QString& program, const QStringList& arguments, const QString& tempFolder);
     OfficeProcess(const OfficeProcess&) = delete;
     OfficeProcess& operator=(const OfficeProcess&) = delete;
 

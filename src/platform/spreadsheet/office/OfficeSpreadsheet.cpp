@@ -1,12 +1,14 @@
 #include "platform/spreadsheet/office/OfficeSpreadsheet.h"
 
+#include "platform/spreadsheet/OfficeDisplay.h"
 #include "platform/spreadsheet/office/OfficeCall.h"
+#include "platform/spreadsheet/office/OfficeLeftovers.h"
 #include "platform/spreadsheet/office/OfficeWorkbook.h"
 
-#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QUrl>
-#include <QUuid>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/bridge/BridgeFactory.hpp>
 #include <com/sun/star/bridge/XBridge.hpp>
@@ -23,8 +25,12 @@ using com::sun::star::beans::PropertyValue;
 
 namespace {
 
+Q_LOGGING_CATEGORY(lcOffice, "quillon.export")
+
 // How long a terminated office may take to end before it is killed.
 constexpr std::chrono::milliseconds EndGrace{15000};
+// How old the leftovers of an office must be before they are looked at: far beyond any start.
+constexpr std::chrono::minutes LeftoverGrace{10};
 
 // The runtime of this process: bootstrapped once, from the office's own settings.
 uno::Reference<uno::XComponentContext> LocalContext(const QString& programFolder)
@@ -55,12 +61,22 @@ std::unique_ptr<OfficeSpreadsheet> OfficeSpreadsheet::Start(const OfficeOptions&
     const QString program = folder + QStringLiteral("/soffice");
     if (!QFileInfo(program).isExecutable() || !QFileInfo::exists(folder + QStringLiteral("/fundamentalrc")))
         return nullptr;
+    // Started to show a workbook it cannot show, the office would die seconds later: the .xlsx
+    // writer serves at once instead.
+    if (!options.headless && !OfficeCanShowWorkbooks(folder)) {
+        qCInfo(lcOffice) << "the office in" << folder << "cannot show a workbook on this desktop";
+        return nullptr;
+    }
     const uno::Reference<uno::XComponentContext> local = LocalContext(folder);
 
-    const QString pipe = !options.pipeName.isEmpty() ? options.pipeName
-                                                     : QStringLiteral("quillon_%1_%2")
-                                                           .arg(QCoreApplication::applicationPid())
-                                                           .arg(QUuid::createUuid().toString(QUuid::Id128));
+    RemoveLeftoversOfEndedOffices(LeftoverGrace);
+    const QString pipe = !options.pipeName.isEmpty() ? options.pipeName : NewOfficePipeName();
+    // The office's temporary files go to a folder of its own, removed once it has ended.
+    const QString temp = OfficeTempFolder(pipe);
+    const QFileInfo existing(temp);
+    if ((!existing.isDir() || existing.isSymLink())
+        && !QDir().mkdir(temp, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        throw SpreadsheetError(QStringLiteral("Cannot create folder %1").arg(temp));
     QStringList arguments{QStringLiteral("--invisible"), QStringLiteral("--norestore"), QStringLiteral("--nodefault"),
                           QStringLiteral("--nolockcheck"),
                           QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(pipe)};
@@ -70,7 +86,7 @@ std::unique_ptr<OfficeSpreadsheet> OfficeSpreadsheet::Start(const OfficeOptions&
         arguments.append(QStringLiteral("-env:UserInstallation=") + options.profileUrl);
 
     std::unique_ptr<OfficeSpreadsheet> office(
-        new OfficeSpreadsheet(std::make_unique<OfficeProcess>(program, arguments), options.headless));
+        new OfficeSpreadsheet(std::make_unique<OfficeProcess>(program, arguments, temp), pipe, options.headless));
     try {
         office->Connect(local, pipe, options.startDeadline);
     } catch (...) {
@@ -80,8 +96,8 @@ std::unique_ptr<OfficeSpreadsheet> OfficeSpreadsheet::Start(const OfficeOptions&
     return office;
 }
 
-OfficeSpreadsheet::OfficeSpreadsheet(std::unique_ptr<OfficeProcess> process, bool headless)
-    : process_(std::move(process)), headless_(headless)
+OfficeSpreadsheet::OfficeSpreadsheet(std::unique_ptr<OfficeProcess> process, QString pipe, bool headless)
+    : process_(std::move(process)), pipe_(std::move(pipe)), headless_(headless)
 {
 }
 
@@ -122,6 +138,9 @@ OfficeSpreadsheet::~OfficeSpreadsheet()
 {
     EndIfIdle();
     Disconnect();
+    // One that still runs holds the operator's workbooks; a later start removes what it leaves.
+    if (process_->Ended())
+        RemoveOfficeLeftovers(pipe_);
 }
 
 void OfficeSpreadsheet::Disconnect()
@@ -168,7 +187,7 @@ std::unique_ptr<Workbook> OfficeSpreadsheet::NewWorkbook(const QString& template
         });
         if (!document.is())
             throw SpreadsheetError(QStringLiteral("The office opened no document from %1").arg(templateFile));
-        return std::make_unique<OfficeWorkbook>(*this, document, headless_);
+        return std::make_unique<OfficeWorkbook>(*this, document, headless_, !templateFile.isEmpty());
     } catch (const SpreadsheetError&) {
         // A failed export leaves no idle office behind.
         EndIfIdle();
@@ -189,4 +208,5 @@ void OfficeSpreadsheet::EndIfIdle()
     }
     Disconnect();
     process_->EndWithin(EndGrace);
+    RemoveOfficeLeftovers(pipe_);
 }

@@ -1,8 +1,11 @@
 #include "platform/spreadsheet/office/OfficeWorkbook.h"
 
+#include "platform/spreadsheet/DateSeparator.h"
+#include "platform/spreadsheet/ShownCharacters.h"
 #include "platform/spreadsheet/office/OfficeCall.h"
 #include "platform/spreadsheet/office/OfficeSpreadsheet.h"
 
+#include <algorithm>
 #include <com/sun/star/awt/XWindow.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
@@ -14,10 +17,11 @@
 #include <com/sun/star/sheet/XCellRangeData.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/table/XCellRange.hpp>
-#include <com/sun/star/util/NumberFormat.hpp>
+#include <com/sun/star/table/XColumnRowRange.hpp>
 #include <com/sun/star/util/XCloseable.hpp>
-#include <com/sun/star/util/XNumberFormatTypes.hpp>
+#include <com/sun/star/util/XNumberFormats.hpp>
 #include <com/sun/star/util/XNumberFormatsSupplier.hpp>
+#include <vector>
 
 namespace uno = com::sun::star::uno;
 
@@ -25,6 +29,10 @@ namespace {
 
 // Day 0 of the office's date scale (its default null date).
 const QDate NullDate(1899, 12, 30);
+
+// The room of one character of the default font, in hundredths of a millimetre: a digit takes
+// 2.2 mm in the widest of the usual ones (DejaVu Sans, 10 pt); the rest is for wider letters.
+constexpr sal_Int32 CharacterWidth = 250;
 
 double DateSerial(const QDateTime& value)
 {
@@ -34,8 +42,8 @@ double DateSerial(const QDateTime& value)
 } // namespace
 
 OfficeWorkbook::OfficeWorkbook(OfficeSpreadsheet& office, uno::Reference<com::sun::star::lang::XComponent> document,
-                               bool headless)
-    : office_(office), document_(std::move(document)), headless_(headless)
+                               bool headless, bool fromTemplate)
+    : office_(office), document_(std::move(document)), headless_(headless), fromTemplate_(fromTemplate)
 {
     namespace sheet = com::sun::star::sheet;
     namespace container = com::sun::star::container;
@@ -102,6 +110,8 @@ void OfficeWorkbook::WriteCells(int row, int column, const CellBlock& rows)
         uno::Any* cell = line.getArray();
         for (std::size_t c = 0; c < width; ++c) {
             const CellValue& value = rows[r][c];
+            qsizetype& widest = widths_[column + int(c)];
+            widest = std::max(widest, ShownCharacters(value));
             if (const double* number = std::get_if<double>(&value)) {
                 cell[c] <<= *number;
             } else if (const QString* text = std::get_if<QString>(&value)) {
@@ -140,8 +150,13 @@ void OfficeWorkbook::FormatAsDateTime(int row, int column, int rows)
     OfficeCall("date format", [&] {
         if (dateTimeFormat_ < 0) {
             const uno::Reference<util::XNumberFormatsSupplier> supplier(document_, uno::UNO_QUERY_THROW);
-            const uno::Reference<util::XNumberFormatTypes> types(supplier->getNumberFormats(), uno::UNO_QUERY_THROW);
-            dateTimeFormat_ = types->getStandardFormat(util::NumberFormat::DATETIME, com::sun::star::lang::Locale());
+            const uno::Reference<util::XNumberFormats> formats = supplier->getNumberFormats();
+            // The code's words are read in the locale given; its separators are quoted.
+            const com::sun::star::lang::Locale english("en", "US", rtl::OUString());
+            const rtl::OUString code = ToOffice(DateTimeFormatCode());
+            dateTimeFormat_ = formats->queryKey(code, english, false);
+            if (dateTimeFormat_ < 0)
+                dateTimeFormat_ = formats->addNew(code, english);
         }
         const uno::Reference<com::sun::star::beans::XPropertySet> cells(
             sheet_->getCellRangeByPosition(column - 1, row - 1, column - 1, row - 1 + rows - 1), uno::UNO_QUERY_THROW);
@@ -149,8 +164,29 @@ void OfficeWorkbook::FormatAsDateTime(int row, int column, int rows)
     });
 }
 
+void OfficeWorkbook::FitColumns()
+{
+    if (fromTemplate_)
+        return;
+    OfficeCall("column widths", [&] {
+        const uno::Reference<com::sun::star::table::XColumnRowRange> sheet(sheet_, uno::UNO_QUERY_THROW);
+        const uno::Reference<com::sun::star::container::XIndexAccess> columns(sheet->getColumns(), uno::UNO_QUERY_THROW);
+        for (const auto& [column, characters] : widths_) {
+            const uno::Reference<com::sun::star::beans::XPropertySet> properties(columns->getByIndex(column - 1),
+                                                                                 uno::UNO_QUERY_THROW);
+            sal_Int32 width = 0;
+            properties->getPropertyValue("Width") >>= width;
+            // A character's room besides the value keeps it off the cell's border.
+            const auto wanted = sal_Int32(std::min(characters, MaxColumnCharacters) + 1) * CharacterWidth;
+            if (wanted > width)
+                properties->setPropertyValue("Width", uno::Any(wanted));
+        }
+    });
+}
+
 void OfficeWorkbook::Show()
 {
+    FitColumns();
     // A headless office has no windows: the document is handed over as it is.
     if (!headless_) {
         OfficeCall("show", [&] {
