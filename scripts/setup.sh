@@ -14,6 +14,8 @@ packages=(
   clang libclang-rt-14-dev llvm
   libxlsxwriter-dev unzip libreoffice-dev
   libicu-dev
+  # The SQL Server stand-in of the tests and the demo (tests/tds, a test fixture).
+  python3 python3-psycopg2 python3-cryptography
   "$@"
 )
 # The export's office: the tests drive a headless Calc. A machine that has the full Calc (with its
