@@ -40,6 +40,22 @@ def with_globals(sql, session):
     return re.sub(r'@@version\b', "'Microsoft SQL Server 2019 - TDS stand-in for tests, on PostgreSQL'", sql, flags=re.I)
 
 
+_KEYWORD = re.compile(r'\s*(?:(?:--[^\n]*\n|/\*.*?\*/)\s*)*([a-z]+)', re.I | re.S)
+_COMMANDS = {'select', 'insert', 'update', 'delete', 'merge', 'create', 'alter', 'drop', 'truncate', 'exec', 'execute',
+             'begin', 'commit', 'rollback', 'dbcc', 'kill'}
+
+
+def running_command(batch):
+    """What sp_who2 calls a statement that runs: its first keyword, as SQL Server names it."""
+    match = _KEYWORD.match(batch or '')
+    keyword = match.group(1).lower() if match else ''
+    if keyword in ('exec', 'execute'):
+        return 'EXECUTE'
+    if keyword in ('begin', 'commit', 'rollback'):
+        return keyword.upper() + ' TRANSACTION'
+    return keyword.upper() if keyword in _COMMANDS else 'SELECT'
+
+
 def _column_width(title, values):
     return max([len(title)] + [len(value) for value in values if value is not None])
 
@@ -57,7 +73,9 @@ def sp_who2(caller, sessions, blockers, started, active_only):
         elif state['waiting']:
             status, command = 'SUSPENDED', 'WAITFOR'
         elif state['running']:
-            status, command = 'RUNNABLE', 'SELECT'
+            # A statement that waits for another session's lock is suspended.
+            status = 'SUSPENDED' if session.spid in blockers else 'RUNNABLE'
+            command = running_command(state['batch'])
         else:
             status, command = 'sleeping', 'AWAITING COMMAND'
         if active_only and status == 'sleeping':

@@ -71,6 +71,7 @@ class Session:
         self._last_batch = datetime.datetime.now()
         self._cpu = 0
         self._io = 0
+        self._waited = 0.0
         self._cancel = threading.Event()
         self._killed = False
 
@@ -196,6 +197,7 @@ class Session:
             self._last_batch = datetime.datetime.now()
         self._cancel.clear()
         started = time.monotonic()
+        self._waited = 0.0
         outcome = {}
 
         def work():
@@ -220,7 +222,8 @@ class Session:
         with self._lock:
             self._running = False
             self._waiting = False
-            self._cpu += int((time.monotonic() - started) * 1000)
+            # A waitfor costs the server no processor time.
+            self._cpu += int((time.monotonic() - started - self._waited) * 1000)
         if self._killed:
             raise Closed('killed')
         if attention:
@@ -290,12 +293,14 @@ class Session:
     def _wait(self, seconds):
         with self._lock:
             self._waiting = True
+        started = time.monotonic()
         try:
             if self._cancel.wait(seconds):
                 raise Cancelled()
         finally:
             with self._lock:
                 self._waiting = False
+                self._waited += time.monotonic() - started
 
     def _kill(self, spid):
         if spid == self.spid:
