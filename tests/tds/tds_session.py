@@ -33,7 +33,6 @@ class Reply:
     def __init__(self, session):
         self._session = session
         self._buffer = bytearray()
-        self.cancelled = False
 
     def add(self, token):
         self._buffer += token
@@ -42,17 +41,17 @@ class Reply:
             whole = len(self._buffer) // room * room
             if whole == len(self._buffer):
                 whole -= room
-            self._session.wire.send_packets(self._session.wire.packets(0x04, bytes(self._buffer[:whole]), last=False))
+            self._session.wire.send_packets(self._session.wire.packets(tokens.TABULAR_RESULT, bytes(self._buffer[:whole]), last=False))
             del self._buffer[:whole]
 
     def cut(self, row):
         """Sends what is buffered and half of row, in a packet that claims the whole row, and gives up."""
-        packet = self._session.wire.packets(0x04, bytes(self._buffer) + row, last=False)
+        packet = self._session.wire.packets(tokens.TABULAR_RESULT, bytes(self._buffer) + row, last=False)
         self._session.wire.send_raw_bytes(packet[:len(packet) - len(row) // 2])
         raise Closed('cut mid-row')
 
     def finish(self):
-        self._session.wire.send_packets(self._session.wire.packets(0x04, bytes(self._buffer)))
+        self._session.wire.send_packets(self._session.wire.packets(tokens.TABULAR_RESULT, bytes(self._buffer)))
         self._buffer.clear()
 
 
@@ -62,6 +61,7 @@ class Session:
         self.wire = Wire(sock)
         self.spid = 0
         self.login = None
+        self.database = ''
         self.pg = None
         self.tds_version = tokens.TDS_74
         self._lock = threading.Lock()
@@ -122,7 +122,7 @@ class Session:
             answer = tokens.ENCRYPT_ON
         else:
             answer = wanted
-        self.wire.send_message(0x04, tokens.prelogin_reply(answer))
+        self.wire.send_message(tokens.TABULAR_RESULT, tokens.prelogin_reply(answer))
         if answer == tokens.ENCRYPT_NOT_SUP and wanted in (tokens.ENCRYPT_ON, tokens.ENCRYPT_REQ):
             return False
         if answer in (tokens.ENCRYPT_OFF, tokens.ENCRYPT_ON):
@@ -137,7 +137,7 @@ class Session:
         self.database = self.login.database or self.server.database
         refusal = self._connect_postgres()
         if refusal:
-            self.wire.send_message(0x04, refusal + tokens.done(tokens.DONE_ERROR))
+            self.wire.send_message(tokens.TABULAR_RESULT, refusal + tokens.done(tokens.DONE_ERROR))
             return False
         self.server.register(self)
         self.wire.spid = self.spid
@@ -151,7 +151,7 @@ class Session:
         if self.login.wants_features and self.tds_version >= tokens.TDS_74:
             reply.append(tokens.featureextack())
         reply += [tokens.envchange(4, str(self.wire.packet_size), '4096'), tokens.done()]
-        self.wire.send_message(0x04, b''.join(reply))
+        self.wire.send_message(tokens.TABULAR_RESULT, b''.join(reply))
         return True
 
     def _connect_postgres(self):
@@ -180,12 +180,12 @@ class Session:
             kind, payload = self.wire.read_message()
             if kind == tokens.ATTENTION:
                 # Nothing runs: the acknowledgement alone.
-                self.wire.send_message(0x04, tokens.done(tokens.DONE_ATTN))
+                self.wire.send_message(tokens.TABULAR_RESULT, tokens.done(tokens.DONE_ATTN))
             elif kind == tokens.SQL_BATCH:
                 self._run(tokens.batch_text(payload))
             else:
-                self.wire.send_message(0x04, tokens.error(
-                    16, 'The TDS stand-in answers SQL batches only, not messages of type 0x%02x.' % kind)
+                self.wire.send_message(tokens.TABULAR_RESULT, tokens.error(
+                    50000, 'The TDS stand-in answers SQL batches only, not messages of type 0x%02x.' % kind)
                     + tokens.done(tokens.DONE_ERROR))
 
     # One batch -------------------------------------------------------------------------------------
@@ -211,14 +211,21 @@ class Session:
         worker = threading.Thread(target=work, daemon=True)
         worker.start()
         attention = False
-        while worker.is_alive():
-            if self.wire.packet_waiting(0.05):
-                kind, _, _ = self.wire.read_packet()
-                if kind == tokens.ATTENTION:
-                    attention = True
-                    self._cancel.set()
-                    self._cancel_postgres()
-                    worker.join()
+        try:
+            while worker.is_alive():
+                if self.wire.packet_waiting(0.05):
+                    kind, _, _ = self.wire.read_packet()
+                    if kind == tokens.ATTENTION:
+                        attention = True
+                        self._cancel.set()
+                        self._cancel_postgres()
+                        worker.join()
+        except Closed:
+            # The client went away while the batch ran: it runs no further.
+            self._cancel.set()
+            self._cancel_postgres()
+            worker.join()
+            raise
         with self._lock:
             self._running = False
             self._waiting = False
@@ -227,16 +234,16 @@ class Session:
         if self._killed:
             raise Closed('killed')
         if attention:
-            self.wire.send_message(0x04, tokens.done(tokens.DONE_ATTN))
+            self.wire.send_message(tokens.TABULAR_RESULT, tokens.done(tokens.DONE_ATTN))
             return
         if 'error' in outcome:
             error = outcome['error']
             if isinstance(error, psycopg2.OperationalError) and self.pg.closed:
-                self.wire.send_message(0x04, tokens.error(
+                self.wire.send_message(tokens.TABULAR_RESULT, tokens.error(
                     596, 'Cannot continue the execution because the session is in the kill state.', severity=21)
                     + tokens.done(tokens.DONE_ERROR))
                 raise Closed('the PostgreSQL session ended')
-            self.wire.send_message(0x04, error_token(error) + tokens.done(tokens.DONE_ERROR))
+            self.wire.send_message(tokens.TABULAR_RESULT, error_token(error) + tokens.done(tokens.DONE_ERROR))
             return
         self._send(outcome['reply'])
 
@@ -375,7 +382,10 @@ class CutMidRow:
 
 
 def named_column(name, source):
-    """A column alias 'label:type' names the SQL Server type its values are sent as."""
+    """A column alias 'label:type' names the SQL Server type its values are sent as. A column that
+    PostgreSQL names "?column?" has no name, as an unnamed SQL Server column has none."""
+    if name == '?column?':
+        return '', source
     if ':' in name:
         label, spec = name.rsplit(':', 1)
         try:

@@ -14,7 +14,6 @@ import struct
 
 HEADER = 8
 PRELOGIN = 0x12
-REPLY = 0x04
 ATTENTION = 0x06
 STATUS_EOM = 0x01
 
@@ -100,14 +99,9 @@ class Wire:
 
     def packet_waiting(self, timeout):
         """Whether a whole packet header has arrived within timeout seconds."""
-        if len(self._plain) >= HEADER:
-            return True
-        try:
-            while len(self._plain) < HEADER:
-                if not self._fill(timeout):
-                    return False
-        except Closed:
-            raise
+        while len(self._plain) < HEADER:
+            if not self._fill(timeout):
+                return False
         return True
 
     # Writing ---------------------------------------------------------------------------------
