@@ -25,6 +25,7 @@ public:
     explicit RecordColumn(Storage storage, bool withOffsets = false) : storage_(storage), withOffsets_(withOffsets) {}
 
     Storage storage() const { return storage_; }
+    bool withOffsets() const { return withOffsets_; }
     int size() const { return size_; }
 
     void appendNull();
