@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The demo server: a PostgreSQL 15 cluster on a free loopback port with a demo database, a little
-# live activity of its own and a private ODBC configuration holding the data source "demo".
-#   demo.sh start OWNER      starts the cluster and its workload, or reuses them when running, for
-#                            the process OWNER; prints the folder that holds odbc.ini
+# live activity of its own and a private ODBC configuration holding the data source "demo"; in front
+# of it the SQL Server stand-in of the tests (tests/tds, a test fixture, not a SQL Server) with
+# client sessions of its own, as the FreeTDS data source "demo-mssql".
+#   demo.sh start OWNER      starts the cluster, the stand-in and their workload, or reuses them when
+#                            running, for the process OWNER; prints the folder that holds odbc.ini
 #   demo.sh stop OWNER       OWNER is done; when no other owner is alive, the workload ends and the
-#                            cluster stops (its data is kept for the next start)
+#                            stand-in and the cluster stop (the cluster's data is kept for the next start)
 #   demo.sh seed FOLDER      a program folder without a server list gets "demo" as its first server
+#                            and "demo-mssql" as its second
 # Everything lives in $XDG_CACHE_HOME/quillon-demo. PostgreSQL refuses to run as root: then the
 # cluster runs as the postgres user, in a folder of its own under /tmp (it cannot enter /root).
 set -euo pipefail
@@ -20,6 +23,7 @@ last_port=15531
 
 # shellcheck source=scripts/cluster-helpers.sh
 source "$(dirname "$0")/cluster-helpers.sh"
+scripts=$(cd "$(dirname "$0")" && pwd)
 
 cluster_dir() {
   [ -f "$demo/cluster" ] && cat "$demo/cluster"
@@ -114,10 +118,11 @@ SQL
 }
 
 write_odbc_ini() {
-  local driver="PostgreSQL Unicode"
-  # The machine's driver by name where it is registered (so the program knows the driver by it),
-  # else the library by path.
+  local driver="PostgreSQL Unicode" freetds=FreeTDS
+  # The machine's drivers by name where they are registered (so the program knows a driver by it),
+  # else their libraries by path.
   odbcinst -q -d -n "$driver" >/dev/null 2>&1 || driver=$(odbc_library psqlodbcw.so)
+  odbcinst -q -d -n "$freetds" >/dev/null 2>&1 || freetds=$(odbc_library libtdsodbc.so)
   (
     umask 077
     {
@@ -137,6 +142,13 @@ Username=$role
 Password=$(cat "$demo/password")
 UseDeclareFetch=1
 Fetch=1000
+
+[demo-mssql]
+Description=Quillon demo: the SQL Server stand-in of the tests, in front of the demo server
+Driver=$freetds
+Server=127.0.0.1
+Port=$(cat "$demo/mssql/port")
+TDS_Version=7.4
 INI
     } > "$demo/odbc.ini.new"
     mv "$demo/odbc.ini.new" "$demo/odbc.ini"
@@ -173,6 +185,9 @@ workload() {
        | psql_demo demo-dashboard >/dev/null 2>&1
      sleep 2
    done) &
+  # The same on the SQL Server stand-in, through its own client sessions.
+  /usr/bin/python3 "$scripts/../tests/tds/tds_workload.py" --port "$(cat "$demo/mssql/port")" --user "$role" \
+    --password-file "$demo/password" >/dev/null 2>&1 &
   wait
 }
 
@@ -232,6 +247,7 @@ start() {
     start_cluster
   fi
   create_database
+  bash "$scripts/tds-standin.sh" start "$demo/mssql" "$(cat "$demo/port")" "$database" >/dev/null 9>&-
   write_odbc_ini
   start_workload
   touch "$demo/owners/$owner"
@@ -248,6 +264,7 @@ stop() {
     return 0
   fi
   stop_workload
+  bash "$scripts/tds-standin.sh" stop "$demo/mssql"
   stop_cluster
 }
 
@@ -265,20 +282,31 @@ configured_path() {
   esac
 }
 
+# The position of a script in the catalogue: the monitor window's script box lists it in the order
+# of its file.
+script_index() {
+  local folder=$1 id=$2 index
+  index=$(iconv -f CP1251 -t UTF-8 "$(configured_path "$folder" SensorsFile Config/Sensors.ini)" 2>/dev/null \
+            | tr -d '\r' | awk -F';' -v id="$id" '$2 == id { print NR - 1; exit }') || true
+  echo "${index:-0}"
+}
+
 seed() {
-  local folder=$1 servers connections index
+  local folder=$1 servers connections
   servers=$(configured_path "$folder" ServerList Config/Servers.lst)
   connections=$(configured_path "$folder" ConnectionList Config/Connections.ini)
   [ -e "$servers" ] && return 0
   mkdir -p "$(dirname "$servers")" "$(dirname "$connections")"
-  # The monitor window's script box lists the catalogue in the order of its file.
-  index=$(iconv -f CP1251 -t UTF-8 "$(configured_path "$folder" SensorsFile Config/Sensors.ini)" 2>/dev/null \
-            | tr -d '\r' | awk -F';' '$2 == "PGACTIVITY" { print NR - 1; exit }') || true
   (
     umask 077
-    printf 'demo\r\n' > "$servers"
+    printf 'demo\r\ndemo-mssql\r\n' > "$servers"
     if ! grep -qi '^\[demo\]' "$connections" 2>/dev/null; then
-      printf '[demo]\r\nAuthorization=1\r\nSleep=2\r\nQueryIndex=%s\r\n' "${index:-0}" >> "$connections"
+      printf '[demo]\r\nAuthorization=1\r\nSleep=2\r\nQueryIndex=%s\r\n' "$(script_index "$folder" PGACTIVITY)" >> "$connections"
+    fi
+    # The stand-in takes SQL Server logins only: the demo's own, whose password run.sh shows.
+    if ! grep -qi '^\[demo-mssql\]' "$connections" 2>/dev/null; then
+      printf '[demo-mssql]\r\nAuthorization=0\r\nLastUser=%s\r\nSleep=2\r\nQueryIndex=%s\r\n' "$role" \
+        "$(script_index "$folder" WHO)" >> "$connections"
     fi
   )
 }

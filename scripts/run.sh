@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds Quillon and starts it from its program folder build/bin, together
-# with the demo server (scripts/demo.sh) and its data source "demo"; --no-demo starts the program
-# alone. The demo's workload and cluster stop when the program ends.
+# with the demo server (scripts/demo.sh), its data source "demo" and the SQL Server stand-in of the
+# tests in front of it, "demo-mssql"; --no-demo starts the program alone. The demo's workload, the
+# stand-in and the cluster stop when the program ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,4 +30,6 @@ trap 'exit 130' INT TERM HUP
 demo=$(bash scripts/demo.sh start $$)
 bash scripts/demo.sh seed build/bin
 echo "Demo server running: press \"Подключиться\" (Alt+C) on \"demo\", then Alt+S in the window that opens."
+echo "SQL Server stand-in (a test fixture in front of the demo server): choose \"demo-mssql\" and SQL Server"
+echo "authentication, login quillon_demo, password $(cat "$demo/password"); pick \"Процессы (sp_Who2)\", then Alt+S."
 ODBCINI=$demo/odbc.ini build/bin/quillon

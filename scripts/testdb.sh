@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # The throwaway test database: a PostgreSQL 15 cluster on a free loopback port, a SQLite file and
 # a private unixODBC configuration pointing at both.
-#   testdb.sh start DIR   writes DIR/odbc/odbcinst.ini, DIR/odbc/odbc.ini and DIR/env
-#   testdb.sh stop DIR    stops the cluster and removes it; also after a failed start
+#   testdb.sh start DIR         writes DIR/odbc/odbcinst.ini, DIR/odbc/odbc.ini and DIR/env
+#   testdb.sh stop DIR          stops the cluster and removes it; also after a failed start
+#   testdb.sh start-mssql DIR   starts the SQL Server stand-in (a test fixture, tests/tds) in front of
+#                               the cluster, with the FreeTDS data source QuillonMSSQL, a Cyrillic
+#                               login, and its entries in DIR/env
+#   testdb.sh stop-mssql DIR    stops the stand-in
 # The cluster itself lives in a folder under /tmp that the postgres user owns: PostgreSQL refuses
 # to run as root, and the postgres user may not be able to reach DIR (a clone under /root).
 set -euo pipefail
@@ -10,7 +14,7 @@ set -euo pipefail
 action=${1:-}
 dir=${2:-}
 if [ -z "$action" ] || [ -z "$dir" ]; then
-  echo "usage: $0 start|stop DIR" >&2
+  echo "usage: $0 start|stop|start-mssql|stop-mssql DIR" >&2
   exit 2
 fi
 
@@ -121,14 +125,47 @@ ENV
   echo "testdb: PostgreSQL on 127.0.0.1:$port, configuration in $dir"
 }
 
+# The stand-in's logins are the cluster's: a second one with a Cyrillic name tests the login's text.
+cyrillic_role='оператор'
+cyrillic_password='пароль;1'
+
+start_mssql() {
+  # shellcheck disable=SC1091
+  source "$dir/env"
+  "$PG_BIN/psql" -X -q -v ON_ERROR_STOP=1 -h "$PG_SOCKET_DIR" -p "$PG_PORT" -U "$PG_SUPERUSER" -d "$PG_DATABASE" <<SQL
+create role "$cyrillic_role" login password '$cyrillic_password';
+grant create on schema public to "$cyrillic_role";
+SQL
+  local port
+  port=$(bash "$(dirname "$0")/tds-standin.sh" start "$dir/mssql" "$PG_PORT" "$PG_DATABASE")
+  cat >> "$dir/odbc/odbc.ini" <<INI
+
+[QuillonMSSQL]
+Driver=FreeTDS
+Server=127.0.0.1
+Port=$port
+TDS_Version=7.4
+INI
+  cat >> "$dir/env" <<ENV
+MSSQL_DSN='QuillonMSSQL'
+MSSQL_PORT='$port'
+MSSQL_CYRILLIC_USER='$cyrillic_role'
+MSSQL_CYRILLIC_PASSWORD='$cyrillic_password'
+ENV
+  echo "testdb: SQL Server stand-in on 127.0.0.1:$port"
+}
+
 case "$action" in
   start) start ;;
+  start-mssql) start_mssql ;;
+  stop-mssql) bash "$(dirname "$0")/tds-standin.sh" stop "$dir/mssql" ;;
   stop)
+    bash "$(dirname "$0")/tds-standin.sh" stop "$dir/mssql"
     stop_cluster
     rm -rf "$dir/odbc" "$dir/env" "$dir/test.sqlite"
     ;;
   *)
-    echo "usage: $0 start|stop DIR" >&2
+    echo "usage: $0 start|stop|start-mssql|stop-mssql DIR" >&2
     exit 2
     ;;
 esac

@@ -45,14 +45,36 @@ inline QString user() { return value(QStringLiteral("PG_USER")); }
 inline QString password() { return value(QStringLiteral("PG_PASSWORD")); }
 inline int pgPort() { return value(QStringLiteral("PG_PORT")).toInt(); }
 
-// The logon's form of connection string for the PostgreSQL data source, password quoted. Tests
-// that end the program's sessions find them by the application name. A login other than user()
-// has the same password.
+// The SQL Server stand-in of the "mssql" fixture (tests/tds, a test fixture), reached through FreeTDS.
+inline bool mssqlAvailable() { return !value(QStringLiteral("MSSQL_DSN")).isEmpty(); }
+inline QString mssqlDsn() { return value(QStringLiteral("MSSQL_DSN")); }
+inline int mssqlPort() { return value(QStringLiteral("MSSQL_PORT")).toInt(); }
+// The stand-in's server name without a data source: host and port, as FreeTDS reads them.
+inline QString mssqlServer(int port = mssqlPort()) { return QStringLiteral("127.0.0.1,%1").arg(port); }
+inline QString cyrillicUser() { return value(QStringLiteral("MSSQL_CYRILLIC_USER")); }
+inline QString cyrillicPassword() { return value(QStringLiteral("MSSQL_CYRILLIC_PASSWORD")); }
+
+// The logon's form of connection string for a SQL Server login, values quoted. Tests that end the
+// program's sessions find them by the application name.
+inline QString loginConnectionString(const QString& server, const QString& login, const QString& secret,
+                                     const QString& application = QStringLiteral("Quillon"))
+{
+    const auto quoted = [](QString text) { return u'"' + text.replace(u'"', QStringLiteral("\"\"")) + u'"'; };
+    return QStringLiteral("Provider=SQLOLEDB.1;Persist Security Info=True;Data Source=%1;User ID=%2"
+                          ";Application Name=%4;Password=%3")
+        .arg(quoted(server), quoted(login), quoted(secret), quoted(application));
+}
+
+// The PostgreSQL data source; a login other than user() has the same password.
 inline QString pgConnectionString(const QString& application = QStringLiteral("Quillon"), const QString& login = QString())
 {
-    return QStringLiteral("Provider=SQLOLEDB.1;Persist Security Info=True;Data Source=%1;User ID=%2"
-                          ";Application Name=\"%4\";Password=\"%3\"")
-        .arg(pgDsn(), login.isEmpty() ? user() : login, password(), application);
+    return loginConnectionString(pgDsn(), login.isEmpty() ? user() : login, password(), application);
+}
+
+// The stand-in through its data source, with the test database's own login.
+inline QString mssqlConnectionString(const QString& application = QStringLiteral("Quillon"))
+{
+    return loginConnectionString(mssqlDsn(), user(), password(), application);
 }
 
 inline QString sqliteConnectionString()

@@ -18,6 +18,9 @@ public:
     int Width = 0;
     std::uint8_t WindowState = 0;
     std::uint8_t WindowsAuth = 0;
+    // Profile key "Encrypt": the whole session encrypted, not the login alone, and no server that
+    // cannot encrypt. Edited by hand in the profile, like the time-outs.
+    bool Encrypt = false;
 };
 
 // The descriptor of the connect action in progress; empty outside it.

@@ -37,6 +37,7 @@ bool LoadProfile(const QString& server, TConnect& connect, LogonChoice& choice)
     connect.Width = ini.ReadInteger(server, QStringLiteral("Width"), 0);
     connect.WindowState = static_cast<std::uint8_t>(ini.ReadInteger(server, QStringLiteral("WindowState"), 2));
     connect.TemplateDir = ini.ReadString(server, QStringLiteral("TemplateDir"), QStringLiteral("Tempates\\"));
+    connect.Encrypt = ini.ReadBool(server, QStringLiteral("Encrypt"), false);
     return true;
 }
 

@@ -187,6 +187,8 @@ void TFormLogon::BitBtn1Click()
         connect_.WindowsAuth = 1;
     }
     connect_.Server = server;
+    if (connect_.Encrypt)
+        connect_.ConnectionString += QStringLiteral(";Use Encryption for Data=True");
     if (connect_.WindowsAuth == 0)
         connect_.ConnectionString += QStringLiteral(";Password=") + ConnectionStringValue(connect_.Password);
 

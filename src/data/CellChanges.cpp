@@ -30,6 +30,11 @@ void MarkColumn(const RecordColumn& a, const std::vector<int>& rowsA, const Reco
     const auto mark = [&](auto same) { MarkColumn(a, rowsA, b, rowsB, column, first, last, same); };
     switch (a.storage()) {
     case RecordColumn::Storage::Integer:
+        // The same instant at another offset shows another wall time.
+        if (a.withOffsets())
+            return mark([&](int ra, int rb) {
+                return a.integer(ra) == b.integer(rb) && a.offsetDateTime(ra).offsetMinutes == b.offsetDateTime(rb).offsetMinutes;
+            });
         return mark([&](int ra, int rb) { return a.integer(ra) == b.integer(rb); });
     case RecordColumn::Storage::Real:
         // Bit for bit: a value that prints the same is the same, and NaN is no exception.

@@ -5,9 +5,29 @@
 
 namespace {
 
+bool IsVendorSqlServerDriver(const QString& driver)
+{
+    return OdbcDialectOf(driver) != OdbcDialect::FreeTds && driver.contains(QStringLiteral("SQL Server"), Qt::CaseInsensitive);
+}
+
 bool IsSqlServerDriver(const QString& driver)
 {
-    return OdbcDialectOf(driver) == OdbcDialect::FreeTds || driver.contains(QStringLiteral("SQL Server"), Qt::CaseInsensitive);
+    return OdbcDialectOf(driver) == OdbcDialect::FreeTds || IsVendorSqlServerDriver(driver);
+}
+
+// The login travels encrypted wherever the server can encrypt, and the whole session where the
+// settings require it. dataSourceSets is the data source's own setting, which stands unless more
+// is required. FreeTDS "request"s encryption and goes on in the clear with a server that has none;
+// the vendor's drivers encrypt, and check the server's certificate unless the data source trusts it.
+void AddEncryption(OdbcStringBuilder& builder, const QString& driver, const ConnectionSettings& settings,
+                   const QString& dataSourceSets)
+{
+    if (!dataSourceSets.isEmpty() && !settings.encrypt)
+        return;
+    if (builder.dialect() == OdbcDialect::FreeTds)
+        builder.add(QStringLiteral("Encryption"), QString(), settings.encrypt ? QStringLiteral("require") : QStringLiteral("request"));
+    else if (IsVendorSqlServerDriver(driver))
+        builder.add(QStringLiteral("Encrypt"), QString(), QStringLiteral("yes"));
 }
 
 // An option of libpq's conninfo text, which psqlODBC passes on from pqopt. A quoted value
@@ -115,6 +135,8 @@ ConnectionSettings ParseConnectionString(const QString& text)
             s.integratedSecurity = IsTrue(value);
         else if (k == QStringLiteral("persist security info"))
             s.persistSecurityInfo = IsTrue(value);
+        else if (k == QStringLiteral("use encryption for data") || k == QStringLiteral("encrypt"))
+            s.encrypt = IsTrue(value);
     }
     return s;
 }
@@ -147,6 +169,7 @@ QString TranslateToOdbc(const ConnectionSettings& settings, const QList<OdbcData
         // login for ever, login time-out or not.
         if (builder.dialect() == OdbcDialect::FreeTds && dsn.tdsVersion.isEmpty())
             builder.add(QStringLiteral("TDS_Version"), QString(), QStringLiteral("7.3"));
+        AddEncryption(builder, dsn.driver, settings, dsn.encryption);
         return builder.text();
     }
 
@@ -176,10 +199,7 @@ QString TranslateToOdbc(const ConnectionSettings& settings, const QList<OdbcData
         builder.add(QStringLiteral("DATABASE"), QStringLiteral("database name"), settings.initialCatalog);
     if (!settings.applicationName.isEmpty())
         builder.add(QStringLiteral("APP"), QStringLiteral("application name"), settings.applicationName);
-    // Driver 18 would otherwise insist on a certificate it can verify, which servers set up for
-    // the older drivers rarely have.
-    if (driver.contains(QStringLiteral("18")))
-        builder.add(QStringLiteral("Encrypt"), QString(), QStringLiteral("Optional"));
+    AddEncryption(builder, driver, settings, QString());
     if (builder.dialect() == OdbcDialect::FreeTds) {
         // With its automatic protocol choice FreeTDS retries a silent server for ever, login
         // time-out or not; 7.3 is understood by every SQL Server from 2008 on.

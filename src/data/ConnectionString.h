@@ -15,6 +15,9 @@ struct ConnectionSettings {
     QString initialCatalog;
     bool integratedSecurity = false;
     bool persistSecurityInfo = false;
+    // "Use Encryption for Data": the login and the whole session must be encrypted. Without it the
+    // login is encrypted wherever the server can encrypt.
+    bool encrypt = false;
 };
 
 // An ODBC data source configured on the machine, with the name of the driver it uses.
@@ -24,6 +27,9 @@ struct OdbcDataSource {
     // The FreeTDS protocol version the data source sets itself (its TDS_Version); empty when it
     // leaves the choice to FreeTDS, and for other drivers.
     QString tdsVersion = {};
+    // The encryption the data source sets itself (FreeTDS's Encryption, the vendor's drivers'
+    // Encrypt); empty when it sets none, and for other drivers.
+    QString encryption = {};
 };
 
 // The longest data source name the ODBC driver managers open by name (SQL_MAX_DSN_LENGTH).
@@ -46,7 +52,11 @@ ConnectionSettings ParseConnectionString(const QString& text);
 // The ODBC connection string for these settings: a DSN when Data Source names one of
 // dataSources (compared without regard to case), else a DSN-less SQL Server connection with the
 // best of SqlServerDriverNames found in drivers. The application name goes to the drivers that
-// know a keyword for it. Every value is written so that the chosen driver reads it as given (see
-// OdbcDialect); throws DataError when no driver fits or when a value cannot be carried by it.
+// know a keyword for it. A SQL Server driver is asked to encrypt the login where the server can
+// (FreeTDS's "request"; the vendor's drivers always encrypt and trust the server's certificate only
+// where the data source says so), and the whole session when settings.encrypt asks; a data source
+// that sets its own encryption keeps it unless settings.encrypt asks for more. Every value is
+// written so that the chosen driver reads it as given (see OdbcDialect); throws DataError when no
+// driver fits or when a value cannot be carried by it.
 QString TranslateToOdbc(const ConnectionSettings& settings, const QList<OdbcDataSource>& dataSources,
                         const QStringList& drivers);

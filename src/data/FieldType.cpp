@@ -7,6 +7,7 @@ bool IsQuotedFieldType(FieldType type)
     case FieldType::WChar:
     case FieldType::VarWChar:
     case FieldType::DateTime:
+    case FieldType::DateTimeOffset:
     case FieldType::Date:
     case FieldType::Time:
         return true;
@@ -49,5 +50,6 @@ bool IsNumberFieldType(FieldType type)
 
 bool IsTemporalFieldType(FieldType type)
 {
-    return type == FieldType::DateTime || type == FieldType::Date || type == FieldType::Time;
+    return type == FieldType::DateTime || type == FieldType::DateTimeOffset || type == FieldType::Date
+        || type == FieldType::Time;
 }

@@ -10,6 +10,8 @@ enum class FieldType {
     LongVarChar,
     LongVarWChar,
     DateTime,
+    // A date-time with its offset from UTC (SQL Server's datetimeoffset).
+    DateTimeOffset,
     Date,
     Time,
     SmallInt,

@@ -9,6 +9,8 @@ void RecordColumn::appendNull()
     switch (storage_) {
     case Storage::Integer:
         integers_.push_back(0);
+        if (withOffsets_)
+            offsets_.push_back(0);
         break;
     case Storage::Real:
         reals_.push_back(0);
@@ -100,6 +102,7 @@ void RecordColumn::squeeze()
 {
     nulls_.shrinkToFit();
     integers_.shrinkToFit();
+    offsets_.shrinkToFit();
     reals_.shrinkToFit();
     bytes_.shrinkToFit();
     chars_.shrinkToFit();
@@ -109,6 +112,7 @@ void RecordColumn::squeeze()
 qsizetype RecordColumn::bytesUsed() const
 {
     return qsizetype(nulls_.capacity() * sizeof(quint64) + integers_.capacity() * sizeof(qint64)
+                     + offsets_.capacity() * sizeof(qint16)
                      + reals_.capacity() * sizeof(double) + bytes_.capacity() + chars_.capacity() * sizeof(char16_t)
                      + ends_.capacity() * sizeof(quint32));
 }

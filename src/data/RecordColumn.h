@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/ColumnBuffer.h"
+#include "data/TemporalValue.h"
 
 #include <QLatin1StringView>
 #include <QString>
@@ -20,9 +21,11 @@ class RecordColumn {
 public:
     enum class Storage { Integer, Real, Text };
 
-    explicit RecordColumn(Storage storage) : storage_(storage) {}
+    // A column of date-times with offsets keeps each offset beside its instant (Integer storage).
+    explicit RecordColumn(Storage storage, bool withOffsets = false) : storage_(storage), withOffsets_(withOffsets) {}
 
     Storage storage() const { return storage_; }
+    bool withOffsets() const { return withOffsets_; }
     int size() const { return size_; }
 
     void appendNull();
@@ -36,12 +39,19 @@ public:
         reals_.push_back(value);
         appendNullBit(false);
     }
+    void appendOffsetDateTime(const OffsetDateTime& value)
+    {
+        integers_.push_back(value.utcTicks);
+        offsets_.push_back(qint16(value.offsetMinutes));
+        appendNullBit(false);
+    }
     void appendText(const char16_t* text, qsizetype length);
     void appendUtf8(const char* text, qsizetype length);
 
     bool isNull(int row) const { return (nulls_[std::size_t(row) >> 6] >> (row & 63)) & 1u; }
     qint64 integer(int row) const { return integers_[std::size_t(row)]; }
     double real(int row) const { return reals_[std::size_t(row)]; }
+    OffsetDateTime offsetDateTime(int row) const { return {integers_[std::size_t(row)], offsets_[std::size_t(row)]}; }
 
     bool wide() const { return wide_; }
     // The text of a row in the form the column holds: latin1Text() while !wide(), else utf16Text().
@@ -75,10 +85,12 @@ private:
     qsizetype textLength(int row) const { return qsizetype(ends_[std::size_t(row)] - textBegin(row)); }
 
     Storage storage_;
+    bool withOffsets_;
     int size_ = 0;
     bool wide_ = false;
     ColumnBuffer<quint64> nulls_;
     ColumnBuffer<qint64> integers_;
+    ColumnBuffer<qint16> offsets_;
     ColumnBuffer<double> reals_;
     ColumnBuffer<char> bytes_;
     ColumnBuffer<char16_t> chars_;

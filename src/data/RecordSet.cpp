@@ -10,6 +10,7 @@ RecordColumn::Storage StorageOf(FieldType type)
     case FieldType::BigInt:
     case FieldType::Boolean:
     case FieldType::DateTime:
+    case FieldType::DateTimeOffset:
     case FieldType::Date:
     case FieldType::Time:
         return RecordColumn::Storage::Integer;
@@ -25,7 +26,7 @@ RecordSet::RecordSet(QList<FieldInfo> fields) : fields_(std::move(fields))
 {
     columns_.reserve(std::size_t(fields_.size()));
     for (const FieldInfo& f : fields_)
-        columns_.emplace_back(StorageOf(f.type));
+        columns_.emplace_back(StorageOf(f.type), f.type == FieldType::DateTimeOffset);
 }
 
 QString RecordSet::displayText(int row, int column) const
@@ -42,6 +43,8 @@ QString RecordSet::displayText(int row, int column) const
         return format_.boolean(c.integer(row) != 0);
     case FieldType::DateTime:
         return format_.dateTime(c.integer(row));
+    case FieldType::DateTimeOffset:
+        return format_.dateTimeOffset(c.offsetDateTime(row));
     case FieldType::Date:
         return format_.date(c.integer(row));
     case FieldType::Time:
@@ -55,6 +58,9 @@ QString RecordSet::displayText(int row, int column) const
     }
     case FieldType::Binary:
         return QStringLiteral("0x") + c.textString(row);
+    case FieldType::Guid:
+        // In braces, as the data access of Windows has always shown a GUID.
+        return u'{' + c.textString(row) + u'}';
     default:
         return c.textString(row);
     }
@@ -73,11 +79,15 @@ QVariant RecordSet::value(int row, int column) const
     case FieldType::Boolean:
         return QVariant(c.integer(row) != 0);
     case FieldType::DateTime:
-        return QVariant(MicrosToDateTime(c.integer(row)));
+        return QVariant(TicksToDateTime(c.integer(row)));
+    case FieldType::DateTimeOffset: {
+        const OffsetDateTime value = c.offsetDateTime(row);
+        return QVariant(TicksToDateTime(value.utcTicks).toOffsetFromUtc(value.offsetMinutes * 60));
+    }
     case FieldType::Date:
         return QVariant(QDate::fromJulianDay(c.integer(row)));
     case FieldType::Time:
-        return QVariant(MicrosToTime(c.integer(row)));
+        return QVariant(TicksToTime(c.integer(row)));
     case FieldType::Float:
     case FieldType::Currency:
         return QVariant(c.real(row));

@@ -110,19 +110,28 @@ RowFilter::Test RowFilter::compile(const FilterCondition& condition, const QStri
     }
     case FieldType::DateTime:
     case FieldType::Date: {
-        const std::optional<qint64> micros = format.readDateTime(condition.literal);
-        if (!micros)
+        const std::optional<qint64> ticks = format.readDateTime(condition.literal);
+        if (!ticks)
             BadValue(condition);
         test.kind = Kind::Integer;
-        test.integer = type == FieldType::Date ? MicrosToDateTime(*micros).date().toJulianDay() : *micros;
+        test.integer = type == FieldType::Date ? SplitTicks(*ticks).first : *ticks;
+        break;
+    }
+    case FieldType::DateTimeOffset: {
+        // Compared as instants: the value's own offset and the literal's.
+        const std::optional<qint64> ticks = format.readDateTimeOffset(condition.literal);
+        if (!ticks)
+            BadValue(condition);
+        test.kind = Kind::Integer;
+        test.integer = *ticks;
         break;
     }
     case FieldType::Time: {
-        const std::optional<qint64> micros = format.readTime(condition.literal);
-        if (!micros)
+        const std::optional<qint64> ticks = format.readTime(condition.literal);
+        if (!ticks)
             BadValue(condition);
         test.kind = Kind::Integer;
-        test.integer = *micros;
+        test.integer = *ticks;
         break;
     }
     case FieldType::Boolean: {
@@ -143,6 +152,13 @@ RowFilter::Test RowFilter::compile(const FilterCondition& condition, const QStri
         test.text = condition.literal.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive) ? condition.literal.mid(2)
                                                                                             : condition.literal;
         break;
+    case FieldType::Guid: {
+        // As the grid shows it, in braces, or bare as it is held.
+        const QString literal = condition.literal.trimmed();
+        test.kind = Kind::Text;
+        test.text = literal.startsWith(u'{') && literal.endsWith(u'}') ? literal.mid(1, literal.size() - 2) : literal;
+        break;
+    }
     default:
         test.kind = Kind::Text;
         test.text = WithoutTrailingBlanks(condition.literal).toString();

@@ -105,6 +105,7 @@ private Q_SLOTS:
         QCOMPARE(descriptor.Width, 0);
         QCOMPARE(descriptor.WindowState, 2);
         QCOMPARE(descriptor.TemplateDir, QStringLiteral("Tempates\\"));
+        QVERIFY(!descriptor.Encrypt);
     }
 
     void listWithoutConnectionsFileGetsProfileAtClose()
@@ -140,7 +141,7 @@ private Q_SLOTS:
         folder->write(QStringLiteral("Config/Servers.lst"), "A\r\nB\r\n");
         folder->write(QStringLiteral("Config/Connections.ini"),
                       "[a]\r\nAuthorization=0\r\nLastUser=sa\r\nSleep=abc\r\nQueryIndex=$2\r\nWidth=0x10\r\n"
-                      "TemplateDir=C:\\T\\\r\n[B]\r\nSleep=60\r\n");
+                      "TemplateDir=C:\\T\\\r\nEncrypt=1\r\n[B]\r\nSleep=60\r\n");
         TConnect descriptor;
         TFormLogon logon(descriptor);
         QVERIFY(child<QRadioButton>(&logon, "RadioButton2")->isChecked());
@@ -153,6 +154,7 @@ private Q_SLOTS:
         QCOMPARE(descriptor.QueryIndex, 2);
         QCOMPARE(descriptor.Width, 16);
         QCOMPARE(descriptor.TemplateDir, QStringLiteral("C:\\T\\"));
+        QVERIFY(descriptor.Encrypt);
         QCOMPARE(child<QComboBox>(&logon, "ComboBox1")->currentText(), QStringLiteral("A"));
     }
 

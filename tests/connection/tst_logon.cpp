@@ -10,6 +10,7 @@
 #include "connection/Connect.h"
 #include "connection/FormLogon.h"
 #include "monitor/FormMon.h"
+#include "platform/TextCodec.h"
 
 #include <QAccessible>
 #include <QComboBox>
@@ -20,8 +21,8 @@
 #include <QRadioButton>
 #include <QtTest>
 
-// Logging on to the real test server through its data source name, and the connect sequence of
-// the main window with its three attempts.
+// Logging on to the real test server through its data source name, to the SQL Server stand-in
+// through FreeTDS, and the connect sequence of the main window with its three attempts.
 class TestLogon : public QObject {
     Q_OBJECT
 
@@ -35,14 +36,25 @@ class TestLogon : public QObject {
         return parent->findChild<T*>(QString::fromLatin1(name));
     }
 
-    // Fills the dialog for a SQL Server login to the test data source and presses "Подключиться".
-    static void logOn(TFormLogon* logon, const QString& password)
+    // Fills the dialog for a SQL Server login and presses "Подключиться".
+    static void logOn(TFormLogon* logon, const QString& password, const QString& server = TestDatabase::pgDsn(),
+                      const QString& user = TestDatabase::user())
     {
         child<QRadioButton>(logon, "RadioButton2")->click();
-        child<QComboBox>(logon, "ComboBox1")->setEditText(TestDatabase::pgDsn());
-        child<QLineEdit>(logon, "Edit1")->setText(TestDatabase::user());
+        child<QComboBox>(logon, "ComboBox1")->setEditText(server);
+        child<QLineEdit>(logon, "Edit1")->setText(user);
         child<QLineEdit>(logon, "Edit2")->setText(password);
         child<QPushButton>(logon, "BitBtn1")->click();
+    }
+
+    // Types text into a box as the keyboard does, one key event per character (Cyrillic included).
+    static void type(QWidget* box, const QString& text)
+    {
+        box->setFocus();
+        for (const QChar c : text) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(box, &press);
+        }
     }
 
     // Schedules answers for the logon dialogs to come: true logs on, false fails, and a missing
@@ -150,6 +162,63 @@ private Q_SLOTS:
         answerLogons({mrNo});
         QCOMPARE(logon.exec(), int(mrNo));
         QVERIFY(boxes->messages.isEmpty());
+    }
+
+    // SQL Server authentication through FreeTDS to the SQL Server stand-in (a test fixture): by data
+    // source name and by host and port, a login typed in Cyrillic, a password that needs braces.
+    void sqlServerLogon_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("result");
+        QTest::newRow("data source") << TestDatabase::mssqlDsn() << TestDatabase::user() << TestDatabase::password() << int(mrOk);
+        QTest::newRow("host and port") << TestDatabase::mssqlServer() << TestDatabase::user() << TestDatabase::password()
+                                       << int(mrOk);
+        QTest::newRow("Cyrillic login") << TestDatabase::mssqlServer() << TestDatabase::cyrillicUser()
+                                        << TestDatabase::cyrillicPassword() << int(mrOk);
+        QTest::newRow("wrong password") << TestDatabase::mssqlDsn() << TestDatabase::cyrillicUser() << TestDatabase::password()
+                                        << int(mrNo);
+    }
+    void sqlServerLogon()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(int, result);
+        TFormMain form(folder->executable());
+        TConnect descriptor;
+        TFormLogon logon(descriptor, &form);
+        driver->next<TFormLogon>([&](TFormLogon* shown) {
+            child<QRadioButton>(shown, "RadioButton2")->click();
+            child<QComboBox>(shown, "ComboBox1")->setEditText(server);
+            type(child<QLineEdit>(shown, "Edit1"), user);
+            type(child<QLineEdit>(shown, "Edit2"), password);
+            child<QPushButton>(shown, "BitBtn1")->click();
+        });
+        QCOMPARE(logon.exec(), result);
+        QVERIFY(boxes->messages.isEmpty());
+        QCOMPARE(descriptor.Server, server);
+        QCOMPARE(descriptor.Password, password);
+        QCOMPARE(descriptor.ConnectionString, SqlAuthConnectionString(server, user) + QStringLiteral(";Password=")
+                                                  + ConnectionStringValue(password));
+        QVERIFY(folder->read(QStringLiteral("Config/Connections.ini")).contains("LastUser=" + ToCp1251(user)));
+    }
+
+    // A profile that asks for encryption: the logon asks for it in the connection string, and a server
+    // that can encrypt is reached.
+    void profileAsksForEncryption()
+    {
+        folder->write(QStringLiteral("Config/Servers.lst"), TestDatabase::mssqlDsn().toUtf8() + "\r\n");
+        folder->write(QStringLiteral("Config/Connections.ini"),
+                      "[" + TestDatabase::mssqlDsn().toUtf8() + "]\r\nAuthorization=0\r\nEncrypt=1\r\n");
+        TFormMain form(folder->executable());
+        TConnect descriptor;
+        TFormLogon logon(descriptor, &form);
+        driver->next<TFormLogon>([](TFormLogon* shown) { logOn(shown, TestDatabase::password(), TestDatabase::mssqlDsn()); });
+        QCOMPARE(logon.exec(), int(mrOk));
+        QVERIFY(descriptor.Encrypt);
+        QVERIFY(descriptor.ConnectionString.contains(QStringLiteral(";Use Encryption for Data=True;Password=")));
     }
 
     void connectSequence_data()

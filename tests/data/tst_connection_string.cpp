@@ -26,6 +26,8 @@ private Q_SLOTS:
         QCOMPARE(sql.applicationName, QStringLiteral("Quillon"));
         QVERIFY(sql.persistSecurityInfo);
         QVERIFY(!sql.integratedSecurity);
+        QVERIFY(!sql.encrypt);
+        QVERIFY(ParseConnectionString(sqlLogin_ + QStringLiteral(";Use Encryption for Data=True")).encrypt);
 
         const ConnectionSettings win = ParseConnectionString(windowsLogin_);
         QVERIFY(win.integratedSecurity);
@@ -49,7 +51,8 @@ private Q_SLOTS:
             QStringLiteral("Data Source=SRV;User ID=sa;Application Name=\"Quillon\";Password="));
         QCOMPARE(s.password, QString());
         QCOMPARE(TranslateToOdbc(s, {}, {QStringLiteral("FreeTDS")}),
-                 QStringLiteral("DRIVER={FreeTDS};SERVER=SRV;UID=sa;PWD=;APP=Quillon;TDS_Version=7.3;ClientCharset=UTF-8"));
+                 QStringLiteral("DRIVER={FreeTDS};SERVER=SRV;UID=sa;PWD=;APP=Quillon;Encryption=request;TDS_Version=7.3;"
+                                "ClientCharset=UTF-8"));
     }
 
     void dataSourceNamingADsnUsesIt()
@@ -66,7 +69,7 @@ private Q_SLOTS:
     {
         ConnectionSettings s = ParseConnectionString(sqlLogin_);
         QCOMPARE(TranslateToOdbc(s, {{"SRV", "ODBC Driver 18 for SQL Server"}}, {}),
-                 QStringLiteral("DSN=SRV;UID=sa;PWD=secret;APP=Quillon"));
+                 QStringLiteral("DSN=SRV;UID=sa;PWD=secret;APP=Quillon;Encrypt=yes"));
         QCOMPARE(TranslateToOdbc(s, {{"SRV", "PostgreSQL Unicode"}}, {}),
                  QStringLiteral("DSN=SRV;UID=sa;PWD=secret;pqopt={application_name='Quillon'}"));
         s.applicationName = QStringLiteral("O'Brien\\x");
@@ -75,15 +78,15 @@ private Q_SLOTS:
         // A FreeTDS data source reads braces its own way.
         s.password = QStringLiteral("a}b;");
         QCOMPARE(TranslateToOdbc(s, {{"SRV", "FreeTDS", "7.4"}}, {}),
-                 QStringLiteral("DSN=SRV;UID=sa;PWD={a}b;};APP=O'Brien\\x"));
+                 QStringLiteral("DSN=SRV;UID=sa;PWD={a}b;};APP=O'Brien\\x;Encryption=request"));
     }
 
     void freeTdsDataSourceWithoutProtocolVersionGetsOne()
     {
         // Left to FreeTDS's automatic choice, a login to a silent server never gives up.
         const ConnectionSettings s = ParseConnectionString(windowsLogin_);
-        QCOMPARE(TranslateToOdbc(s, {{"SRV", "FreeTDS", ""}}, {}), QStringLiteral("DSN=SRV;APP=Quillon;TDS_Version=7.3"));
-        QCOMPARE(TranslateToOdbc(s, {{"SRV", "FreeTDS", "8.0"}}, {}), QStringLiteral("DSN=SRV;APP=Quillon"));
+        QCOMPARE(TranslateToOdbc(s, {{"SRV", "FreeTDS", "", "off"}}, {}), QStringLiteral("DSN=SRV;APP=Quillon;TDS_Version=7.3"));
+        QCOMPARE(TranslateToOdbc(s, {{"SRV", "FreeTDS", "8.0", "off"}}, {}), QStringLiteral("DSN=SRV;APP=Quillon"));
     }
 
     void dataSourcesTooLongForTheDriverManagerGoThroughTheirDriver()
@@ -109,7 +112,7 @@ private Q_SLOTS:
         QCOMPARE(TranslateToOdbc(s, pg, {}),
                  QStringLiteral("DSN=SRV;PWD={a+b%41};pqopt={user=' {o}}\\'b\\\\ ' application_name='Q}}'}"));
         QCOMPARE(TranslateToOdbc(s, {{"SRV", "ODBC Driver 17 for SQL Server"}}, {}),
-                 QStringLiteral("DSN=SRV;UID={ {o}}'b\\ };PWD=a+b%41;APP={Q}}}"));
+                 QStringLiteral("DSN=SRV;UID={ {o}}'b\\ };PWD=a+b%41;APP={Q}}};Encrypt=yes"));
 
         s.initialCatalog = QStringLiteral("a;b");
         try {
@@ -169,6 +172,44 @@ private Q_SLOTS:
             QVERIFY_THROWS_EXCEPTION(DataError, TranslateToOdbc(s, {{"SRV", driver}}, {}));
     }
 
+    // The login is encrypted wherever the server can encrypt it, the whole session where the profile
+    // asks; a data source's own setting stands unless more is asked; the vendor's drivers check the
+    // server's certificate unless the data source says to trust it.
+    void encryption_data()
+    {
+        QTest::addColumn<QString>("connection");
+        QTest::addColumn<QList<OdbcDataSource>>("sources");
+        QTest::addColumn<QString>("driver");
+        QTest::addColumn<QString>("expected");
+        const QString asked = sqlLogin_ + QStringLiteral(";Use Encryption for Data=True");
+        const QString tail = QStringLiteral(";SERVER=SRV;UID=sa;PWD=secret;APP=Quillon");
+        QTest::newRow("FreeTDS, requested") << sqlLogin_ << QList<OdbcDataSource>{} << "FreeTDS"
+                                            << "DRIVER={FreeTDS}" + tail + ";Encryption=request;TDS_Version=7.3;ClientCharset=UTF-8";
+        QTest::newRow("FreeTDS, required") << asked << QList<OdbcDataSource>{} << "FreeTDS"
+                                           << "DRIVER={FreeTDS}" + tail + ";Encryption=require;TDS_Version=7.3;ClientCharset=UTF-8";
+        QTest::newRow("driver 18") << sqlLogin_ << QList<OdbcDataSource>{} << "ODBC Driver 18 for SQL Server"
+                                   << "DRIVER={ODBC Driver 18 for SQL Server}" + tail + ";Encrypt=yes";
+        QTest::newRow("FreeTDS source, silent") << sqlLogin_ << QList<OdbcDataSource>{{"SRV", "FreeTDS", "7.4"}} << ""
+                                                << "DSN=SRV;UID=sa;PWD=secret;APP=Quillon;Encryption=request";
+        QTest::newRow("FreeTDS source, off") << sqlLogin_ << QList<OdbcDataSource>{{"SRV", "FreeTDS", "7.4", "off"}} << ""
+                                             << "DSN=SRV;UID=sa;PWD=secret;APP=Quillon";
+        QTest::newRow("FreeTDS source, off, required") << asked << QList<OdbcDataSource>{{"SRV", "FreeTDS", "7.4", "off"}} << ""
+                                                       << "DSN=SRV;UID=sa;PWD=secret;APP=Quillon;Encryption=require";
+        QTest::newRow("driver 17 source, no") << sqlLogin_
+                                              << QList<OdbcDataSource>{{"SRV", "ODBC Driver 17 for SQL Server", "", "no"}} << ""
+                                              << "DSN=SRV;UID=sa;PWD=secret;APP=Quillon";
+        QTest::newRow("PostgreSQL source") << asked << QList<OdbcDataSource>{{"SRV", "PostgreSQL Unicode"}} << ""
+                                           << "DSN=SRV;UID=sa;PWD=secret;pqopt={application_name='Quillon'}";
+    }
+    void encryption()
+    {
+        QFETCH(QString, connection);
+        QFETCH(QList<OdbcDataSource>, sources);
+        QFETCH(QString, driver);
+        QFETCH(QString, expected);
+        QCOMPARE(TranslateToOdbc(ParseConnectionString(connection), sources, {driver}), expected);
+    }
+
     void dsnLessPicksTheBestDriver_data()
     {
         QTest::addColumn<QStringList>("drivers");
@@ -176,11 +217,12 @@ private Q_SLOTS:
         const QString tail = QStringLiteral(";SERVER=SRV;UID=sa;PWD=secret;APP=Quillon");
         QTest::newRow("18 first") << QStringList{QStringLiteral("FreeTDS"), QStringLiteral("ODBC Driver 17 for SQL Server"),
                                                   QStringLiteral("ODBC Driver 18 for SQL Server")}
-                                  << QStringLiteral("DRIVER={ODBC Driver 18 for SQL Server}") + tail + QStringLiteral(";Encrypt=Optional");
+                                  << QStringLiteral("DRIVER={ODBC Driver 18 for SQL Server}") + tail + QStringLiteral(";Encrypt=yes");
         QTest::newRow("17 before FreeTDS") << QStringList{QStringLiteral("FreeTDS"), QStringLiteral("ODBC Driver 17 for SQL Server")}
-                                           << QStringLiteral("DRIVER={ODBC Driver 17 for SQL Server}") + tail;
+                                           << QStringLiteral("DRIVER={ODBC Driver 17 for SQL Server}") + tail + QStringLiteral(";Encrypt=yes");
         QTest::newRow("FreeTDS") << QStringList{QStringLiteral("PostgreSQL Unicode"), QStringLiteral("FreeTDS")}
-                                 << QStringLiteral("DRIVER={FreeTDS}") + tail + QStringLiteral(";TDS_Version=7.3;ClientCharset=UTF-8");
+                                 << QStringLiteral("DRIVER={FreeTDS}") + tail
+                                        + QStringLiteral(";Encryption=request;TDS_Version=7.3;ClientCharset=UTF-8");
     }
     void dsnLessPicksTheBestDriver()
     {
@@ -202,7 +244,9 @@ private Q_SLOTS:
         ConnectionSettings win = ParseConnectionString(windowsLogin_);
         win.dataSource = server;
         QCOMPARE(TranslateToOdbc(win, {}, {QStringLiteral("FreeTDS")}),
-                 QStringLiteral("DRIVER={FreeTDS};SERVER=%1;Trusted_Connection=yes;APP=Quillon;TDS_Version=7.3;ClientCharset=UTF-8").arg(server));
+                 QStringLiteral("DRIVER={FreeTDS};SERVER=%1;Trusted_Connection=yes;APP=Quillon;Encryption=request;"
+                                "TDS_Version=7.3;ClientCharset=UTF-8")
+                     .arg(server));
     }
 
     void specialCharactersAreBraced()
@@ -210,10 +254,11 @@ private Q_SLOTS:
         ConnectionSettings s = ParseConnectionString(sqlLogin_);
         s.password = QStringLiteral("a;b}c");
         QCOMPARE(TranslateToOdbc(s, {}, {QStringLiteral("ODBC Driver 17 for SQL Server")}),
-                 QStringLiteral("DRIVER={ODBC Driver 17 for SQL Server};SERVER=SRV;UID=sa;PWD={a;b}}c};APP=Quillon"));
+                 QStringLiteral("DRIVER={ODBC Driver 17 for SQL Server};SERVER=SRV;UID=sa;PWD={a;b}}c};APP=Quillon;Encrypt=yes"));
         // FreeTDS reads no doubled brace: the value goes in as it is.
         QCOMPARE(TranslateToOdbc(s, {}, {QStringLiteral("FreeTDS")}),
-                 QStringLiteral("DRIVER={FreeTDS};SERVER=SRV;UID=sa;PWD={a;b}c};APP=Quillon;TDS_Version=7.3;ClientCharset=UTF-8"));
+                 QStringLiteral("DRIVER={FreeTDS};SERVER=SRV;UID=sa;PWD={a;b}c};APP=Quillon;Encryption=request;TDS_Version=7.3;"
+                                "ClientCharset=UTF-8"));
     }
 
     void freeTdsRefusesWhatItCannotCarry()

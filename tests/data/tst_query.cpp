@@ -155,11 +155,11 @@ private Q_SLOTS:
         QCOMPARE(query.fieldText(5), QStringLiteral("0,25"));
         QCOMPARE(query.fieldText(6), QStringLiteral("Привет"));
         QCOMPARE(query.fieldText(8), QStringLiteral("ab   "));
-        QCOMPARE(query.fieldText(9), QStringLiteral("21.10.2004 14:05:09"));
+        QCOMPARE(query.fieldText(9), QStringLiteral("21.10.2004 14:05:09.123"));
         QCOMPARE(query.fieldText(11), QStringLiteral("21.10.2004"));
         QCOMPARE(query.fieldText(12), QStringLiteral("14:05:09"));
         QCOMPARE(query.fieldText(13), QStringLiteral("1"));
-        QCOMPARE(query.fieldText(14), QStringLiteral("A0EEBC99-9C0B-4EF8-BB6D-6BB9BD380A11"));
+        QCOMPARE(query.fieldText(14), QStringLiteral("{A0EEBC99-9C0B-4EF8-BB6D-6BB9BD380A11}"));
         QCOMPARE(query.fieldText(15), QStringLiteral("0x00FF10"));
         QCOMPARE(query.fieldTextByName(QStringLiteral("IP")), QStringLiteral("10.0.0.1"));
 

@@ -1,4 +1,6 @@
+#include "data/CellChanges.h"
 #include "data/RecordColumn.h"
+#include "data/RecordSet.h"
 
 #include <QTest>
 
@@ -74,6 +76,29 @@ private Q_SLOTS:
         for (int row = 0; row < expected.size(); ++row)
             QCOMPARE(column.textString(row), expected[row]);
         QVERIFY(!column.isNull(2));
+    }
+
+    // A date-time with an offset keeps its offset beside its instant, nulls included; a refresh that
+    // moves only the offset changes the cell's text, so the cell counts as changed.
+    void offsetsStayBesideTheirInstants()
+    {
+        const auto records = [](int offset) {
+            FieldInfo field;
+            field.name = QStringLiteral("at");
+            field.type = FieldType::DateTimeOffset;
+            RecordSet set({field});
+            set.column(0).appendNull();
+            set.column(0).appendOffsetDateTime({DateTimeToTicks(QDate(2024, 2, 29), 7 * 3600 * TicksPerSecond), offset});
+            return set;
+        };
+        const RecordSet before = records(180);
+        QVERIFY(before.column(0).isNull(0));
+        QCOMPARE(before.column(0).offsetDateTime(1).offsetMinutes, 180);
+        QCOMPARE(before.value(1, 0).toDateTime().offsetFromUtc(), 3 * 3600);
+        QCOMPARE(before.value(1, 0).toDateTime().toUTC().time(), QTime(7, 0));
+        const RecordSet after = records(-300);
+        QCOMPARE(ChangedCells(before, {0, 1}, after, {0, 1}), (std::vector<CellRange>{{1, 1, 0, 0}}));
+        QVERIFY(ChangedCells(before, {0, 1}, records(180), {0, 1}).empty());
     }
 
     void scratchGivesUtf16OfEitherForm()

@@ -60,7 +60,7 @@ std::unique_ptr<RecordSet> Sample()
         else
             records->column(2).appendNull();
         if (row.login.isValid())
-            records->column(3).appendInteger(QDateTimeToMicros(row.login));
+            records->column(3).appendInteger(QDateTimeToTicks(row.login));
         else
             records->column(3).appendNull();
         records->column(4).appendReal(row.cpu);

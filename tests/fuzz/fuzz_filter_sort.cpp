@@ -24,9 +24,9 @@ namespace {
 
 constexpr FieldType kinds[] = {
     FieldType::Char,     FieldType::VarChar,  FieldType::WChar,   FieldType::VarWChar, FieldType::LongVarChar,
-    FieldType::LongVarWChar, FieldType::DateTime, FieldType::Date, FieldType::Time, FieldType::SmallInt,
-    FieldType::Integer,  FieldType::BigInt,   FieldType::Decimal, FieldType::Float,    FieldType::Currency,
-    FieldType::Boolean,  FieldType::Guid,     FieldType::Binary,
+    FieldType::LongVarWChar, FieldType::DateTime, FieldType::DateTimeOffset, FieldType::Date, FieldType::Time,
+    FieldType::SmallInt, FieldType::Integer,  FieldType::BigInt,  FieldType::Decimal,  FieldType::Float,
+    FieldType::Currency, FieldType::Boolean,  FieldType::Guid,    FieldType::Binary,
 };
 constexpr int kindCount = int(std::size(kinds));
 
@@ -69,14 +69,18 @@ void AppendValue(FuzzedDataProvider& input, FieldType kind, RecordColumn& column
         column.appendInteger(input.ConsumeBool() ? 1 : 0);
         break;
     case FieldType::DateTime:
-        column.appendInteger(DateTimeToMicros(QDate(2004, 10, 21).addDays(day), second * MicrosPerSecond
-                                                                              + (input.ConsumeBool() ? 0 : 500000)));
+        column.appendInteger(DateTimeToTicks(QDate(2004, 10, 21).addDays(day), second * TicksPerSecond
+                                                                             + (input.ConsumeBool() ? 0 : 1234567)));
+        break;
+    case FieldType::DateTimeOffset:
+        column.appendOffsetDateTime({DateTimeToTicks(QDate(2004, 10, 21).addDays(day), second * TicksPerSecond),
+                                     input.ConsumeIntegralInRange<int>(-14 * 4, 14 * 4) * 15});
         break;
     case FieldType::Date:
         column.appendInteger(QDate(2004, 10, 21).addDays(day).toJulianDay());
         break;
     case FieldType::Time:
-        column.appendInteger(second * MicrosPerSecond);
+        column.appendInteger(second * TicksPerSecond + (input.ConsumeBool() ? 0 : 5000000));
         break;
     case FieldType::Float:
     case FieldType::Currency: {

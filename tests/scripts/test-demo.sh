@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The demo server: it starts with its workload, the data source "demo" logs on by itself and shows
-# the blocked session in pg_locks; a second owner shares the cluster, and it stops only when the last
-# owner is done; a program folder without a server list gets "demo" first, and one with a list
-# keeps it.
+# the blocked session in pg_locks, and the SQL Server stand-in in front of it ("demo-mssql") shows
+# its own client sessions in sp_who2, one blocked by another; a second owner shares the cluster, and
+# it stops only when the last owner is done; a program folder without a server list gets "demo"
+# and "demo-mssql", and one with a list keeps it.
 set -euo pipefail
 demo_sh=$1
 work=$(mktemp -d /tmp/quillon-demo-test.XXXXXX)
@@ -45,6 +46,26 @@ for expected in demo-billing:idleintransaction demo-reports:active; do
   [[ "$sessions" == *"$expected"* ]] || fail "no session $expected in: $sessions"
 done
 
+# The stand-in, as FreeTDS's own client reads it: sp_who2 with the workload's sessions, the blocked
+# one naming its blocker.
+grep -q '^\[demo-mssql\]' "$folder/odbc.ini" || fail "no data source demo-mssql"
+who() {
+  printf 'exec sp_who2\ngo\n' | TDSVER=7.4 tsql -H 127.0.0.1 -p "$(cat "$folder/mssql/port")" -U quillon_demo \
+    -P "$(cat "$folder/password")" 2>/dev/null | tr -d '\r'
+}
+who_rows=
+for _ in $(seq 1 60); do
+  who_rows=$(who) || true
+  [[ "$who_rows" == *SUSPENDED*demo-payments* ]] && break
+  sleep 0.5
+done
+for expected in demo-billing demo-reports demo-dashboard; do
+  [[ "$who_rows" == *"$expected"* ]] || fail "no session $expected in sp_who2: $who_rows"
+done
+billing=$(awk -F'\t' '$11 == "demo-billing" { gsub(/ /, "", $1); print $1 }' <<< "$who_rows")
+blocked_by=$(awk -F'\t' '$11 == "demo-payments" { gsub(/ /, "", $5); print $5 }' <<< "$who_rows")
+[ -n "$billing" ] && [ "$blocked_by" = "$billing" ] || fail "demo-payments is not blocked by demo-billing: $who_rows"
+
 # A second owner reuses the running cluster: same port, nothing restarted.
 port=$(cat "$folder/port")
 bash "$demo_sh" start $$ >/dev/null
@@ -58,13 +79,17 @@ query "select 1" >/dev/null || fail "the cluster stopped while an owner was left
 bash "$demo_sh" stop $$
 if query "select 1" | grep -q '^1$'; then fail "the cluster still answers after the last owner"; fi
 if kill -0 "$workload" 2>/dev/null; then fail "the workload still runs"; fi
+[ ! -e "$folder/mssql/pid" ] || fail "the stand-in still runs"
 
 program=$work/program
 mkdir -p "$program/Config"
 printf 'Процессы;WHO;Scripts/who.sql\r\nАктивность;PGACTIVITY;Scripts/a.sql\r\n' | iconv -f UTF-8 -t CP1251 > "$program/Config/Sensors.ini"
 bash "$demo_sh" seed "$program"
-[ "$(cat "$program/Config/Servers.lst")" = $'demo\r' ] || fail "server list not seeded"
+[ "$(cat "$program/Config/Servers.lst")" = $'demo\r\ndemo-mssql\r' ] || fail "server list not seeded"
 grep -q $'^QueryIndex=1\r$' "$program/Config/Connections.ini" || fail "profile does not select the activity script"
+grep -q $'^\\[demo-mssql\\]\r$' "$program/Config/Connections.ini" || fail "no profile for demo-mssql"
+grep -q $'^QueryIndex=0\r$' "$program/Config/Connections.ini" || fail "demo-mssql's profile does not select sp_Who2"
+grep -q $'^LastUser=quillon_demo\r$' "$program/Config/Connections.ini" || fail "demo-mssql's profile has not the demo's login"
 grep -q $'^Sleep=2\r$' "$program/Config/Connections.ini" || fail "profile interval is not 2"
 [ "$(stat -c %a "$program/Config/Servers.lst")" = 600 ] || fail "server list is readable by others"
 printf 'SRV\r\n' > "$program/Config/Servers.lst"

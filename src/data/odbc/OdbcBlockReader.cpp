@@ -3,6 +3,7 @@
 #include "data/BlockStorer.h"
 #include "data/DataErrors.h"
 #include "data/RecordSet.h"
+#include "data/TemporalText.h"
 #include "data/TemporalValue.h"
 #include "data/odbc/OdbcConnection.h"
 #include "data/odbc/OdbcDiagnostics.h"
@@ -20,6 +21,10 @@ constexpr SQLLEN MaxBoundChars = 4000;
 constexpr SQLLEN LongChunkChars = 512;
 constexpr SQLLEN MaxBoundBytes = 8000;
 constexpr SQLLEN LongChunkBytes = 1024;
+// Times and date-times with offsets are read as the driver's text, which carries the whole fraction
+// (the driver's structure for a time has none) and the offset.
+constexpr SQLLEN TimeTextChars = 32;
+constexpr SQLLEN OffsetDateTimeTextChars = 48;
 
 bool IsLongType(FieldType type)
 {
@@ -57,10 +62,20 @@ private:
     bool known_ = false;
 };
 
-qint64 TimestampMicros(const SQL_TIMESTAMP_STRUCT& ts, JulianDays& days)
+// The fraction kept to the digits the column has: the driver's nanoseconds of a datetime's 1/300
+// second (.003 is 3.333 ms) stand for the three digits the server shows.
+qint64 TimestampTicks(const SQL_TIMESTAMP_STRUCT& ts, JulianDays& days, qint64 tickUnit)
 {
-    return JulianDayToMicros(days.of(ts.year, ts.month, ts.day),
-                             TimeToMicros(ts.hour, ts.minute, ts.second, qint64(ts.fraction) / 1000));
+    const qint64 fraction = (qint64(ts.fraction) / 100 + tickUnit / 2) / tickUnit * tickUnit;
+    return JulianDayToTicks(days.of(ts.year, ts.month, ts.day), TimeToTicks(ts.hour, ts.minute, ts.second, fraction));
+}
+
+qint64 TickUnitOf(int fractionDigits)
+{
+    qint64 unit = 1;
+    for (int digits = fractionDigits > 0 ? fractionDigits : 7; digits < 7; ++digits)
+        unit *= 10;
+    return unit;
 }
 
 // Stores a block's cells of one column that append reads from its bound element, nulls as nulls.
@@ -150,14 +165,19 @@ void OdbcBlockReader::prepareBindings(const QList<FieldInfo>& fields)
             case FieldType::DateTime:
                 b.cType = SQL_C_TYPE_TIMESTAMP;
                 b.width = sizeof(SQL_TIMESTAMP_STRUCT);
+                b.tickUnit = TickUnitOf(field.decimals);
                 break;
             case FieldType::Date:
                 b.cType = SQL_C_TYPE_DATE;
                 b.width = sizeof(SQL_DATE_STRUCT);
                 break;
             case FieldType::Time:
-                b.cType = SQL_C_TYPE_TIME;
-                b.width = sizeof(SQL_TIME_STRUCT);
+                b.cType = SQL_C_WCHAR;
+                b.width = (TimeTextChars + 1) * SQLLEN(sizeof(SQLWCHAR));
+                break;
+            case FieldType::DateTimeOffset:
+                b.cType = SQL_C_WCHAR;
+                b.width = (OffsetDateTimeTextChars + 1) * SQLLEN(sizeof(SQLWCHAR));
                 break;
             default:
                 b.cType = SQL_C_SBIGINT;
@@ -306,7 +326,7 @@ void OdbcBlockReader::storeBlock(RecordSet& records, int slot)
         case SQL_C_TYPE_TIMESTAMP: {
             JulianDays days;
             StoreCells(column, cells, b.width, indicators, block.fetched, [&](const char* cell) {
-                column.appendInteger(TimestampMicros(Read<SQL_TIMESTAMP_STRUCT>(cell), days));
+                column.appendInteger(TimestampTicks(Read<SQL_TIMESTAMP_STRUCT>(cell), days, b.tickUnit));
             });
             break;
         }
@@ -371,14 +391,9 @@ void OdbcBlockReader::store(RecordColumn& column, const Binding& b, const char* 
         column.appendInteger(QDate(d.year, d.month, d.day).toJulianDay());
         return;
     }
-    case SQL_C_TYPE_TIME: {
-        const auto t = Read<SQL_TIME_STRUCT>(cell);
-        column.appendInteger(TimeToMicros(t.hour, t.minute, t.second, 0));
-        return;
-    }
     case SQL_C_TYPE_TIMESTAMP: {
         JulianDays days;
-        column.appendInteger(TimestampMicros(Read<SQL_TIMESTAMP_STRUCT>(cell), days));
+        column.appendInteger(TimestampTicks(Read<SQL_TIMESTAMP_STRUCT>(cell), days, b.tickUnit));
         return;
     }
     default:
@@ -386,6 +401,20 @@ void OdbcBlockReader::store(RecordColumn& column, const Binding& b, const char* 
     }
     const char* bytes = whole ? whole->data() : cell;
     const SQLLEN length = whole ? SQLLEN(whole->size()) : indicator;
+    if (b.type == FieldType::Time || b.type == FieldType::DateTimeOffset) {
+        const QStringView text(reinterpret_cast<const char16_t*>(bytes), qMin(length, b.width) / SQLLEN(sizeof(SQLWCHAR)));
+        if (b.type == FieldType::Time) {
+            if (const std::optional<qint64> ticks = ReadTimeText(text)) {
+                column.appendInteger(*ticks);
+                return;
+            }
+        } else if (const std::optional<OffsetDateTime> value = ReadOffsetDateTimeText(text)) {
+            column.appendOffsetDateTime(*value);
+            return;
+        }
+        throw DataError(QStringLiteral("The driver gave \"%1\" for a %2").arg(text.toString(),
+            b.type == FieldType::Time ? QStringLiteral("time") : QStringLiteral("date and time with an offset")));
+    }
     if (b.cType == SQL_C_WCHAR)
         column.appendText(reinterpret_cast<const char16_t*>(bytes), length / SQLLEN(sizeof(SQLWCHAR)));
     else

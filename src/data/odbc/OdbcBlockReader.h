@@ -32,6 +32,7 @@ private:
         SQLSMALLINT cType = SQL_C_WCHAR;
         SQLLEN width = 0;          // bytes per element
         bool mayTruncate = false;  // text or bytes whose length is not bounded by width
+        qint64 tickUnit = 1;       // the finest fraction a date-time column keeps
         std::vector<char> data[Slots];
         std::vector<SQLLEN> indicators[Slots];
     };

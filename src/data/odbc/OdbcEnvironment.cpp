@@ -100,9 +100,13 @@ QList<OdbcDataSource> OdbcEnvironment::dataSources() const
          EnumeratePairs(SQL_MAX_DSN_LENGTH + 1, 512, [this](SQLUSMALLINT direction, TextBuffer& name, TextBuffer& description) {
              return SQLDataSourcesW(env_, direction, name.data(), name.capacity(), name.lengthOut(), description.data(),
                                     description.capacity(), description.lengthOut());
-         }))
+         })) {
         // The description of a data source is the name of its driver.
-        sources.append({name, description, OdbcDialectOf(description) == OdbcDialect::FreeTds ? DataSourceSetting(name, "TDS_Version") : QString()});
+        const bool freeTds = OdbcDialectOf(description) == OdbcDialect::FreeTds;
+        const bool vendor = !freeTds && description.contains(QStringLiteral("SQL Server"), Qt::CaseInsensitive);
+        sources.append({name, description, freeTds ? DataSourceSetting(name, "TDS_Version") : QString(),
+                        freeTds ? DataSourceSetting(name, "Encryption") : vendor ? DataSourceSetting(name, "Encrypt") : QString()});
+    }
     return sources;
 }
 

@@ -7,6 +7,7 @@ namespace {
 constexpr int SqlServerVariant = -150;
 constexpr int SqlServerXml = -152;
 constexpr int SqlServerTime2 = -154;
+constexpr int SqlServerTimestampOffset = -155;
 
 bool IsMoneyTypeName(const QString& name)
 {
@@ -37,6 +38,8 @@ FieldType FieldTypeOf(int sqlType, const QString& typeName, bool decimalsAsFloat
     case SQL_TYPE_TIMESTAMP:
     case SQL_DATETIME:
         return FieldType::DateTime;
+    case SqlServerTimestampOffset:
+        return FieldType::DateTimeOffset;
     case SQL_TYPE_DATE:
         return FieldType::Date;
     case SQL_TYPE_TIME:

@@ -100,16 +100,16 @@ QDate WithEra(const QDate& date, const TextCursor& text)
     return IsBeforeChrist(text) ? QDate(-date.year(), date.month(), date.day()) : date;
 }
 
-// Hours, minutes and seconds of "HH:MM:SS[.ffffff]", and the microseconds of the fraction.
-bool ReadTime(TextCursor& text, int& hour, int& minute, int& second, qint64& micros)
+// Hours, minutes and seconds of "HH:MM:SS[.ffffff]", and the ticks of the fraction.
+bool ReadTime(TextCursor& text, int& hour, int& minute, int& second, qint64& ticks)
 {
     if (!text.number(2, hour) || !text.literal(':') || !text.number(2, minute) || !text.literal(':') || !text.number(2, second))
         return false;
-    micros = 0;
+    ticks = 0;
     if (text.literal('.')) {
-        int scale = 100000;
+        qint64 scale = TicksPerSecond / 10;
         while (text.at != text.end && *text.at >= '0' && *text.at <= '9') {
-            micros += (*text.at - '0') * scale;
+            ticks += (*text.at - '0') * scale;
             scale /= 10;
             ++text.at;
         }
@@ -119,24 +119,24 @@ bool ReadTime(TextCursor& text, int& hour, int& minute, int& second, qint64& mic
 
 // The driver's values for what its date parsing does not take: the infinities of a time stamp
 // become its extreme values, anything else (a date infinity, a year past 9999) today.
-qint64 DateTimeMicros(const char* value, int length)
+qint64 DateTimeTicks(const char* value, int length)
 {
     TextCursor text{value, value + length};
     if (length > 0 && (value[0] < '0' || value[0] > '9')) {
         if (text.startsWith("infinity"))
-            return DateTimeToMicros(QDate(9999, 12, 31), TimeToMicros(23, 59, 59, 0));
+            return DateTimeToTicks(QDate(9999, 12, 31), TimeToTicks(23, 59, 59, 0));
         if (text.startsWith("-infinity"))
-            return DateTimeToMicros(QDate(-9999, 1, 1), 0);
+            return DateTimeToTicks(QDate(-9999, 1, 1), 0);
     }
     const std::optional<QDate> date = ReadDate(text);
     int hour = 0;
     int minute = 0;
     int second = 0;
-    qint64 micros = 0;
-    if (!date || !text.literal(' ') || !ReadTime(text, hour, minute, second, micros))
-        return DateTimeToMicros(QDate::currentDate(), 0);
+    qint64 ticks = 0;
+    if (!date || !text.literal(' ') || !ReadTime(text, hour, minute, second, ticks))
+        return DateTimeToTicks(QDate::currentDate(), 0);
     // A time zone offset after the time is dropped: the value is the session's wall time.
-    return DateTimeToMicros(WithEra(*date, text), TimeToMicros(hour, minute, second, micros));
+    return DateTimeToTicks(WithEra(*date, text), TimeToTicks(hour, minute, second, ticks));
 }
 
 qint64 DateJulianDay(const char* value, int length)
@@ -149,17 +149,16 @@ qint64 DateJulianDay(const char* value, int length)
     return date->toJulianDay();
 }
 
-qint64 TimeMicros(const char* value, int length)
+qint64 TimeTicks(const char* value, int length)
 {
     TextCursor text{value, value + length};
     int hour = 0;
     int minute = 0;
     int second = 0;
-    qint64 micros = 0;
-    if (!ReadTime(text, hour, minute, second, micros))
+    qint64 ticks = 0;
+    if (!ReadTime(text, hour, minute, second, ticks))
         return 0;
-    // The driver's time has no fraction.
-    return TimeToMicros(hour, minute, second, 0);
+    return TimeToTicks(hour, minute, second, ticks);
 }
 
 qint64 Integer(const char* value, int length)
@@ -382,10 +381,10 @@ void PgResultReader::store(RecordColumn& column, Form form, const char* value, i
         column.appendInteger(DateJulianDay(value, length));
         break;
     case Form::Time:
-        column.appendInteger(TimeMicros(value, length));
+        column.appendInteger(TimeTicks(value, length));
         break;
     case Form::DateTime:
-        column.appendInteger(DateTimeMicros(value, length));
+        column.appendInteger(DateTimeTicks(value, length));
         break;
     case Form::Bytes:
         AppendBytes(column, value, length);

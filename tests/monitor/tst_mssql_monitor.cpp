@@ -1,0 +1,333 @@
+#include "BoundedCall.h"
+#include "MessageRecorder.h"
+#include "ModalDriver.h"
+#include "ProgramApp.h"
+#include "TdsStandIn.h"
+#include "TestDatabase.h"
+
+#include "app/ServiceClasses.h"
+#include "connection/Connect.h"
+#include "data/Connection.h"
+#include "data/DataErrors.h"
+#include "data/Query.h"
+#include "monitor/CommandWaitBox.h"
+#include "monitor/FormMon.h"
+#include "monitor/FormViewResult.h"
+#include "monitor/MonitorStatusBar.h"
+#include "platform/TextCodec.h"
+
+#include <QDialogButtonBox>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+// A monitor window on SQL Server, as an operator uses it: the sample catalogue's sp_Who2 script on
+// the SQL Server stand-in (a test fixture) through FreeTDS, with its command menu; long statements
+// cancelled; a server that stops, that comes back, and that fails in the middle of a row.
+class TestMssqlMonitor : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ProgramFolder> folder;
+    ProgramApp app;
+    std::unique_ptr<MessageRecorder> boxes;
+    std::unique_ptr<QObject> scope;
+    QStringList results;   // the texts of the result windows shown
+
+    static inline const QString Application = QStringLiteral("Quillon mssql monitor test");
+
+    // The sample catalogue and its command menus, as a build places them in a new program folder:
+    // in Windows-1251.
+    void copySample()
+    {
+        const QString sample = QStringLiteral(QUILLON_SAMPLE_DIR);
+        QDirIterator files(sample, QDir::Files, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            const QString path = files.next();
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            folder->write(QDir(sample).relativeFilePath(path), ToCp1251(QString::fromUtf8(file.readAll())));
+        }
+    }
+
+    // A catalogue entry and a command of the test's own, beside the sample's.
+    void addScript(const QString& id, const QByteArray& sql, const QString& command = {}, const QByteArray& commandSql = {},
+                   const QString& field = {}, int show = 0)
+    {
+        QByteArray catalogue = folder->read(QStringLiteral("Config/Sensors.ini"));
+        catalogue += ToCp1251(id) + ";" + id.toUtf8() + ";Scripts/" + id.toUtf8() + ".sql\r\n";
+        folder->write(QStringLiteral("Config/Sensors.ini"), catalogue);
+        folder->write(QStringLiteral("Scripts/") + id + QStringLiteral(".sql"), ToCp1251(QString::fromUtf8(sql)));
+        if (!command.isEmpty()) {
+            QByteArray menus = folder->read(QStringLiteral("Config/Menus.ini"));
+            menus += "[" + id.toUtf8() + "]\r\n0=" + ToCp1251(command) + ";C;Scripts/" + id.toUtf8() + "-command.sql;"
+                + field.toUtf8() + ";" + QByteArray::number(show) + "\r\n";
+            folder->write(QStringLiteral("Config/Menus.ini"), menus);
+            folder->write(QStringLiteral("Scripts/") + id + QStringLiteral("-command.sql"), ToCp1251(QString::fromUtf8(commandSql)));
+        }
+        app->LoadSensors();
+    }
+
+    static int entry(const QString& id)
+    {
+        for (int i = 0; i < int(App->Sensors.size()); ++i) {
+            if (App->Sensors[i]->Id == id)
+                return i;
+        }
+        return -1;
+    }
+
+    std::unique_ptr<TFormMon> window(const QString& id, int interval, const QString& server = TestDatabase::mssqlDsn())
+    {
+        auto* descriptor = new TConnect;
+        descriptor->ConnectionString =
+            TestDatabase::loginConnectionString(server, TestDatabase::user(), TestDatabase::password(), Application);
+        descriptor->Server = server;
+        descriptor->Sleep = interval;
+        descriptor->QueryIndex = entry(id);
+        descriptor->Width = 1000;
+        descriptor->Height = 500;
+        auto monitor = std::make_unique<TFormMon>(descriptor);
+        monitor->setAttribute(Qt::WA_DeleteOnClose, false);
+        monitor->show();
+        return monitor;
+    }
+
+    static int refreshes(const TFormMon& w) { return w.StatusBar->PanelText(StatusPanel::CounterLow).toInt(); }
+
+    // The row of the session whose program is named so, or -1.
+    static int rowOf(const TFormMon& w, const QString& program)
+    {
+        const int column = w.Query->fieldIndex(QStringLiteral("ProgramName"));
+        for (int row = 0; row < w.Query->viewRowCount(); ++row) {
+            if (w.Query->displayText(row, column).trimmed() == program)
+                return row;
+        }
+        return -1;
+    }
+
+    static void click(TFormMon& w, int position)
+    {
+        QAction* item = w.PopupMenu->actions().value(position);
+        QVERIFY(item);
+        BoundedCall("A command", [item] { item->trigger(); });
+    }
+
+    // A session of its own on the stand-in, named by its program name.
+    static std::unique_ptr<Connection> session(const QString& program, const QString& server = TestDatabase::mssqlDsn())
+    {
+        auto connection = std::make_unique<Connection>();
+        connection->setConnectionString(
+            TestDatabase::loginConnectionString(server, TestDatabase::user(), TestDatabase::password(), program));
+        connection->open();
+        return connection;
+    }
+
+    static QString run(Connection& connection, const QString& sql)
+    {
+        Query query;
+        query.setConnection(&connection);
+        query.setSql({sql});
+        query.open();
+        return query.fieldText(0);
+    }
+
+    // What sp_who2 tells of the sessions of the window's program: their commands.
+    static QStringList commandsOfTheWindow()
+    {
+        const std::unique_ptr<Connection> observer = session(QStringLiteral("observer"));
+        Query query;
+        query.setConnection(observer.get());
+        query.setSql({QStringLiteral("exec sp_who2")});
+        query.open();
+        QStringList commands;
+        for (query.first(); !query.eof(); query.next()) {
+            if (query.fieldTextByName(QStringLiteral("ProgramName")) == Application)
+                commands << query.fieldTextByName(QStringLiteral("Command"));
+        }
+        return commands;
+    }
+
+    void recordResultWindows()
+    {
+        auto* timer = new QTimer(scope.get());
+        timer->setInterval(20);
+        connect(timer, &QTimer::timeout, scope.get(), [this] {
+            auto* form = qobject_cast<TFormViewResult*>(QApplication::activeModalWidget());
+            if (!form || !form->isVisible())
+                return;
+            results << form->rchEdit->toPlainText();
+            QTest::keyClick(form->rchEdit, Qt::Key_Escape, Qt::ShiftModifier);
+        });
+        timer->start();
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY2(TestDatabase::mssqlAvailable(), "the SQL Server stand-in fixture did not run"); }
+
+    void init()
+    {
+        folder = std::make_unique<ProgramFolder>();
+        folder->write(QStringLiteral("Config/quillon.ini"), "[Main]\r\nSLEEP_INTERVAL=20\r\n");
+        copySample();
+        app = MakeProgramApp(*folder);
+        app->LoadSensors();
+        boxes = std::make_unique<MessageRecorder>(QMessageBox::Cancel);
+        scope = std::make_unique<QObject>();
+        results.clear();
+        recordResultWindows();
+    }
+
+    void cleanup()
+    {
+        scope.reset();
+        boxes.reset();
+        app.reset();
+        folder.reset();
+    }
+
+    // sp_Who2's thirteen columns with the live sessions; the popup's "Текст запроса" shows what a
+    // session sent last and "Завершить сеанс" ends it, whatever its program calls itself.
+    void whoAndItsCommands()
+    {
+        const QString crafted = QStringLiteral("x'; kill 1; --");
+        const std::unique_ptr<Connection> victim = session(crafted);
+        const std::unique_ptr<Connection> bystander = session(QStringLiteral("bystander"));
+        QCOMPARE(run(*victim, QStringLiteral("select 'sent by the victim' as v")), QStringLiteral("sent by the victim"));
+
+        auto w = window(QStringLiteral("WHO"), 1);
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->Query->active() && rowOf(*w, crafted) >= 0, 10000);
+        QStringList titles;
+        for (int i = 0; i < w->Query->fieldCount(); ++i)
+            titles << w->Query->fieldName(i);
+        QCOMPARE(titles, QStringList({"SPID", "Status", "Login", "HostName", "BlkBy", "DBName", "Command", "CPUTime",
+                                      "DiskIO", "LastBatch", "ProgramName", "SPID", "REQUESTID"}));
+        QVERIFY(rowOf(*w, Application) >= 0);
+        QVERIFY(rowOf(*w, QStringLiteral("bystander")) >= 0);
+        QCOMPARE(w->PopupMenu->actions()[0]->text(), QStringLiteral("Завершить сеанс"));
+        QCOMPARE(w->PopupMenu->actions()[1]->text(), QStringLiteral("Текст запроса"));
+
+        w->Query->setRecNo(rowOf(*w, crafted) + 1);
+        click(*w, 1);
+        QCOMPARE(results.size(), 1);
+        QVERIFY2(results[0].startsWith(QStringLiteral("EventType ")), qPrintable(results[0]));
+        QVERIFY2(results[0].contains(QStringLiteral("Language Event")), qPrintable(results[0]));
+        QVERIFY2(results[0].contains(QStringLiteral("select 'sent by the victim' as v")), qPrintable(results[0]));
+
+        w->Query->setRecNo(rowOf(*w, crafted) + 1);
+        click(*w, 0);
+        QVERIFY2(boxes->messages.isEmpty(), qPrintable(boxes->messages.value(0).text));
+        QTRY_VERIFY_WITH_TIMEOUT(w->Query->active() && rowOf(*w, crafted) < 0, 10000);
+        QVERIFY_THROWS_EXCEPTION(DatabaseError, run(*victim, QStringLiteral("select 1")));
+        // Only that session ended.
+        QCOMPARE(run(*bystander, QStringLiteral("select 2")), QStringLiteral("2"));
+        QVERIFY(rowOf(*w, QStringLiteral("bystander")) >= 0);
+        BoundedCall("Stop", [&w] { w->acStart->trigger(); });
+    }
+
+    // A command that would put the program name bare into its statement is refused before it runs.
+    void craftedProgramNameIsNoStatement()
+    {
+        const QString crafted = QStringLiteral("51; kill 52");
+        const std::unique_ptr<Connection> victim = session(crafted);
+        addScript(QStringLiteral("WHOBARE"), "exec sp_who2", QStringLiteral("Завершить по программе"), "kill %ProgramName%",
+                  QStringLiteral("ProgramName"));
+        auto w = window(QStringLiteral("WHOBARE"), 1);
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->Query->active() && rowOf(*w, crafted) >= 0, 10000);
+        w->Query->setRecNo(rowOf(*w, crafted) + 1);
+        click(*w, 0);
+        QCOMPARE(boxes->messages.size(), 1);
+        QCOMPARE(boxes->messages[0].text, QStringLiteral("Значение поля ProgramName не может быть подставлено в команду."));
+        QCOMPARE(run(*victim, QStringLiteral("select 3")), QStringLiteral("3"));
+        BoundedCall("Stop", [&w] { w->acStart->trigger(); });
+    }
+
+    // Stop cancels a pass that waits on the server: the stand-in sees an ATTENTION and stops waiting.
+    void stopCancelsALongWaitfor()
+    {
+        addScript(QStringLiteral("WAITING"), "waitfor delay '00:01:00'\r\nselect 1 as spid");
+        auto w = window(QStringLiteral("WAITING"), 30);
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(commandsOfTheWindow().contains(QStringLiteral("WAITFOR")), 10000);
+        QElapsedTimer timer;
+        timer.start();
+        BoundedCall("Stop", [&w] { w->acStart->trigger(); });
+        QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(!w->Working);
+        QCOMPARE(w->StatusBar->PanelText(StatusPanel::Message), QString());
+        QTRY_VERIFY_WITH_TIMEOUT(!commandsOfTheWindow().contains(QStringLiteral("WAITFOR")), 10000);
+        QVERIFY(boxes->messages.isEmpty());
+    }
+
+    // The command wait box's Cancel stops a command that waits on the server.
+    void commandWaitBoxCancelsAWaitfor()
+    {
+        addScript(QStringLiteral("ONE"), "select 1 as spid", QStringLiteral("Долгая"),
+                  "waitfor delay '00:01:00'\r\nselect 1 as x", {}, 1);
+        auto w = window(QStringLiteral("ONE"), 0);
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->Query->active(), 10000);
+        ModalDriver driver(scope.get());
+        bool waited = false;
+        driver.next<CommandWaitBox>([&](CommandWaitBox* box) {
+            waited = QTest::qWaitFor([] { return commandsOfTheWindow().contains(QStringLiteral("WAITFOR")); }, 10000);
+            QTest::mouseClick(box->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel), Qt::LeftButton);
+        });
+        click(*w, 0);
+        QVERIFY(driver.failures.isEmpty());
+        QVERIFY(waited);
+        QVERIFY(results.isEmpty());
+        QVERIFY(boxes->messages.isEmpty());
+        QVERIFY(!commandsOfTheWindow().contains(QStringLiteral("WAITFOR")));
+        QVERIFY(w->ADOC->connected());
+    }
+
+    // The server goes away: the window turns Offline; once it is back, Start works again.
+    void serverStoppedAndRestarted()
+    {
+        TdsStandIn standIn;
+        QVERIFY(standIn.start());
+        auto w = window(QStringLiteral("WHO"), 1, standIn.server());
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) >= 1, 10000);
+        standIn.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(w->StatusBar->PanelText(StatusPanel::Message).contains(QStringLiteral("Offline")), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(w->IndicatorState, Indicator::Red, 5000);
+        QVERIFY(!w->Working);
+        QVERIFY(standIn.start());
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) >= 1, 15000);
+        QCOMPARE(w->StatusBar->PanelText(StatusPanel::Message), QString());
+        QVERIFY(rowOf(*w, Application) >= 0);
+        QVERIFY2(boxes->messages.isEmpty(), qPrintable(boxes->messages.value(0).text));
+        BoundedCall("Stop", [&w] { w->acStart->trigger(); });
+    }
+
+    // A type the program does not know shows the driver's text; a reply cut in a row is a failed pass.
+    void oddServers()
+    {
+        addScript(QStringLiteral("VARIANT"), "select '42' as \"v:sql_variant(int)\", 'текст' as \"w:sql_variant(nvarchar(10))\"");
+        addScript(QStringLiteral("CUT"), "-- tds-standin: cut mid-row\r\nselect 'a' as spid union all select 'b'");
+        auto w = window(QStringLiteral("VARIANT"), 0);
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->Query->active(), 10000);
+        QCOMPARE(w->Query->displayText(0, 0), QStringLiteral("42"));
+        QCOMPARE(w->Query->displayText(0, 1), QStringLiteral("текст"));
+        QTRY_COMPARE_WITH_TIMEOUT(w->IndicatorState, Indicator::Red, 5000);
+        QCOMPARE(w->StatusBar->PanelText(StatusPanel::Message), QString());
+
+        auto cut = window(QStringLiteral("CUT"), 1);
+        cut->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(cut->StatusBar->PanelText(StatusPanel::Message).contains(QStringLiteral("Offline")), 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(cut->IndicatorState, Indicator::Red, 5000);
+        QVERIFY(!cut->Query->active());
+        QVERIFY2(boxes->messages.isEmpty(), qPrintable(boxes->messages.value(0).text));
+    }
+};
+
+QTEST_MAIN(TestMssqlMonitor)
+#include "tst_mssql_monitor.moc"
