@@ -11,6 +11,7 @@
 #include <QThread>
 #include <QUrl>
 #include <QVariant>
+#include <algorithm>
 #include <com/sun/star/beans/PropertyValue.hpp>
 #include <com/sun/star/bridge/BridgeFactory.hpp>
 #include <com/sun/star/bridge/XBridge.hpp>
@@ -203,6 +204,26 @@ public:
     }
 
     // Waits up to timeoutMs for every process of the pipe to end; kills what is left and says so.
+    // Whether each of pids has ended: gone, or a zombie. A killed process drops its command line
+    // before it closes its files, the office's pipe among them.
+    static bool Ended(const QList<int>& pids, int timeoutMs = 20000)
+    {
+        const auto gone = [](int pid) {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            if (!stat.open(QIODevice::ReadOnly))
+                return true;
+            const QByteArray text = stat.readAll();
+            const qsizetype name = text.lastIndexOf(')');
+            return name < 0 || text.mid(name + 2, 1) == "Z";
+        };
+        for (int waited = 0; waited < timeoutMs; waited += 50) {
+            if (std::all_of(pids.begin(), pids.end(), gone))
+                return true;
+            QThread::msleep(50);
+        }
+        return false;
+    }
+
     static bool AllEnded(const QString& pipe, int timeoutMs = 20000)
     {
         for (int waited = 0; waited < timeoutMs; waited += 100) {

@@ -276,8 +276,10 @@ private Q_SLOTS:
     void anOfficeThatWentAwayIsStartedAgain()
     {
         office().NewWorkbook(QString())->Show();
-        for (int pid : OfficeProbe::Processes(pipe))
+        const QList<int> processes = OfficeProbe::Processes(pipe);
+        for (int pid : processes)
             kill(pid, SIGKILL);
+        QVERIFY(OfficeProbe::Ended(processes));
         QVERIFY(OfficeProbe::AllEnded(pipe));
         auto book = office().NewWorkbook(QString());
         book->WriteCells(9, 1, {{QStringLiteral("back")}});
@@ -289,8 +291,10 @@ private Q_SLOTS:
     void whatAnOfficeThatDiedLeftIsRemovedOnceItIsNoticed()
     {
         office().NewWorkbook(QString())->Show();
-        for (int pid : OfficeProbe::Processes(pipe))
+        const QList<int> processes = OfficeProbe::Processes(pipe);
+        for (int pid : processes)
             kill(pid, SIGKILL);
+        QVERIFY(OfficeProbe::Ended(processes));
         QVERIFY(OfficeProbe::AllEnded(pipe));
         QVERIFY(QFileInfo::exists(PipeSocket(pipe)));
         QVERIFY(!QDir(temp.path()).isEmpty());
