@@ -188,6 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     settings.initialCatalog = input.ConsumeBool() ? TakeText(input) : QString();
     settings.applicationName = input.ConsumeBool() ? QStringLiteral("Quillon") : TakeText(input);
     settings.integratedSecurity = input.ConsumeIntegralInRange<int>(0, 3) == 0;
+    settings.encrypt = input.ConsumeBool();
 
     // The logon writes every value quoted; reading gives the same settings back.
     QString logon = QStringLiteral("Provider=SQLOLEDB.1;Persist Security Info=True;Data Source=%1;User ID=%2;Password=%3"
@@ -196,10 +197,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                              LogonValue(settings.applicationName), LogonValue(settings.initialCatalog));
     if (settings.integratedSecurity)
         logon += QStringLiteral(";Integrated Security=SSPI");
+    if (settings.encrypt)
+        logon += QStringLiteral(";Use Encryption for Data=True");
     const ConnectionSettings read = ParseConnectionString(logon);
     Require(read.dataSource == settings.dataSource && read.userId == settings.userId && read.password == settings.password
                 && read.applicationName == settings.applicationName && read.initialCatalog == settings.initialCatalog
-                && read.integratedSecurity == settings.integratedSecurity,
+                && read.integratedSecurity == settings.integratedSecurity && read.encrypt == settings.encrypt,
             "the logon's connection string reads back", logon);
 
     static const QStringList driverNames{QStringLiteral("PostgreSQL Unicode"), QStringLiteral("FreeTDS"),
@@ -208,7 +211,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QList<OdbcDataSource> sources;
     if (input.ConsumeBool()) {
         const QString driver = input.ConsumeBool() ? driverNames[input.ConsumeIntegralInRange<int>(0, 4)] : TakeText(input);
-        sources.append({settings.dataSource, driver});
+        // A data source may set its own encryption, which stands unless the profile asks for more.
+        sources.append({settings.dataSource, driver, QString(), input.ConsumeBool() ? QStringLiteral("off") : QString()});
     }
     QStringList drivers;
     for (const QString& name : driverNames) {
@@ -279,7 +283,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const QStringList vocabulary{QStringLiteral("DRIVER"),   QStringLiteral("DSN"),          QStringLiteral("SERVER"),
                                         QStringLiteral("UID"),      QStringLiteral("PWD"),          QStringLiteral("DATABASE"),
                                         QStringLiteral("APP"),      QStringLiteral("PQOPT"),        QStringLiteral("TRUSTED_CONNECTION"),
-                                        QStringLiteral("ENCRYPT"),  QStringLiteral("TDS_VERSION"), QStringLiteral("CLIENTCHARSET")};
+                                        QStringLiteral("ENCRYPT"),  QStringLiteral("ENCRYPTION"),   QStringLiteral("TDS_VERSION"),
+                                        QStringLiteral("CLIENTCHARSET")};
     for (auto it = values.cbegin(); it != values.cend(); ++it)
         Require(vocabulary.contains(it.key()), "no keyword but the translation's own", Describe(settings, odbc));
 
@@ -324,7 +329,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         reads(QStringLiteral("TDS_VERSION"), QStringLiteral("7.3"), true);
     if (values.contains(QStringLiteral("CLIENTCHARSET")))
         reads(QStringLiteral("CLIENTCHARSET"), QStringLiteral("UTF-8"), true);
-    if (values.contains(QStringLiteral("ENCRYPT")))
-        reads(QStringLiteral("ENCRYPT"), QStringLiteral("Optional"), true);
+    // The login is encrypted wherever the driver can be asked to, unless the data source says otherwise
+    // and the profile asks for nothing more.
+    const bool freeTds = dialect == OdbcDialect::FreeTds;
+    const bool vendor = sqlServer && !freeTds;
+    const bool encrypted = (freeTds || vendor) && (!viaDsn || sources.first().encryption.isEmpty() || settings.encrypt);
+    reads(QStringLiteral("ENCRYPTION"), settings.encrypt ? QStringLiteral("require") : QStringLiteral("request"),
+          freeTds && encrypted);
+    reads(QStringLiteral("ENCRYPT"), QStringLiteral("yes"), vendor && encrypted);
     return 0;
 }
