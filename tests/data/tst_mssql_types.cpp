@@ -67,6 +67,7 @@ class TestMssqlTypes : public QObject {
             {"vb", "varbinary(10)", "\\x00ff10", "\\x01", FieldType::Binary, "0x00FF10", "0x01", false},
             {"bn", "binary(4)", "\\x0102", "\\xff", FieldType::Binary, "0x01020000", "0xFF000000", false},
             {"vbm", "varbinary(max)", "\\x" + longBytes_, "\\x", FieldType::Binary, "0x" + longBytes_.toUpper(), "0x", true},
+            {"x", "xml", "<b>2</b>", "<a>1</a>", FieldType::LongVarWChar, "<b>2</b>", "<a>1</a>", true},
             // A type the program does not know: the driver's text, sorted as text.
             {"sv", "sql_variant(int)", "42", "-3", FieldType::VarWChar, "42", "-3", true},
             {"svn", "sql_variant(nvarchar(10))", "текст", "ещё", FieldType::VarWChar, "текст", "ещё", true},

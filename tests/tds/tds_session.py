@@ -387,9 +387,9 @@ def named_column(name, source):
     if name == '?column?':
         return '', source
     if ':' in name:
-        label, spec = name.rsplit(':', 1)
+        label, written = name.rsplit(':', 1)
         try:
-            return label, named_type(spec, source)
+            return label, named_type(written, source)
         except TypeError_:
             pass
     return name, source

@@ -334,11 +334,11 @@ def variant_type(base):
 _NAMED = re.compile(r'\s*([a-z0-9_]+)\s*(?:\(\s*(max|\d+)\s*(?:,\s*(\d+)\s*)?\))?\s*$', re.IGNORECASE)
 
 
-def named_type(spec, source=None):
+def named_type(written, source=None):
     """The type that a column alias names after its last ':', e.g. 'decimal(9,2)' or 'varchar(max)'.
     A sql_variant takes its base type from the PostgreSQL column (source) or from its argument,
     e.g. 'sql_variant(int)'."""
-    variant = re.fullmatch(r'\s*sql_variant\s*(?:\((.+)\))?\s*', spec, re.IGNORECASE)
+    variant = re.fullmatch(r'\s*sql_variant\s*(?:\((.+)\))?\s*', written, re.IGNORECASE)
     if variant:
         base = named_type(variant.group(1)) if variant.group(1) else source
         if base is None:
@@ -346,9 +346,9 @@ def named_type(spec, source=None):
         if base.plp:
             base = named_type(base.name.replace('(max)', '(4000)'))
         return variant_type(base)
-    match = _NAMED.fullmatch(spec)
+    match = _NAMED.fullmatch(written)
     if not match:
-        raise TypeError_('unknown type %r' % spec)
+        raise TypeError_('unknown type %r' % written)
     name = match.group(1).lower()
     length = match.group(2)
     size = MAX if length and length.lower() == 'max' else int(length) if length else None
@@ -390,7 +390,7 @@ def named_type(spec, source=None):
         length_value = 1 if size is None else size
         shown = 'max' if length_value is MAX else str(length_value)
         return _binary_type('%s(%s)' % (name, shown), length_value, fixed=name == 'binary')
-    raise TypeError_('unknown type %r' % spec)
+    raise TypeError_('unknown type %r' % written)
 
 
 # PostgreSQL type oids and the SQL Server type a column of that type is sent as.
