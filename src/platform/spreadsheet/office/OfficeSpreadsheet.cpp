@@ -18,6 +18,7 @@
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
 #include <cppuhelper/bootstrap.hxx>
+#include <csignal>
 #include <thread>
 
 namespace uno = com::sun::star::uno;
@@ -37,6 +38,11 @@ uno::Reference<uno::XComponentContext> LocalContext(const QString& programFolder
 {
     static uno::Reference<uno::XComponentContext> context;
     if (!context.is()) {
+#ifdef SIGPIPE
+        // The runtime writes to the office's pipe without suppressing the signal: an office that
+        // dies in the middle of a call must fail that call, not end this process.
+        std::signal(SIGPIPE, SIG_IGN);
+#endif
         qputenv("URE_BOOTSTRAP", (QStringLiteral("vnd.sun.star.pathname:") + programFolder
                                   + QStringLiteral("/fundamentalrc")).toUtf8());
         context = OfficeCall("bootstrap", [] { return cppu::defaultBootstrap_InitialComponentContext(); });
