@@ -60,6 +60,8 @@ public:
     {
         using namespace office_probe;
         namespace bridge = com::sun::star::bridge;
+        // An office may end while it is probed; its pipe must then fail the call, not end the test.
+        std::signal(SIGPIPE, SIG_IGN);
         static const uno::Reference<uno::XComponentContext> local = cppu::defaultBootstrap_InitialComponentContext();
         const uno::Reference<com::sun::star::connection::XConnection> link =
             com::sun::star::connection::Connector::create(local)->connect(Office(QStringLiteral("pipe,name=") + pipe));
@@ -203,11 +205,13 @@ public:
         return found;
     }
 
-    // Waits up to timeoutMs for every process of the pipe to end; kills what is left and says so.
-    // Whether each of pids has ended: gone, or a zombie. A killed process drops its command line
-    // before it closes its files, the office's pipe among them.
-    static bool Ended(const QList<int>& pids, int timeoutMs = 20000)
+    // Kills every process of the pipe and waits until each has ended: gone, or a zombie. A killed
+    // process drops its command line before it closes its files, the office's pipe among them.
+    static bool Killed(const QString& pipe, int timeoutMs = 20000)
     {
+        const QList<int> pids = Processes(pipe);
+        for (int pid : pids)
+            kill(pid, SIGKILL);
         const auto gone = [](int pid) {
             QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
             if (!stat.open(QIODevice::ReadOnly))
@@ -224,6 +228,7 @@ public:
         return false;
     }
 
+    // Waits up to timeoutMs for every process of the pipe to end; kills what is left and says so.
     static bool AllEnded(const QString& pipe, int timeoutMs = 20000)
     {
         for (int waited = 0; waited < timeoutMs; waited += 100) {
