@@ -4,11 +4,11 @@
 // what crossed the wire: which packets went in the clear, and which only inside TLS. Its own thread
 // serves it.
 
+#include "LoopbackSocket.h"
+
 #include <QByteArray>
-#include <arpa/inet.h>
 #include <atomic>
 #include <mutex>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <thread>
@@ -19,13 +19,7 @@ class RecordingRelay {
 public:
     explicit RecordingRelay(int targetPort) : targetPort_(targetPort)
     {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address = loopback(0);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-        ::listen(listener_, 16);
-        socklen_t length = sizeof(address);
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
+        listener_ = ListenOnLoopback(port_);
         thread_ = std::thread([this] { serve(); });
     }
 
@@ -71,15 +65,6 @@ private:
         bool serverDone = false;
     };
 
-    static sockaddr_in loopback(int port)
-    {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<uint16_t>(port));
-        return address;
-    }
-
     void serve()
     {
         while (!stop_) {
@@ -110,7 +95,7 @@ private:
         if (client < 0)
             return;
         const int server = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address = loopback(targetPort_);
+        sockaddr_in address = LoopbackAddress(targetPort_);
         if (::connect(server, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
             ::close(server);
             ::close(client);

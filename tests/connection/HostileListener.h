@@ -4,9 +4,9 @@
 // garbage, trickles a byte every half second, or closes at once. Its own thread serves it, so the
 // test's event loop may be busy or blocked.
 
-#include <arpa/inet.h>
+#include "LoopbackSocket.h"
+
 #include <atomic>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <thread>
@@ -19,15 +19,7 @@ public:
 
     explicit HostileListener(Mode mode) : mode_(mode)
     {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-        ::listen(listener_, 16);
-        socklen_t length = sizeof(address);
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
+        listener_ = ListenOnLoopback(port_);
         thread_ = std::thread([this] { serve(); });
     }
 
