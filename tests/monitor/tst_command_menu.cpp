@@ -2,6 +2,7 @@
 #include "MessageRecorder.h"
 #include "ModalDriver.h"
 #include "ProgramApp.h"
+#include "ResultWindows.h"
 #include "TestDatabase.h"
 
 #include "app/ServiceClasses.h"
@@ -158,22 +159,6 @@ class TestCommandMenu : public QObject {
         BoundedCall("A command", [item] { item->trigger(); });
     }
 
-    // Every result window that opens is recorded and closed with Shift+Esc from its text box.
-    void recordResultWindows()
-    {
-        auto* timer = new QTimer(scope.get());
-        timer->setInterval(20);
-        connect(timer, &QTimer::timeout, scope.get(), [this] {
-            auto* form = qobject_cast<TFormViewResult*>(QApplication::activeModalWidget());
-            if (!form || !form->isVisible())
-                return;
-            results.append({form->windowTitle(), form->rchEdit->toPlainText(), form->Panels[1]->text(),
-                            form->rchEdit->textCursor().position()});
-            QTest::keyClick(form->rchEdit, Qt::Key_Escape, Qt::ShiftModifier);
-        });
-        timer->start();
-    }
-
     static bool tableExists(const QString& name)
     {
         QString found;
@@ -197,7 +182,10 @@ private Q_SLOTS:
         scope = std::make_unique<QObject>();
         results.clear();
         menuSections.clear();
-        recordResultWindows();
+        RecordResultWindows(scope.get(), [this](TFormViewResult* form) {
+            results.append({form->windowTitle(), form->rchEdit->toPlainText(), form->Panels[1]->text(),
+                            form->rchEdit->textCursor().position()});
+        });
         writeCatalogue({{QStringLiteral("1values"), "select * from (values (52, 'runnable'), (7, 'sleeping')) v(spid, status)"},
                         {QStringLiteral("2plain"), "select 1 as id"},
                         {QStringLiteral("3three"), "select 3 as id"},

@@ -2,6 +2,7 @@
 #include "MessageRecorder.h"
 #include "ModalDriver.h"
 #include "ProgramApp.h"
+#include "ResultWindows.h"
 #include "TdsStandIn.h"
 #include "TestDatabase.h"
 
@@ -150,20 +151,6 @@ class TestMssqlMonitor : public QObject {
         return commands;
     }
 
-    void recordResultWindows()
-    {
-        auto* timer = new QTimer(scope.get());
-        timer->setInterval(20);
-        connect(timer, &QTimer::timeout, scope.get(), [this] {
-            auto* form = qobject_cast<TFormViewResult*>(QApplication::activeModalWidget());
-            if (!form || !form->isVisible())
-                return;
-            results << form->rchEdit->toPlainText();
-            QTest::keyClick(form->rchEdit, Qt::Key_Escape, Qt::ShiftModifier);
-        });
-        timer->start();
-    }
-
 private Q_SLOTS:
     void initTestCase() { QVERIFY2(TestDatabase::mssqlAvailable(), "the SQL Server stand-in fixture did not run"); }
 
@@ -177,7 +164,7 @@ private Q_SLOTS:
         boxes = std::make_unique<MessageRecorder>(QMessageBox::Cancel);
         scope = std::make_unique<QObject>();
         results.clear();
-        recordResultWindows();
+        RecordResultWindows(scope.get(), [this](TFormViewResult* form) { results << form->rchEdit->toPlainText(); });
     }
 
     void cleanup()
