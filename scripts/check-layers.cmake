@@ -9,9 +9,7 @@ endif()
 
 # The layer of a path relative to the source folder; empty outside every layer.
 function(layer_of path out)
-  if(path MATCHES "^app/shell/")
-    set(${out} shell PARENT_SCOPE)
-  elseif(path MATCHES "^(platform|data|app|connection|catalogue|monitor)/")
+  if(path MATCHES "^(platform|data|app|connection|catalogue|monitor|shell)/")
     set(${out} ${CMAKE_MATCH_1} PARENT_SCOPE)
   else()
     set(${out} "" PARENT_SCOPE)

@@ -1,8 +1,8 @@
 #include "app/DriverWait.h"
 
-#include "data/Connection.h"
+#include "data/connection/Connection.h"
 #include "data/DataErrors.h"
-#include "data/DriverTask.h"
+#include "data/connection/DriverTask.h"
 
 #include <QDialog>
 #include <QElapsedTimer>

@@ -8,7 +8,7 @@
 #include "app/Utils.h"
 #include "app/WaitCursor.h"
 #include "connection/Connect.h"
-#include "data/Connection.h"
+#include "data/connection/Connection.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

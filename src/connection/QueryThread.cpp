@@ -2,8 +2,8 @@
 
 #include "app/Texts.h"
 #include "connection/MonitorPort.h"
-#include "data/Bookmark.h"
-#include "data/Connection.h"
+#include "data/view/Bookmark.h"
+#include "data/connection/Connection.h"
 #include "data/DataErrors.h"
 #include "data/Query.h"
 #include "platform/LineFile.h"

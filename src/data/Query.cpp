@@ -1,10 +1,10 @@
 #include "data/Query.h"
 
-#include "data/Connection.h"
+#include "data/connection/Connection.h"
 #include "data/DataErrors.h"
-#include "data/RecordSet.h"
-#include "data/RowFilter.h"
-#include "data/RowOrdering.h"
+#include "data/records/RecordSet.h"
+#include "data/view/RowFilter.h"
+#include "data/view/RowOrdering.h"
 
 #include <algorithm>
 #include <numeric>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "data/Bookmark.h"
-#include "data/CellChanges.h"
-#include "data/FieldInfo.h"
-#include "data/FilterExpression.h"
-#include "data/SortText.h"
+#include "data/view/Bookmark.h"
+#include "data/view/CellChanges.h"
+#include "data/records/FieldInfo.h"
+#include "data/view/FilterExpression.h"
+#include "data/view/SortText.h"
 
 #include <QObject>
 #include <QStringList>

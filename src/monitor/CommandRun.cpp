@@ -1,7 +1,7 @@
 #include "monitor/CommandRun.h"
 
 #include "app/WaitCursor.h"
-#include "data/Connection.h"
+#include "data/connection/Connection.h"
 #include "data/Query.h"
 #include "monitor/CommandWaitBox.h"
 

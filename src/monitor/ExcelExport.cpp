@@ -3,7 +3,7 @@
 #include "app/DriverWait.h"
 #include "app/MessageBox.h"
 #include "app/WaitCursor.h"
-#include "data/Connection.h"
+#include "data/connection/Connection.h"
 #include "monitor/CommandRun.h"
 #include "monitor/ExportCells.h"
 #include "platform/QuillonError.h"

@@ -3,7 +3,7 @@
 
 #include "app/Guarded.h"
 #include "app/MessageBox.h"
-#include "data/FieldType.h"
+#include "data/records/FieldType.h"
 #include "data/Query.h"
 #include "monitor/CompletionEnter.h"
 #include "monitor/FormMon.h"

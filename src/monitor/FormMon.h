@@ -1,7 +1,7 @@
 #pragma once
 
 #include "connection/MonitorPort.h"
-#include "data/SortMarker.h"
+#include "data/view/SortMarker.h"
 #include "monitor/ScriptMenuItem.h"
 
 #include <QList>

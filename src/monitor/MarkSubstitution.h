@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/SqlSyntax.h"
+#include "data/connection/SqlSyntax.h"
 
 #include <QString>
 #include <QStringList>

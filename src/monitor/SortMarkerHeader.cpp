@@ -1,7 +1,7 @@
 #include "monitor/SortMarkerHeader.h"
 
-#include "data/DataSetModel.h"
-#include "data/SortMarker.h"
+#include "data/display/DataSetModel.h"
+#include "data/view/SortMarker.h"
 
 #include <QPainter>
 #include <QStyleOptionHeader>

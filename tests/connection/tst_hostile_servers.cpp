@@ -8,7 +8,7 @@
 #include "app/ModalResult.h"
 #include "connection/Connect.h"
 #include "connection/FormLogon.h"
-#include "data/Connection.h"
+#include "data/connection/Connection.h"
 #include "platform/QuillonError.h"
 
 #include <QComboBox>

@@ -4,7 +4,7 @@
 
 #include "connection/MonitorPort.h"
 #include "connection/QueryThread.h"
-#include "data/Connection.h"
+#include "data/connection/Connection.h"
 #include "data/DataErrors.h"
 #include "data/Query.h"
 

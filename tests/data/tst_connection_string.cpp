@@ -1,4 +1,4 @@
-#include "data/ConnectionString.h"
+#include "data/connection/ConnectionString.h"
 #include "data/DataErrors.h"
 #include "data/pg/PgLogin.h"
 

@@ -1,10 +1,10 @@
 #include "ReadingPaths.h"
 #include "TestDatabase.h"
-#include "data/Connection.h"
+#include "data/connection/Connection.h"
 #include "data/DataErrors.h"
-#include "data/DataSetModel.h"
+#include "data/display/DataSetModel.h"
 #include "data/Query.h"
-#include "data/ToggleTitleSort.h"
+#include "data/view/ToggleTitleSort.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>

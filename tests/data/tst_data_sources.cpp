@@ -1,5 +1,5 @@
 #include "TestDatabase.h"
-#include "data/Connection.h"
+#include "data/connection/Connection.h"
 #include "data/Query.h"
 #include "platform/QuillonError.h"
 #include "data/odbc/OdbcEnvironment.h"

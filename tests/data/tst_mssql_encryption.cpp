@@ -1,7 +1,7 @@
 #include "RecordingRelay.h"
 #include "TdsStandIn.h"
 #include "TestDatabase.h"
-#include "data/Connection.h"
+#include "data/connection/Connection.h"
 #include "data/DataErrors.h"
 #include "data/Query.h"
 

@@ -1,6 +1,6 @@
 #include "ReadingPaths.h"
 #include "TestDatabase.h"
-#include "data/Connection.h"
+#include "data/connection/Connection.h"
 #include "data/DataErrors.h"
 #include "data/Query.h"
 

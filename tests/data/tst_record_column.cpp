@@ -1,6 +1,6 @@
-#include "data/CellChanges.h"
-#include "data/RecordColumn.h"
-#include "data/RecordSet.h"
+#include "data/view/CellChanges.h"
+#include "data/records/RecordColumn.h"
+#include "data/records/RecordSet.h"
 
 #include <QTest>
 

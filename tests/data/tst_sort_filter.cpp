@@ -1,12 +1,12 @@
-#include "data/ByteKeyRanks.h"
+#include "data/view/ByteKeyRanks.h"
 #include "data/DataErrors.h"
-#include "data/FieldType.h"
-#include "data/FilterExpression.h"
-#include "data/RecordSet.h"
-#include "data/RowFilter.h"
-#include "data/RowOrdering.h"
-#include "data/SortText.h"
-#include "data/TemporalValue.h"
+#include "data/records/FieldType.h"
+#include "data/view/FilterExpression.h"
+#include "data/records/RecordSet.h"
+#include "data/view/RowFilter.h"
+#include "data/view/RowOrdering.h"
+#include "data/view/SortText.h"
+#include "data/records/TemporalValue.h"
 
 #include <QCollator>
 #include <QLocale>

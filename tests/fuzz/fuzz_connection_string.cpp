@@ -4,9 +4,9 @@
 // is refused only when the driver cannot be given it.
 
 #include "FuzzCheck.h"
-#include "data/ConnectionString.h"
+#include "data/connection/ConnectionString.h"
 #include "data/DataErrors.h"
-#include "data/OdbcStringBuilder.h"
+#include "data/connection/OdbcStringBuilder.h"
 
 #include <QHash>
 

@@ -10,7 +10,7 @@
 
 #include "app/ServiceClasses.h"
 #include "connection/Connect.h"
-#include "data/Connection.h"
+#include "data/connection/Connection.h"
 #include "data/Query.h"
 #include "monitor/ExcelExport.h"
 #include "monitor/ExportCells.h"

@@ -7,7 +7,7 @@
 #include "app/ServiceClasses.h"
 #include "connection/Connect.h"
 #include "connection/QueryThread.h"
-#include "data/Connection.h"
+#include "data/connection/Connection.h"
 #include "data/Query.h"
 #include "monitor/FormMon.h"
 #include "monitor/GridCopy.h"

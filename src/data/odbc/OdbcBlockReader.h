@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/FieldInfo.h"
+#include "data/records/FieldInfo.h"
 #include "data/odbc/OdbcApi.h"
 
 #include <QList>

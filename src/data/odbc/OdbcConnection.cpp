@@ -1,7 +1,7 @@
 #include "data/odbc/OdbcConnection.h"
 
 #include "data/DataErrors.h"
-#include "data/RecordSet.h"
+#include "data/records/RecordSet.h"
 #include "data/odbc/OdbcApi.h"
 #include "data/odbc/OdbcDiagnostics.h"
 #include "data/odbc/OdbcEnvironment.h"

@@ -1,6 +1,6 @@
 #include "data/odbc/OdbcEnvironment.h"
 
-#include "data/OdbcStringBuilder.h"
+#include "data/connection/OdbcStringBuilder.h"
 #include "data/odbc/OdbcApi.h"
 #include "data/odbc/OdbcDiagnostics.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/ConnectionString.h"
+#include "data/connection/ConnectionString.h"
 
 #include <QString>
 #include <QStringList>

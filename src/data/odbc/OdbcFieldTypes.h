@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/FieldType.h"
+#include "data/records/FieldType.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "data/odbc/OdbcStatement.h"
 
-#include "data/RecordSet.h"
+#include "data/records/RecordSet.h"
 #include "data/odbc/OdbcApi.h"
 #include "data/odbc/OdbcBlockReader.h"
 #include "data/odbc/OdbcConnection.h"

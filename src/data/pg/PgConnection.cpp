@@ -1,7 +1,7 @@
 #include "data/pg/PgConnection.h"
 
 #include "data/DataErrors.h"
-#include "data/RecordSet.h"
+#include "data/records/RecordSet.h"
 #include "data/pg/PgLogin.h"
 #include "data/pg/PgResultReader.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/DriverConnection.h"
+#include "data/connection/DriverConnection.h"
 
 #include <atomic>
 #include <mutex>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "data/FieldInfo.h"
+#include "data/records/FieldInfo.h"
 #include "data/pg/PgResultReader.h"
 
 // A result column as psqlODBC describes it (with its default settings, through the wide calls),

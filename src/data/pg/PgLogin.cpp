@@ -1,6 +1,6 @@
 #include "data/pg/PgLogin.h"
 
-#include "data/OdbcStringBuilder.h"
+#include "data/connection/OdbcStringBuilder.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "data/pg/PgResultReader.h"
 
-#include "data/BlockStorer.h"
-#include "data/RecordSet.h"
-#include "data/TemporalValue.h"
+#include "data/records/BlockStorer.h"
+#include "data/records/RecordSet.h"
+#include "data/records/TemporalValue.h"
 #include "data/pg/PgFieldTypes.h"
 
 #include <libpq-fe.h>

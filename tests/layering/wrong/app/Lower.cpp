@@ -1,3 +1,3 @@
 #include "app/Utils.h"
-#include "app/shell/FormMain.h"
+#include "shell/FormMain.h"
 #include "ui_Lower.h"

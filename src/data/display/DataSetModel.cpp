@@ -1,0 +1,116 @@
+#include "data/display/DataSetModel.h"
+
+#include "data/records/FieldType.h"
+#include "data/Query.h"
+#include "data/view/SortMarker.h"
+
+#include <algorithm>
+
+namespace {
+constexpr std::size_t ManyBlocks = 64;
+} // namespace
+
+DataSetModel::DataSetModel(Query* query, QObject* parent) : QAbstractTableModel(parent), query_(query)
+{
+    connect(query_, &Query::dataAboutToChange, this, &DataSetModel::beginChange);
+    connect(query_, &Query::dataChanged, this, &DataSetModel::endChange);
+    connect(query_, &Query::fieldTagChanged, this, &DataSetModel::announceMarker);
+}
+
+void DataSetModel::beginChange()
+{
+    resetting_ = !query_->changeKeepsShape();
+    if (resetting_)
+        beginResetModel();
+}
+
+void DataSetModel::endChange()
+{
+    if (resetting_) {
+        resetting_ = false;
+        endResetModel();
+        shownMarkers_.assign(std::size_t(query_->fieldCount()), 0);
+        for (int i = 0; i < query_->fieldCount(); ++i)
+            shownMarkers_[std::size_t(i)] = query_->fieldTag(i);
+        return;
+    }
+    // A single cell is repainted alone. Many blocks are told as the one block around them all:
+    // a view looks at every block it is told of, and would take longer over them than repainting.
+    const std::vector<CellRange>& changed = query_->changedCells();
+    if (changed.size() <= ManyBlocks) {
+        for (const CellRange& range : changed)
+            Q_EMIT dataChanged(index(range.firstRow, range.firstColumn), index(range.lastRow, range.lastColumn));
+    } else {
+        CellRange all = changed.front();
+        for (const CellRange& range : changed) {
+            all.firstColumn = std::min(all.firstColumn, range.firstColumn);
+            all.lastColumn = std::max(all.lastColumn, range.lastColumn);
+        }
+        all.lastRow = changed.back().lastRow;
+        Q_EMIT dataChanged(index(all.firstRow, all.firstColumn), index(all.lastRow, all.lastColumn));
+    }
+    // New rows come unmarked and a refresh marks them again at once: the markers are compared once
+    // that is done, and only a marker that then differs is announced.
+    if (!markerCheckPosted_) {
+        markerCheckPosted_ = true;
+        QMetaObject::invokeMethod(this, &DataSetModel::announceMarkers, Qt::QueuedConnection);
+    }
+}
+
+void DataSetModel::announceMarker(int section)
+{
+    const int marker = query_->fieldTag(section);
+    if (std::size_t(section) < shownMarkers_.size() && shownMarkers_[std::size_t(section)] == marker)
+        return;
+    if (std::size_t(section) >= shownMarkers_.size())
+        shownMarkers_.resize(std::size_t(section) + 1, 0);
+    shownMarkers_[std::size_t(section)] = marker;
+    Q_EMIT headerDataChanged(Qt::Horizontal, section, section);
+}
+
+void DataSetModel::announceMarkers()
+{
+    markerCheckPosted_ = false;
+    for (int i = 0; i < query_->fieldCount(); ++i)
+        announceMarker(i);
+}
+
+int DataSetModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() || !query_->active() ? 0 : query_->viewRowCount();
+}
+
+int DataSetModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : query_->fieldCount();
+}
+
+QVariant DataSetModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return QVariant();
+    switch (role) {
+    case Qt::DisplayRole:
+        return query_->displayText(index.row(), index.column());
+    case Qt::TextAlignmentRole:
+        if (IsNumberFieldType(query_->fieldType(index.column())))
+            return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+        return QVariant();
+    default:
+        return QVariant();
+    }
+}
+
+QVariant DataSetModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= query_->fieldCount())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    switch (role) {
+    case Qt::DisplayRole:
+        return query_->fieldName(section);
+    case SortMarkerRole:
+        return static_cast<int>(SortMarkerOf(query_->fieldTag(section)));
+    default:
+        return QVariant();
+    }
+}

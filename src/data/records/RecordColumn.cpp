@@ -1,0 +1,118 @@
+#include "data/records/RecordColumn.h"
+
+#include "data/DataErrors.h"
+
+#include <limits>
+
+void RecordColumn::appendNull()
+{
+    switch (storage_) {
+    case Storage::Integer:
+        integers_.push_back(0);
+        if (withOffsets_)
+            offsets_.push_back(0);
+        break;
+    case Storage::Real:
+        reals_.push_back(0);
+        break;
+    case Storage::Text:
+        ends_.push_back(ends_.empty() ? 0 : ends_.back());
+        break;
+    }
+    appendNullBit(true);
+}
+
+std::size_t RecordColumn::endAfter(qsizetype length) const
+{
+    const std::size_t end = (ends_.empty() ? 0 : ends_.back()) + std::size_t(length);
+    if (end > std::numeric_limits<quint32>::max())
+        throw DataError(QStringLiteral("The result set is too large: one column holds more than 4 billion characters"));
+    return end;
+}
+
+void RecordColumn::appendText(const char16_t* text, qsizetype length)
+{
+    const std::size_t end = endAfter(length);
+    if (!wide_) {
+        const std::size_t start = bytes_.size();
+        bytes_.resize(start + std::size_t(length));
+        char* out = bytes_.data() + start;
+        char16_t beyond = 0;
+        for (qsizetype i = 0; i < length; ++i) {
+            beyond |= text[i] & 0xff00;
+            out[i] = char(text[i]);
+        }
+        if (beyond != 0) {
+            bytes_.resize(start);
+            widen();
+        }
+    }
+    if (wide_)
+        chars_.append(text, std::size_t(length));
+    ends_.push_back(quint32(end));
+    appendNullBit(false);
+}
+
+void RecordColumn::appendUtf8(const char* text, qsizetype length)
+{
+    // ASCII, the common case, goes into a one-byte column as it is.
+    if (!wide_) {
+        bool ascii = true;
+        for (qsizetype i = 0; i < length && ascii; ++i)
+            ascii = uchar(text[i]) < 0x80;
+        if (ascii) {
+            const std::size_t end = endAfter(length);
+            bytes_.append(text, std::size_t(length));
+            ends_.push_back(quint32(end));
+            appendNullBit(false);
+            return;
+        }
+    }
+    const QString decoded = QString::fromUtf8(text, length);
+    appendText(reinterpret_cast<const char16_t*>(decoded.utf16()), decoded.size());
+}
+
+void RecordColumn::widen()
+{
+    chars_.resize(bytes_.size());
+    char16_t* out = chars_.data();
+    for (std::size_t i = 0; i < bytes_.size(); ++i)
+        out[i] = char16_t(uchar(bytes_[i]));
+    bytes_ = ColumnBuffer<char>();
+    wide_ = true;
+}
+
+QStringView RecordColumn::text(int row, TextScratch& scratch) const
+{
+    if (wide_)
+        return utf16Text(row);
+    const QLatin1StringView narrow = latin1Text(row);
+    scratch.resize(narrow.size());
+    for (qsizetype i = 0; i < narrow.size(); ++i)
+        scratch[i] = char16_t(uchar(narrow.data()[i]));
+    return QStringView(scratch.data(), scratch.size());
+}
+
+QString RecordColumn::textString(int row) const
+{
+    return wide_ ? utf16Text(row).toString() : latin1Text(row).toString();
+}
+
+void RecordColumn::squeeze()
+{
+    nulls_.shrinkToFit();
+    integers_.shrinkToFit();
+    offsets_.shrinkToFit();
+    reals_.shrinkToFit();
+    bytes_.shrinkToFit();
+    chars_.shrinkToFit();
+    ends_.shrinkToFit();
+}
+
+qsizetype RecordColumn::bytesUsed() const
+{
+    return qsizetype(nulls_.capacity() * sizeof(quint64) + integers_.capacity() * sizeof(qint64)
+                     + offsets_.capacity() * sizeof(qint16)
+                     + reals_.capacity() * sizeof(double) + bytes_.capacity() + chars_.capacity() * sizeof(char16_t)
+                     + ends_.capacity() * sizeof(quint32));
+}

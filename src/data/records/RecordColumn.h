@@ -1,0 +1,98 @@
+#pragma once
+
+#include "data/records/ColumnBuffer.h"
+#include "data/records/TemporalValue.h"
+
+#include <QLatin1StringView>
+#include <QString>
+#include <QStringView>
+#include <QVarLengthArray>
+#include <QtGlobal>
+
+// Room for a short text read out of a one-byte column as UTF-16, on the caller's stack.
+using TextScratch = QVarLengthArray<char16_t, 64>;
+
+// The values of one column of a record set, appended row by row as blocks arrive: numbers in a
+// typed array, text in one buffer with end offsets, and one null bit per row. A cell costs its
+// payload plus a few bytes, where a QString or QVariant per cell would cost several times that.
+// Text is held one byte a character for as long as every value of the column is Latin-1, which
+// halves the commonest columns; the first value beyond that widens the column to UTF-16.
+class RecordColumn {
+public:
+    enum class Storage { Integer, Real, Text };
+
+    // A column of date-times with offsets keeps each offset beside its instant (Integer storage).
+    explicit RecordColumn(Storage storage, bool withOffsets = false) : storage_(storage), withOffsets_(withOffsets) {}
+
+    Storage storage() const { return storage_; }
+    bool withOffsets() const { return withOffsets_; }
+    int size() const { return size_; }
+
+    void appendNull();
+    void appendInteger(qint64 value)
+    {
+        integers_.push_back(value);
+        appendNullBit(false);
+    }
+    void appendReal(double value)
+    {
+        reals_.push_back(value);
+        appendNullBit(false);
+    }
+    void appendOffsetDateTime(const OffsetDateTime& value)
+    {
+        integers_.push_back(value.utcTicks);
+        offsets_.push_back(qint16(value.offsetMinutes));
+        appendNullBit(false);
+    }
+    void appendText(const char16_t* text, qsizetype length);
+    void appendUtf8(const char* text, qsizetype length);
+
+    bool isNull(int row) const { return (nulls_[std::size_t(row) >> 6] >> (row & 63)) & 1u; }
+    qint64 integer(int row) const { return integers_[std::size_t(row)]; }
+    double real(int row) const { return reals_[std::size_t(row)]; }
+    OffsetDateTime offsetDateTime(int row) const { return {integers_[std::size_t(row)], offsets_[std::size_t(row)]}; }
+
+    bool wide() const { return wide_; }
+    // The text of a row in the form the column holds: latin1Text() while !wide(), else utf16Text().
+    QLatin1StringView latin1Text(int row) const
+    {
+        return QLatin1StringView(bytes_.data() + textBegin(row), textLength(row));
+    }
+    QStringView utf16Text(int row) const { return QStringView(chars_.data() + textBegin(row), textLength(row)); }
+    // Either form as UTF-16: a one-byte text is widened into scratch, which must outlive the view.
+    QStringView text(int row, TextScratch& scratch) const;
+    QString textString(int row) const;
+
+    // Gives back the room growth reserved ahead, once the last row is in.
+    void squeeze();
+
+    // Bytes held, for the memory figures of the benchmark.
+    qsizetype bytesUsed() const;
+
+private:
+    void appendNullBit(bool null)
+    {
+        if ((size_ & 63) == 0)
+            nulls_.push_back(0);
+        if (null)
+            nulls_.back() |= quint64(1) << (size_ & 63);
+        ++size_;
+    }
+    std::size_t endAfter(qsizetype length) const;
+    void widen();
+    quint32 textBegin(int row) const { return row == 0 ? 0 : ends_[std::size_t(row) - 1]; }
+    qsizetype textLength(int row) const { return qsizetype(ends_[std::size_t(row)] - textBegin(row)); }
+
+    Storage storage_;
+    bool withOffsets_;
+    int size_ = 0;
+    bool wide_ = false;
+    ColumnBuffer<quint64> nulls_;
+    ColumnBuffer<qint64> integers_;
+    ColumnBuffer<qint16> offsets_;
+    ColumnBuffer<double> reals_;
+    ColumnBuffer<char> bytes_;
+    ColumnBuffer<char16_t> chars_;
+    ColumnBuffer<quint32> ends_;
+};

@@ -1,0 +1,224 @@
+#include "MessageRecorder.h"
+#include "ProgramFolder.h"
+
+#include "app/Application.h"
+#include "app/ServiceClasses.h"
+#include "shell/AboutBox.h"
+#include "shell/FormMain.h"
+#include "shell/ProgramStart.h"
+#include "platform/QuillonError.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QtTest>
+
+// The main window: start-up, menus, placement and its saving at exit.
+class TestFormMain : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<MessageRecorder> boxes;
+
+    static QStringList menuTexts(const QMenu* menu)
+    {
+        QStringList texts;
+        for (const QAction* action : menu->actions())
+            texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        return texts;
+    }
+
+    static QAction* action(const TFormMain& form, const char* name)
+    {
+        return form.findChild<QAction*>(QString::fromLatin1(name));
+    }
+
+private Q_SLOTS:
+    void init() { boxes = std::make_unique<MessageRecorder>(); }
+    void cleanup() { boxes.reset(); }
+
+    void startUpCaptionAndTitle()
+    {
+        ProgramFolder folder;
+        folder.write(QStringLiteral("Config/Sensors.ini"), "A;1;a.sql\r\n");
+        TFormMain form(folder.executable());
+        SetProgramVersion(form);
+        QCOMPARE(form.windowTitle(), QStringLiteral("Quillon 1.0.4.0"));
+        QCOMPARE(Application::title(), QStringLiteral("Quillon"));
+        QCOMPARE(App->Sensors.size(), std::size_t(1));
+        QVERIFY(boxes->messages.isEmpty());
+    }
+
+    void menusActionsAndShortcuts()
+    {
+        ProgramFolder folder;
+        folder.write(QStringLiteral("Config/Sensors.ini"), "");
+        TFormMain form(folder.executable());
+        const QList<QAction*> top = form.menuBar()->actions();
+        QStringList titles;
+        for (QAction* a : top)
+            titles << a->text();
+        QCOMPARE(titles, (QStringList{"Главное", "Настройки", "Окно", "Помощь"}));
+        QCOMPARE(menuTexts(top[0]->menu()), (QStringList{"Подключиться", "-", "Выход"}));
+        QCOMPARE(menuTexts(top[1]->menu()), (QStringList{"Скрипты", "-", "Система"}));
+        QCOMPARE(menuTexts(top[2]->menu()),
+                 (QStringList{"&Горизонтально", "&Вертикально", "&Каскадом", "В&ыровнять", "-",
+                              "&Mинимизировать все"}));
+        QCOMPARE(menuTexts(top[3]->menu()), (QStringList{"Помощь", "О программе ..."}));
+
+        const std::pair<const char*, const char*> shortcuts[] = {
+            {"acConnect", "Alt+C"}, {"acExit", "Alt+X"}, {"acScripts", "Alt+Q"},
+            {"acSettings", "Ctrl+Alt+S"}, {"acHelp", "F1"}, {"acAbout", "Alt+A"}};
+        for (const auto& [name, keys] : shortcuts)
+            QCOMPARE(action(form, name)->shortcut(), QKeySequence(QString::fromLatin1(keys)));
+        QCOMPARE(action(form, "acScripts")->toolTip(), QStringLiteral("Справочник скриптов"));
+        QCOMPARE(action(form, "acSettings")->toolTip(), QStringLiteral("Настройки системы"));
+        for (const char* name : {"acConnect", "acExit", "acScripts", "acSettings", "acHelp", "acAbout",
+                                 "WindowCascade1", "WindowTileVertical1", "WindowTileHorizontal1"})
+            QVERIFY2(!action(form, name)->icon().isNull(), name);
+        QVERIFY(action(form, "WindowArrange1")->icon().isNull());
+    }
+
+    void placementRestoredAndSaved()
+    {
+        ProgramFolder folder;
+        folder.write(QStringLiteral("Config/Sensors.ini"), "");
+        folder.write(QStringLiteral("Config/quillon.ini"),
+                     "[Window]\r\nWindowState=0\r\nLeft=50\r\nTop=60\r\nHeight=300\r\nWidth=500\r\n");
+        {
+            TFormMain form(folder.executable());
+            QCOMPARE(form.pos(), QPoint(50, 60));
+            QCOMPARE(form.size(), QSize(500, 300));
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+            form.move(70, 80);
+            form.resize(640, 420);
+        }
+        QVERIFY(App == nullptr);
+        const QByteArray saved = folder.read(QStringLiteral("Config/quillon.ini"));
+        QVERIFY2(saved.contains("WindowState=0\r\nLeft=70\r\nTop=80\r\nHeight=420\r\nWidth=640\r\n"), saved);
+        QVERIFY(saved.contains("SLEEP_INTERVAL=200"));
+    }
+
+    void maximizedAtExitLeavesGeometry()
+    {
+        ProgramFolder folder;
+        folder.write(QStringLiteral("Config/Sensors.ini"), "");
+        folder.write(QStringLiteral("Config/quillon.ini"),
+                     "[Window]\r\nWindowState=2\r\nLeft=5\r\nTop=6\r\nHeight=307\r\nWidth=408\r\n");
+        {
+            TFormMain form(folder.executable());
+            QVERIFY(form.windowState() & Qt::WindowMaximized);
+            form.show();
+        }
+        const QByteArray saved = folder.read(QStringLiteral("Config/quillon.ini"));
+        QVERIFY2(saved.contains("WindowState=2\r\nLeft=5\r\nTop=6\r\nHeight=307\r\nWidth=408\r\n"), saved);
+    }
+
+    void missingCatalogueIsReportedAndStartGoesOn()
+    {
+        ProgramFolder folder;
+        folder.write(QStringLiteral("Config/quillon.ini"), "[Window]\r\nWindowState=0\r\nLeft=50\r\n");
+        TFormMain form(folder.executable());
+        QCOMPARE(boxes->messages.size(), 1);
+        QCOMPARE(boxes->messages[0].type, MessageType::Error);
+        QCOMPARE(boxes->messages[0].text, QStringLiteral("Cannot open file ") + folder.path() + QStringLiteral("/Config/Sensors.ini"));
+        QVERIFY(App != nullptr);
+        // The rest of the creation was skipped: the design placement stands.
+        QCOMPARE(form.pos(), QPoint(362, 160));
+    }
+
+    void childWindowsCloseBeforeSettingsAreSaved()
+    {
+        ProgramFolder folder;
+        folder.write(QStringLiteral("Config/Sensors.ini"), "");
+        QStringList order;
+        {
+            TFormMain form(folder.executable());
+            for (const char* name : {"first", "second"}) {
+                auto* child = form.mdiArea()->addSubWindow(new QWidget);
+                child->setObjectName(QString::fromLatin1(name));
+                connect(child, &QObject::destroyed, this, [&order, name] {
+                    order << QString::fromLatin1(name) + (App ? QStringLiteral("+App") : QString());
+                });
+            }
+        }
+        QCOMPARE(order, (QStringList{"second+App", "first+App"}));
+    }
+
+    void aboutBoxShowsVersion()
+    {
+        ProgramFolder folder;
+        folder.write(QStringLiteral("Config/Sensors.ini"), "");
+        TFormMain form(folder.executable());
+        SetProgramVersion(form);
+        TAboutBox box(&form);
+        QCOMPARE(box.findChild<QLabel*>(QStringLiteral("ProductName"))->text(), QStringLiteral("Product Name: Quillon"));
+        QCOMPARE(box.findChild<QLabel*>(QStringLiteral("Version"))->text(), QStringLiteral("Version: 1.0.4.0"));
+        QCOMPARE(box.findChild<QLabel*>(QStringLiteral("DateVersion"))->text(), QStringLiteral("Date: 21.10.2004"));
+        QCOMPARE(box.size(), QSize(298, 213));
+        // The rights notice and the address show whole, from their first character.
+        for (const char* name : {"Edit1", "Edit2"}) {
+            const auto* field = box.findChild<QLineEdit*>(QString::fromLatin1(name));
+            QCOMPARE(field->cursorPosition(), 0);
+            QVERIFY2(field->fontMetrics().horizontalAdvance(field->text()) + 4 <= field->contentsRect().width(),
+                     qPrintable(field->text()));
+        }
+    }
+
+    void errorEscapingAHandlerIsReportedAndWorkGoesOn()
+    {
+        struct Failing : QObject {
+            bool event(QEvent* e) override
+            {
+                if (e->type() == QEvent::User)
+                    throw FileError(QStringLiteral("Cannot open file x.sql"));
+                return QObject::event(e);
+            }
+        } failing;
+        QCoreApplication::postEvent(&failing, new QEvent(QEvent::User));
+        QCoreApplication::postEvent(&failing, new QEvent(QEvent::User));
+        QCoreApplication::processEvents();
+        QCOMPARE(boxes->messages.size(), 2);
+        QCOMPARE(boxes->messages[0].type, MessageType::Error);
+        QCOMPARE(boxes->messages[0].text, QStringLiteral("Cannot open file x.sql"));
+        QCOMPARE(boxes->messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+
+    void qtTextsAreInRussian()
+    {
+        QMessageBox box;
+        box.setStandardButtons(QMessageBox::No | QMessageBox::Cancel);
+        QCOMPARE(box.button(QMessageBox::No)->text().remove(u'&'), QStringLiteral("Нет"));
+        QCOMPARE(box.button(QMessageBox::Cancel)->text().remove(u'&'), QStringLiteral("Отмена"));
+    }
+
+    void helpShowsManualWhenPresent()
+    {
+        ProgramFolder folder;
+        folder.write(QStringLiteral("Config/Sensors.ini"), "");
+        TFormMain form(folder.executable());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        action(form, "acHelp")->trigger();
+        QVERIFY(!form.findChild<QWidget*>(QStringLiteral("HelpWindow")));
+
+        folder.write(QStringLiteral("Help/QUILLON32.html"),
+                     "<html><head><title>Manual</title></head><body>Hello</body></html>");
+        action(form, "acHelp")->trigger();
+        auto* help = form.findChild<QWidget*>(QStringLiteral("HelpWindow"));
+        QVERIFY(help && help->isVisible());
+        QCOMPARE(help->windowTitle(), QStringLiteral("Manual"));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    Application application(argc, argv);
+    TestFormMain test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_form_main.moc"
