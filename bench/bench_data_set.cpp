@@ -3,7 +3,7 @@
 //   quillon_bench ops SQL SORT FILTER RUNS   median times of adoption, sort and filter on the rows
 // --odbc before the mode reads through ODBC even where libpq would read the data source.
 #include "TestDatabase.h"
-#include "data/Connection.h"
+#include "data/connection/Connection.h"
 #include "data/Query.h"
 #include "platform/LargeBlocks.h"
 

@@ -3,7 +3,7 @@
 // to an .xlsx file. Prints "key value" pairs for scripts/bench.sh.
 
 #include "TestDatabase.h"
-#include "data/Connection.h"
+#include "data/connection/Connection.h"
 #include "data/Query.h"
 #include "monitor/ExcelExport.h"
 #include "monitor/ExportCells.h"

@@ -5,13 +5,14 @@
 //   quillon_bench_monitor peak     memory of a window refreshing 200,000 rows sorted by a text column
 //   quillon_bench_monitor watch    a window on the server's activity at 1 s, until it is ended
 
+#include "ResidentSize.h"
 #include "TestDatabase.h"
 
 #include "app/ServiceClasses.h"
 #include "connection/Connect.h"
 #include "connection/QueryThread.h"
 #include "data/Query.h"
-#include "data/ToggleTitleSort.h"
+#include "data/view/ToggleTitleSort.h"
 #include "monitor/FormMon.h"
 #include "monitor/MonitorStatusBar.h"
 #include "platform/LargeBlocks.h"
@@ -160,22 +161,13 @@ void idleCpu(int windows, int seconds)
         w->acStart->trigger();
 }
 
-long residentKilobytes()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toLong() * (sysconf(_SC_PAGESIZE) / 1024) : 0;
-}
-
 // The program's base before any result, the rows a window holds, and the peak of the whole run,
 // while a window refreshes 200,000 rows sorted by a text column.
 void peakMemory(int refreshes)
 {
     auto window = openWindow(1);
     window->cmBox->setCurrentIndex(0);
-    const long base = residentKilobytes();
+    const long base = ResidentKilobytes();
     window->acStart->trigger();
     waitFor([&] { return window->Query->active(); }, 120000);
     window->DBGridTitleBtnClick(2);
@@ -188,7 +180,7 @@ void peakMemory(int refreshes)
     getrusage(RUSAGE_SELF, &usage);
     window->acStart->trigger();
     std::printf("base_kb %ld held_kb %ld peak_kb %ld now_kb %ld refreshes %d\n", base, held, long(usage.ru_maxrss),
-                residentKilobytes(), counted);
+                ResidentKilobytes(), counted);
 }
 
 // One window on the server's activity at 1 s, as an operator watches it, until the process is

@@ -6,10 +6,11 @@
 //   quillon_bench_soak [minutes] [windows]     default 120 minutes, 8 windows
 
 #include "ProgramFolder.h"
+#include "ResidentSize.h"
 #include "TestDatabase.h"
 
 #include "app/Application.h"
-#include "app/shell/FormMain.h"
+#include "shell/FormMain.h"
 #include "connection/Connect.h"
 #include "data/Query.h"
 #include "monitor/FormMon.h"
@@ -31,28 +32,20 @@
 
 namespace {
 
-// The sample's session list with a few hundred generated sessions whose states, times and texts
-// change at every refresh, and whose number drifts, so that every hand-over replaces real data.
-const char* const kSessions = R"(SELECT
-    a.pid AS pid,
-    CAST(a.usename AS varchar(63)) AS usename,
-    CAST(a.datname AS varchar(63)) AS database,
-    CAST(a.application_name AS varchar(128)) AS application_name,
-    CAST(COALESCE(host(a.client_addr), 'local') AS varchar(64)) AS client_addr,
-    CAST(a.state AS varchar(32)) AS state,
-    CAST(a.wait_event_type AS varchar(32)) AS wait_event_type,
-    CAST(a.wait_event AS varchar(64)) AS wait_event,
-    CAST(a.backend_start AS timestamp(0)) AS backend_start,
-    CAST(a.xact_start AS timestamp(0)) AS xact_start,
-    CAST(a.query_start AS timestamp(0)) AS query_start,
-    CAST(CASE WHEN a.state = 'active'
-              THEN round(CAST(extract(epoch FROM clock_timestamp() - a.query_start) AS numeric), 1)
-         END AS numeric(12, 1)) AS running_s,
-    CAST(left(regexp_replace(a.query, '\s+', ' ', 'g'), 2000) AS varchar(2000)) AS query
-FROM pg_stat_activity AS a
-WHERE a.backend_type = 'client backend'
-  AND a.pid <> pg_backend_pid()
-UNION ALL
+// The sample's session list, its order left off, with a few hundred generated sessions whose states,
+// times and texts change at every refresh, and whose number drifts, so that every hand-over replaces
+// real data.
+QByteArray sessionsScript()
+{
+    QFile sample(QStringLiteral(QUILLON_SAMPLE_DIR "/Scripts/postgresql/activity.sql"));
+    if (!sample.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray script = sample.readAll();
+    const qsizetype order = script.lastIndexOf("ORDER BY");
+    if (order < 0)
+        return {};
+    script.truncate(order);
+    return script + R"(UNION ALL
 SELECT 100000 + g,
     CAST('user' || g % 17 AS varchar(63)),
     CAST('db' || g % 5 AS varchar(63)),
@@ -69,14 +62,6 @@ SELECT 100000 + g,
 FROM generate_series(1, 200 + (extract(epoch FROM clock_timestamp())::int % 60)) AS g
 ORDER BY 6, 11
 )";
-
-long residentKilobytes()
-{
-    QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toLong() * (sysconf(_SC_PAGESIZE) / 1024) : 0;
 }
 
 // Bytes handed out by malloc and not yet freed: the arenas' chunks in use and the blocks mapped on
@@ -133,9 +118,14 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    const QByteArray sessions = sessionsScript();
+    if (sessions.isEmpty()) {
+        std::fprintf(stderr, "the sample's activity script was not found under %s\n", QUILLON_SAMPLE_DIR);
+        return 1;
+    }
     ProgramFolder folder;
     folder.write(QStringLiteral("Config/Sensors.ini"), "Sessions;SESSIONS;Scripts/sessions.sql\r\n");
-    folder.write(QStringLiteral("Scripts/sessions.sql"), kSessions);
+    folder.write(QStringLiteral("Scripts/sessions.sql"), sessions);
     auto form = std::make_unique<TFormMain>(folder.executable());
     form->resize(1600, 1000);
     form->show();
@@ -183,7 +173,7 @@ int main(int argc, char** argv)
     for (int minute = 0; minute <= minutes; ++minute) {
         if (minute > 0)
             run(int(std::max<qint64>(0, minute * 60000LL - clock.elapsed())));
-        const Sample sample{minute, refreshes(), residentKilobytes() / 1024.0, liveHeapBytes() / 1048576.0,
+        const Sample sample{minute, refreshes(), ResidentKilobytes() / 1024.0, liveHeapBytes() / 1048576.0,
                             open.front()->Query->recordCount()};
         samples.push_back(sample);
         std::printf("| %d | %ld | %.1f | %.2f | %d |\n", sample.minute, sample.refreshes, sample.residentMb, sample.heapMb,
