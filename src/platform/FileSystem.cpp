@@ -1,10 +1,12 @@
 #include "platform/FileSystem.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 
 #include <atomic>
+#include <chrono>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -31,17 +33,22 @@ bool IsTemporaryCopyName(const QString& entry, const QString& fileName)
     return true;
 }
 
+// How long a copy must have gone unwritten to count as left behind: far longer than any write,
+// so that the copy of another process writing the same file at this moment is not taken from it.
+constexpr std::chrono::minutes LeftoverAge{2};
+
 // A process killed between writing its copy and renaming it leaves the copy behind. Removed
 // before the new copy is written, so that the space it holds counts again.
 void RemoveLeftoverCopies(const QFileInfo& target)
 {
     QDir folder = target.absoluteDir();
     const QString fileName = target.fileName();
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-std::chrono::seconds(LeftoverAge).count());
     // No name filter: its wildcards would read "[" or "*" in the file's own name as patterns.
-    const QStringList entries = folder.entryList(QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& entry : entries) {
-        if (IsTemporaryCopyName(entry, fileName))
-            folder.remove(entry);
+    const QFileInfoList entries = folder.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo& entry : entries) {
+        if (IsTemporaryCopyName(entry.fileName(), fileName) && entry.lastModified().toUTC() < before)
+            folder.remove(entry.fileName());
     }
 }
 

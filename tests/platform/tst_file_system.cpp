@@ -1,8 +1,12 @@
 #include "platform/FileSystem.h"
 #include "platform/FileBytes.h"
 
+#include <QDateTime>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <atomic>
+#include <thread>
 
 class TestFileSystem : public QObject {
     Q_OBJECT
@@ -65,16 +69,24 @@ private Q_SLOTS:
     }
 
     // A process killed between writing its temporary copy and renaming it leaves "name.XXXXXX"
-    // behind; the next write of that file clears it, and nothing else.
+    // behind; the next write of that file clears it once it is old, and nothing else. A fresh one
+    // may be another process's write in progress.
     void leftoverCopiesOfTheFileAreRemoved()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("a.ini"));
         PutBytes(path, "old");
         const QStringList others{QStringLiteral("a.ini.AbCxY"),  QStringLiteral("a.ini.AbCxYzW"), QStringLiteral("a.ini.Ab1xYz"),
-                                 QStringLiteral("a.ini_AbCxYz"), QStringLiteral("b.ini.AbCxYz"),  QStringLiteral("xa.ini.AbCxYz")};
-        for (const QString& name : others + QStringList{QStringLiteral("a.ini.AbCxYz"), QStringLiteral("a.ini.qWeRtY")})
+                                 QStringLiteral("a.ini_AbCxYz"), QStringLiteral("b.ini.AbCxYz"),  QStringLiteral("xa.ini.AbCxYz"),
+                                 QStringLiteral("a.ini.InUsEe")};
+        const QDateTime old = QDateTime::currentDateTime().addSecs(-180);
+        for (const QString& name : others + QStringList{QStringLiteral("a.ini.AbCxYz"), QStringLiteral("a.ini.qWeRtY")}) {
             PutBytes(dir.filePath(name), "new");
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            if (name != QStringLiteral("a.ini.InUsEe"))
+                QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
+        }
         QDir(dir.path()).mkdir(QStringLiteral("a.ini.FoLdEr"));
 
         QVERIFY(WriteFileAtomically(dir.path() + QStringLiteral("\\a.ini"), "new"));
@@ -82,6 +94,28 @@ private Q_SLOTS:
         QStringList expected = others + QStringList{QStringLiteral("a.ini"), QStringLiteral("a.ini.FoLdEr")};
         expected.sort(Qt::CaseInsensitive);
         QCOMPARE(FolderEntries(dir.path()), expected);
+    }
+
+    // Two writers of one file at once (two programs on one folder): each write replaces the file
+    // whole and none fails because the other cleared its copy.
+    void concurrentWritersBothSucceed()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("quillon.ini"));
+        std::atomic<int> failed{0};
+        const auto writer = [&](const QByteArray& data) {
+            for (int i = 0; i < 300; ++i) {
+                if (!WriteFileAtomically(path, data))
+                    ++failed;
+            }
+        };
+        std::thread first(writer, QByteArray(4096, 'a'));
+        std::thread second(writer, QByteArray(4096, 'b'));
+        first.join();
+        second.join();
+        QCOMPARE(failed.load(), 0);
+        const QByteArray left = GetBytes(path);
+        QVERIFY(left == QByteArray(4096, 'a') || left == QByteArray(4096, 'b'));
     }
 
     // Files that hold logins are made readable by their owner alone; a file that exists keeps the
