@@ -7,5 +7,5 @@ bash scripts/setup.sh
 source scripts/presets.sh
 configure_preset tsan
 build_preset tsan
-# The tests labelled "thread", with the database fixtures they need.
+# The tests labelled "threads", with the database fixtures they need.
 ctest --preset tsan
