@@ -13,9 +13,9 @@ runs=${1:-5}
 build="$root/build-bench"
 db="$build/benchdb"
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUILLON_TESTS=OFF -DQUILLON_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target quillon_bench quillon_bench_odbc quillon_bench_monitor quillon_bench_export \
-  quillon_bench_menu >/dev/null
+# shellcheck source=scripts/presets.sh
+source "$root/scripts/presets.sh"
+(cd "$root" && configure_preset bench >/dev/null && build_preset bench -j2 >/dev/null)
 
 # The terminal monitor that watching is compared with; the benchmark alone uses it.
 if ! command -v pg_activity >/dev/null 2>&1; then

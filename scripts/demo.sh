@@ -8,12 +8,12 @@
 #   demo.sh stop OWNER       OWNER is done; when no other owner is alive, the workload ends and the
 #                            stand-in and the cluster stop (the cluster's data is kept for the next start)
 #   demo.sh seed FOLDER      a program folder without a server list gets "demo" as its first server
-#                            and "demo-mssql" as its second
+#                            and "demo-mssql" as its second, written by build/tools/quillon_demo_seed
+#                            (or the one QUILLON_DEMO_SEED names)
 # Everything lives in $XDG_CACHE_HOME/quillon-demo. PostgreSQL refuses to run as root: then the
 # cluster runs as the postgres user, in a folder of its own under /tmp (it cannot enter /root).
 set -euo pipefail
 
-pgbin=/usr/lib/postgresql/15/bin
 demo=${XDG_CACHE_HOME:-$HOME/.cache}/quillon-demo
 role=quillon_demo
 database=demo
@@ -29,58 +29,37 @@ cluster_dir() {
   [ -f "$demo/cluster" ] && cat "$demo/cluster"
 }
 
-cluster_running() {
+demo_cluster_running() {
   local cluster
   cluster=$(cluster_dir) || return 1
-  [ -d "$cluster/data" ] && as_postgres "$pgbin/pg_ctl" -D "$cluster/data" status >/dev/null 2>&1
+  cluster_running "$cluster"
 }
 
 psql_demo() {
   local app=$1
   shift
-  PGAPPNAME=$app "$pgbin/psql" -X -q -h "$(cluster_dir)" -p "$(cat "$demo/port")" -U "$role" -d "$database" "$@"
+  PGAPPNAME=$app "$pg_bin/psql" -X -q -h "$(cluster_dir)" -p "$(cat "$demo/port")" -U "$role" -d "$database" "$@"
 }
 
 create_cluster() {
   local cluster
   if [ "$(id -u)" -eq 0 ]; then
-    cluster=$(mktemp -d /tmp/quillon-demo.XXXXXX)
-    chmod 755 "$cluster"
-    chown postgres: "$cluster"
+    cluster=$(cluster_folder_in_tmp quillon-demo)
   else
     cluster=$demo/cluster.d
     rm -rf "$cluster"
     mkdir -p "$cluster"
   fi
   echo "$cluster" > "$demo/cluster"
-  as_postgres "$pgbin/initdb" -D "$cluster/data" -U postgres --auth-local=trust --auth-host=scram-sha-256 \
-    -E UTF8 --locale=C.UTF-8 >"$demo/initdb.log" 2>&1 || {
-    cat "$demo/initdb.log" >&2
-    echo "demo: initdb failed" >&2
-    exit 1
-  }
+  cluster_init "$cluster" || exit 1
 }
 
-# The server and the workload must not inherit the lock's descriptor (9), or they would hold the
-# lock for their whole life.
+# The port of the last start first, so that a running program's data source still finds the cluster.
 start_cluster() {
-  local cluster port started=0
-  cluster=$(cluster_dir)
-  for port in $(cat "$demo/port" 2>/dev/null) $(shuf -i "$first_port-$last_port" -n 20); do
-    port_is_free "$port" || continue
-    if as_postgres "$pgbin/pg_ctl" -D "$cluster/data" -l "$cluster/server.log" -w -t 60 \
-         -o "-c listen_addresses=127.0.0.1 -p $port -c unix_socket_directories=$cluster -c fsync=off" \
-         start >/dev/null 9>&-; then
-      echo "$port" > "$demo/port"
-      started=1
-      break
-    fi
-  done
-  if [ "$started" -ne 1 ]; then
-    cat "$cluster/server.log" >&2 || true
-    echo "demo: the PostgreSQL cluster did not start" >&2
-    exit 1
-  fi
+  local port
+  # shellcheck disable=SC2046
+  port=$(cluster_start "$(cluster_dir)" "" $(cat "$demo/port" 2>/dev/null) $(shuf -i "$first_port-$last_port" -n 20)) || exit 1
+  echo "$port" > "$demo/port"
 }
 
 # The role, the database and its tables; run after every start, so a half-made cluster is completed.
@@ -89,7 +68,7 @@ create_database() {
   cluster=$(cluster_dir)
   port=$(cat "$demo/port")
   password=$(cat "$demo/password")
-  "$pgbin/psql" -X -q -v ON_ERROR_STOP=1 -h "$cluster" -p "$port" -U postgres -d postgres <<SQL
+  "$pg_bin/psql" -X -q -v ON_ERROR_STOP=1 -h "$cluster" -p "$port" -U postgres -d postgres <<SQL
 select 'create role $role login' where not exists (select from pg_roles where rolname = '$role')\gexec
 alter role $role password '$password';
 select 'create database $database owner $role' where not exists (select from pg_database where datname = '$database')\gexec
@@ -211,12 +190,6 @@ stop_workload() {
   rm -f "$demo/workload.pid"
 }
 
-stop_cluster() {
-  if cluster_running; then
-    as_postgres "$pgbin/pg_ctl" -D "$(cluster_dir)/data" -m fast -w -t 30 stop >/dev/null 2>&1 || true
-  fi
-}
-
 live_owners() {
   local f
   for f in "$demo"/owners/*; do
@@ -238,7 +211,7 @@ start() {
   if [ ! -f "$demo/password" ]; then
     (umask 077; head -c 18 /dev/urandom | base64 | tr -d '/+=' > "$demo/password")
   fi
-  if ! cluster_running; then
+  if ! demo_cluster_running; then
     local cluster
     cluster=$(cluster_dir) || true
     if [ -z "$cluster" ] || [ ! -f "$cluster/data/PG_VERSION" ]; then
@@ -265,50 +238,17 @@ stop() {
   fi
   stop_workload
   bash "$scripts/tds-standin.sh" stop "$demo/mssql"
-  stop_cluster
+  cluster_stop "$(cluster_dir)"
 }
 
-# The folder's server list and connections file, where its main settings file names them.
-configured_path() {
-  local folder=$1 key=$2 default=$3 value
-  value=$(iconv -f CP1251 -t UTF-8 "$folder/Config/quillon.ini" 2>/dev/null \
-            | tr -d '\r' | awk -F= -v key="$key" 'tolower($1) == tolower(key) { sub(/^[^=]*=/, ""); print; exit }') || true
-  [ -n "$value" ] || value=$default
-  value=${value#\\}
-  value=${value//\\//}
-  case "$value" in
-    /*) echo "$value" ;;
-    *) echo "$folder/$value" ;;
-  esac
-}
-
-# The position of a script in the catalogue: the monitor window's script box lists it in the order
-# of its file.
-script_index() {
-  local folder=$1 id=$2 index
-  index=$(iconv -f CP1251 -t UTF-8 "$(configured_path "$folder" SensorsFile Config/Sensors.ini)" 2>/dev/null \
-            | tr -d '\r' | awk -F';' -v id="$id" '$2 == id { print NR - 1; exit }') || true
-  echo "${index:-0}"
-}
-
+# The program's own settings code reads and writes the folder's configuration.
 seed() {
-  local folder=$1 servers connections
-  servers=$(configured_path "$folder" ServerList Config/Servers.lst)
-  connections=$(configured_path "$folder" ConnectionList Config/Connections.ini)
-  [ -e "$servers" ] && return 0
-  mkdir -p "$(dirname "$servers")" "$(dirname "$connections")"
-  (
-    umask 077
-    printf 'demo\r\ndemo-mssql\r\n' > "$servers"
-    if ! grep -qi '^\[demo\]' "$connections" 2>/dev/null; then
-      printf '[demo]\r\nAuthorization=1\r\nSleep=2\r\nQueryIndex=%s\r\n' "$(script_index "$folder" PGACTIVITY)" >> "$connections"
-    fi
-    # The stand-in takes SQL Server logins only: the demo's own, whose password run.sh shows.
-    if ! grep -qi '^\[demo-mssql\]' "$connections" 2>/dev/null; then
-      printf '[demo-mssql]\r\nAuthorization=0\r\nLastUser=%s\r\nSleep=2\r\nQueryIndex=%s\r\n' "$role" \
-        "$(script_index "$folder" WHO)" >> "$connections"
-    fi
-  )
+  local folder=$1 seeder=${QUILLON_DEMO_SEED:-$scripts/../build/tools/quillon_demo_seed}
+  if [ ! -x "$seeder" ]; then
+    echo "demo: no $seeder: build it first (cmake --build build --target quillon_demo_seed)" >&2
+    exit 1
+  fi
+  "$seeder" "$folder" "$role"
 }
 
 case "${1:-}" in

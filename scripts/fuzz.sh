@@ -8,12 +8,14 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=build-fuzz
+# The targets the "fuzz" build preset builds.
 targets=(fuzz_ini_document fuzz_line_file fuzz_filter_sort fuzz_connection_string)
 
 bash scripts/setup.sh
-cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OFF -DQUILLON_BENCH=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"
+# shellcheck source=scripts/presets.sh
+source scripts/presets.sh
+configure_preset fuzz >/dev/null
+build_preset fuzz
 
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"

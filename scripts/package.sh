@@ -3,8 +3,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$(nproc)" --target quillon quillon_icon_pngs
+# shellcheck source=scripts/presets.sh
+source scripts/presets.sh
+configure_preset default
+build_preset default --target quillon quillon_icon_pngs
 cd build
 cpack -G DEB
 ls -1 "$PWD"/quillon_*.deb

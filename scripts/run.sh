@@ -18,8 +18,10 @@ for arg in "$@"; do
 done
 
 bash scripts/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$(nproc)" --target quillon
+# shellcheck source=scripts/presets.sh
+source scripts/presets.sh
+configure_preset default
+build_preset default --target quillon quillon_demo_seed
 
 if [ "$with_demo" -eq 0 ]; then
   exec build/bin/quillon

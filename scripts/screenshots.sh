@@ -16,8 +16,12 @@ while [ $# -gt 0 ]; do
 done
 
 bash scripts/setup.sh xdotool imagemagick
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)" --target quillon >/dev/null
+# shellcheck source=scripts/presets.sh
+source scripts/presets.sh
+# shellcheck source=scripts/cluster-helpers.sh
+source scripts/cluster-helpers.sh
+configure_preset default >/dev/null
+build_preset default --target quillon quillon_demo_seed >/dev/null
 
 work=$(mktemp -d /tmp/quillon-shots.XXXXXX)
 out=$repo/resources/help
@@ -164,7 +168,7 @@ shoot_dialog about.png
 key Escape
 back_to_monitor
 # The monitor's sessions end on the server: its next refresh fails and the window goes Offline.
-"/usr/lib/postgresql/15/bin/psql" -X -q -h "$(cat "$demo/cluster")" -p "$(cat "$demo/port")" -U quillon_demo -d demo \
+"$pg_bin/psql" -X -q -h "$(cat "$demo/cluster")" -p "$(cat "$demo/port")" -U quillon_demo -d demo \
   -c "select pg_terminate_backend(pid) from pg_stat_activity where application_name = 'Quillon'" >/dev/null
 shoot_main offline.png 4
 ls -1 "$out"/*.png

@@ -15,8 +15,9 @@ build="$root/build-soak"
 db="$build/soakdb.$$"
 
 # Debugging information, so that a heap profiler names the places that allocate.
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_TESTS=OFF -DQUILLON_BENCH=ON >/dev/null
-cmake --build "$build" -j2 --target quillon_bench_soak >/dev/null
+# shellcheck source=scripts/presets.sh
+source "$root/scripts/presets.sh"
+(cd "$root" && configure_preset soak >/dev/null && build_preset soak -j2 >/dev/null)
 
 clients=()
 cleanup() {

@@ -3,7 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$(nproc)"
-cd build
-ctest --output-on-failure -j"$(nproc)"
+# shellcheck source=scripts/presets.sh
+source scripts/presets.sh
+configure_preset default
+build_preset default
+ctest --preset default -j"$(nproc)"

@@ -18,7 +18,6 @@ if [ -z "$action" ] || [ -z "$dir" ]; then
   exit 2
 fi
 
-pgbin=/usr/lib/postgresql/15/bin
 role=quillon
 database=quillon
 # Characters that must be braced in an ODBC connection string, so the tests cover the bracing.
@@ -31,9 +30,7 @@ stop_cluster() {
   local cluster
   [ -f "$dir/cluster" ] || return 0
   cluster=$(cat "$dir/cluster")
-  if [ -f "$cluster/data/postmaster.pid" ]; then
-    as_postgres "$pgbin/pg_ctl" -D "$cluster/data" -m fast -w -t 30 stop >/dev/null 2>&1 || true
-  fi
+  cluster_stop "$cluster"
   case "$cluster" in
     /tmp/quillon-pg.*) rm -rf "$cluster" ;;
   esac
@@ -46,37 +43,20 @@ start() {
   rm -f "$dir/env" "$dir/test.sqlite"
 
   local cluster
-  cluster=$(mktemp -d /tmp/quillon-pg.XXXXXX)
+  cluster=$(cluster_folder_in_tmp quillon-pg)
   echo "$cluster" > "$dir/cluster"
-  chmod 755 "$cluster"
-  if [ "$(id -u)" -eq 0 ]; then chown postgres: "$cluster"; fi
 
   local pwfile="$cluster/superuser-password"
   as_postgres bash -c "umask 077; echo postgres > '$pwfile'"
-  as_postgres "$pgbin/initdb" -D "$cluster/data" -U postgres --pwfile="$pwfile" \
-    --auth-local=trust --auth-host=scram-sha-256 -E UTF8 --locale=C.UTF-8 >"$cluster/initdb.log" 2>&1 || {
-    cat "$cluster/initdb.log" >&2
-    exit 1
-  }
+  cluster_init "$cluster" --pwfile="$pwfile" || exit 1
 
-  local port started=0
+  local port candidates=()
   for _ in $(seq 1 20); do
-    port=$((20000 + RANDOM % 30000))
-    port_is_free "$port" || continue
-    if as_postgres "$pgbin/pg_ctl" -D "$cluster/data" -l "$cluster/server.log" -w -t 60 \
-         -o "-c listen_addresses=127.0.0.1 -p $port -c unix_socket_directories=$cluster -c fsync=off -c synchronous_commit=off -c full_page_writes=off" \
-         start >/dev/null; then
-      started=1
-      break
-    fi
+    candidates+=($((20000 + RANDOM % 30000)))
   done
-  if [ "$started" -ne 1 ]; then
-    cat "$cluster/server.log" >&2 || true
-    echo "testdb: the PostgreSQL cluster did not start" >&2
-    exit 1
-  fi
+  port=$(cluster_start "$cluster" "-c synchronous_commit=off -c full_page_writes=off" "${candidates[@]}") || exit 1
 
-  "$pgbin/psql" -X -q -v ON_ERROR_STOP=1 -h "$cluster" -p "$port" -U postgres -d postgres <<SQL
+  "$pg_bin/psql" -X -q -v ON_ERROR_STOP=1 -h "$cluster" -p "$port" -U postgres -d postgres <<SQL
 create role $role login password '$password';
 create database $database owner $role encoding 'UTF8' template template0;
 SQL
@@ -120,7 +100,7 @@ PG_DATABASE='$database'
 PG_USER='$role'
 PG_PASSWORD='$password'
 PG_SUPERUSER='postgres'
-PG_BIN='$pgbin'
+PG_BIN='$pg_bin'
 ENV
   echo "testdb: PostgreSQL on 127.0.0.1:$port, configuration in $dir"
 }
@@ -132,7 +112,7 @@ cyrillic_password='пароль;1'
 start_mssql() {
   # shellcheck disable=SC1091
   source "$dir/env"
-  "$PG_BIN/psql" -X -q -v ON_ERROR_STOP=1 -h "$PG_SOCKET_DIR" -p "$PG_PORT" -U "$PG_SUPERUSER" -d "$PG_DATABASE" <<SQL
+  "$pg_bin/psql" -X -q -v ON_ERROR_STOP=1 -h "$PG_SOCKET_DIR" -p "$PG_PORT" -U "$PG_SUPERUSER" -d "$PG_DATABASE" <<SQL
 create role "$cyrillic_role" login password '$cyrillic_password';
 grant create on schema public to "$cyrillic_role";
 SQL

@@ -3,7 +3,7 @@
 # the blocked session in pg_locks, and the SQL Server stand-in in front of it ("demo-mssql") shows
 # its own client sessions in sp_who2, one blocked by another; a second owner shares the cluster, and
 # it stops only when the last owner is done; a program folder without a server list gets "demo"
-# and "demo-mssql", and one with a list keeps it.
+# and "demo-mssql" where its main settings file puts the list, and one with a list keeps it.
 set -euo pipefail
 demo_sh=$1
 work=$(mktemp -d /tmp/quillon-demo-test.XXXXXX)
@@ -81,18 +81,42 @@ if query "select 1" | grep -q '^1$'; then fail "the cluster still answers after 
 if kill -0 "$workload" 2>/dev/null; then fail "the workload still runs"; fi
 [ ! -e "$folder/mssql/pid" ] || fail "the stand-in still runs"
 
+# The catalogue out of order: the program lists it sorted, so the activity script comes first.
 program=$work/program
 mkdir -p "$program/Config"
 printf 'Процессы;WHO;Scripts/who.sql\r\nАктивность;PGACTIVITY;Scripts/a.sql\r\n' | iconv -f UTF-8 -t CP1251 > "$program/Config/Sensors.ini"
 bash "$demo_sh" seed "$program"
 [ "$(cat "$program/Config/Servers.lst")" = $'demo\r\ndemo-mssql\r' ] || fail "server list not seeded"
-grep -q $'^QueryIndex=1\r$' "$program/Config/Connections.ini" || fail "profile does not select the activity script"
-grep -q $'^\\[demo-mssql\\]\r$' "$program/Config/Connections.ini" || fail "no profile for demo-mssql"
-grep -q $'^QueryIndex=0\r$' "$program/Config/Connections.ini" || fail "demo-mssql's profile does not select sp_Who2"
-grep -q $'^LastUser=quillon_demo\r$' "$program/Config/Connections.ini" || fail "demo-mssql's profile has not the demo's login"
-grep -q $'^Sleep=2\r$' "$program/Config/Connections.ini" || fail "profile interval is not 2"
+# The value of a key in a section of a Windows-1251 INI file, line ends dropped.
+profile() {
+  iconv -f CP1251 -t UTF-8 "$1" | tr -d '\r' \
+    | awk -v section="[$2]" -v key="$3" '/^\[/ { inside = ($0 == section) } inside && index($0, key "=") == 1 { print substr($0, length(key) + 2) }'
+}
+profiles=$program/Config/Connections.ini
+[ "$(profile "$profiles" demo QueryIndex)" = 0 ] || fail "profile does not select the activity script"
+grep -q $'^\\[demo-mssql\\]\r$' "$profiles" || fail "no profile for demo-mssql"
+[ "$(profile "$profiles" demo-mssql QueryIndex)" = 1 ] || fail "demo-mssql's profile does not select sp_Who2"
+[ "$(profile "$profiles" demo-mssql LastUser)" = quillon_demo ] || fail "demo-mssql's profile has not the demo's login"
+[ "$(profile "$profiles" demo-mssql Authorization)" = 0 ] || fail "demo-mssql's profile asks for the system's login"
+[ "$(profile "$profiles" demo Authorization)" = 1 ] || fail "demo's profile does not use the system's login"
+for server in demo demo-mssql; do
+  [ "$(profile "$profiles" "$server" Sleep)" = 2 ] || fail "$server's profile interval is not 2"
+done
 [ "$(stat -c %a "$program/Config/Servers.lst")" = 600 ] || fail "server list is readable by others"
+[ "$(stat -c %a "$profiles")" = 600 ] || fail "profiles are readable by others"
 printf 'SRV\r\n' > "$program/Config/Servers.lst"
 bash "$demo_sh" seed "$program"
 [ "$(cat "$program/Config/Servers.lst")" = $'SRV\r' ] || fail "an existing server list was changed"
+
+# Where the main settings file moves the lists, as the program reads it: backslashes, a leading one
+# dropped, relative to the program folder, a missing folder made; a profile already there is kept.
+moved=$work/moved
+mkdir -p "$moved/Config" "$moved/Profiles"
+printf '[Main]\r\nServerList=\\Lists\\Servers.lst\r\nConnectionList=Profiles\\Profiles.ini\r\n' > "$moved/Config/quillon.ini"
+printf '[DEMO]\r\nSleep=9\r\n' > "$moved/Profiles/Profiles.ini"
+bash "$demo_sh" seed "$moved"
+[ "$(cat "$moved/Lists/Servers.lst")" = $'demo\r\ndemo-mssql\r' ] || fail "moved server list not seeded"
+[ ! -e "$moved/Config/Servers.lst" ] || fail "the server list went to its default place"
+[ "$(profile "$moved/Profiles/Profiles.ini" DEMO Sleep)" = 9 ] || fail "an existing profile was changed"
+[ "$(profile "$moved/Profiles/Profiles.ini" demo-mssql Sleep)" = 2 ] || fail "moved profiles not seeded"
 echo "demo server: ok"
