@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=build-fuzz
-targets=(fuzz_ini_document fuzz_line_file fuzz_filter_sort fuzz_connection_string)
+targets=(fuzz_ini_document fuzz_line_file fuzz_filter_sort fuzz_connection_string fuzz_pg_text)
 
 bash scripts/setup.sh
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
