@@ -47,16 +47,16 @@ void CheckServerDateTime(FuzzedDataProvider& input)
     const int second = input.ConsumeIntegralInRange(0, 59);
     const int digits = input.ConsumeIntegralInRange(0, 6);
     const int fraction = input.ConsumeIntegralInRange(0, 999999);
-    QByteArray text = QByteArray::asprintf("%04d-%02d-%02d %02d:%02d:%02d", std::abs(date.year()), date.month(),
-                                           date.day(), hour, minute, second);
+    QByteArray text = QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", std::abs(date.year()), date.month(),
+                                        date.day(), hour, minute, second).toLatin1();
     qint64 ticks = TimeToTicks(hour, minute, second, 0);
     if (digits > 0) {
-        const QByteArray all = QByteArray::asprintf("%06d", fraction);
+        const QByteArray all = QString::asprintf("%06d", fraction).toLatin1();
         text += '.' + all.left(digits);
         ticks += all.left(digits).toLongLong() * 10 * qint64(std::pow(10, 6 - digits));
     }
     if (input.ConsumeBool())
-        text += QByteArray::asprintf("%+03d", input.ConsumeIntegralInRange(-12, 14));
+        text += QString::asprintf("%+03d", input.ConsumeIntegralInRange(-12, 14)).toLatin1();
     if (date.year() < 1)
         text += " BC";
     const qint64 read = PgDateTimeTicks(text.constData(), int(text.size()));
