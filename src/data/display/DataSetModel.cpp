@@ -1,7 +1,7 @@
 #include "data/display/DataSetModel.h"
 
 #include "data/records/FieldType.h"
-#include "data/Query.h"
+#include "data/view/RecordView.h"
 #include "data/view/SortMarker.h"
 
 #include <algorithm>
@@ -10,16 +10,16 @@ namespace {
 constexpr std::size_t ManyBlocks = 64;
 } // namespace
 
-DataSetModel::DataSetModel(Query* query, QObject* parent) : QAbstractTableModel(parent), query_(query)
+DataSetModel::DataSetModel(RecordView* view, QObject* parent) : QAbstractTableModel(parent), view_(view)
 {
-    connect(query_, &Query::dataAboutToChange, this, &DataSetModel::beginChange);
-    connect(query_, &Query::dataChanged, this, &DataSetModel::endChange);
-    connect(query_, &Query::fieldTagChanged, this, &DataSetModel::announceMarker);
+    connect(view_, &RecordView::dataAboutToChange, this, &DataSetModel::beginChange);
+    connect(view_, &RecordView::dataChanged, this, &DataSetModel::endChange);
+    connect(view_, &RecordView::fieldTagChanged, this, &DataSetModel::announceMarker);
 }
 
 void DataSetModel::beginChange()
 {
-    resetting_ = !query_->changeKeepsShape();
+    resetting_ = !view_->changeKeepsShape();
     if (resetting_)
         beginResetModel();
 }
@@ -29,14 +29,14 @@ void DataSetModel::endChange()
     if (resetting_) {
         resetting_ = false;
         endResetModel();
-        shownMarkers_.assign(std::size_t(query_->fieldCount()), 0);
-        for (int i = 0; i < query_->fieldCount(); ++i)
-            shownMarkers_[std::size_t(i)] = query_->fieldTag(i);
+        shownMarkers_.assign(std::size_t(view_->fieldCount()), 0);
+        for (int i = 0; i < view_->fieldCount(); ++i)
+            shownMarkers_[std::size_t(i)] = view_->fieldTag(i);
         return;
     }
     // A single cell is repainted alone. Many blocks are told as the one block around them all:
     // a view looks at every block it is told of, and would take longer over them than repainting.
-    const std::vector<CellRange>& changed = query_->changedCells();
+    const std::vector<CellRange>& changed = view_->changedCells();
     if (changed.size() <= ManyBlocks) {
         for (const CellRange& range : changed)
             Q_EMIT dataChanged(index(range.firstRow, range.firstColumn), index(range.lastRow, range.lastColumn));
@@ -59,7 +59,7 @@ void DataSetModel::endChange()
 
 void DataSetModel::announceMarker(int section)
 {
-    const int marker = query_->fieldTag(section);
+    const int marker = view_->fieldTag(section);
     if (std::size_t(section) < shownMarkers_.size() && shownMarkers_[std::size_t(section)] == marker)
         return;
     if (std::size_t(section) >= shownMarkers_.size())
@@ -71,18 +71,18 @@ void DataSetModel::announceMarker(int section)
 void DataSetModel::announceMarkers()
 {
     markerCheckPosted_ = false;
-    for (int i = 0; i < query_->fieldCount(); ++i)
+    for (int i = 0; i < view_->fieldCount(); ++i)
         announceMarker(i);
 }
 
 int DataSetModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() || !query_->active() ? 0 : query_->viewRowCount();
+    return parent.isValid() || !view_->active() ? 0 : view_->viewRowCount();
 }
 
 int DataSetModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : query_->fieldCount();
+    return parent.isValid() ? 0 : view_->fieldCount();
 }
 
 QVariant DataSetModel::data(const QModelIndex& index, int role) const
@@ -91,9 +91,9 @@ QVariant DataSetModel::data(const QModelIndex& index, int role) const
         return QVariant();
     switch (role) {
     case Qt::DisplayRole:
-        return query_->displayText(index.row(), index.column());
+        return view_->displayText(index.row(), index.column());
     case Qt::TextAlignmentRole:
-        if (IsNumberFieldType(query_->fieldType(index.column())))
+        if (IsNumberFieldType(view_->fieldType(index.column())))
             return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
         return QVariant();
     default:
@@ -103,13 +103,13 @@ QVariant DataSetModel::data(const QModelIndex& index, int role) const
 
 QVariant DataSetModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || section < 0 || section >= query_->fieldCount())
+    if (orientation != Qt::Horizontal || section < 0 || section >= view_->fieldCount())
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (role) {
     case Qt::DisplayRole:
-        return query_->fieldName(section);
+        return view_->fieldName(section);
     case SortMarkerRole:
-        return static_cast<int>(SortMarkerOf(query_->fieldTag(section)));
+        return static_cast<int>(SortMarkerOf(view_->fieldTag(section)));
     default:
         return QVariant();
     }

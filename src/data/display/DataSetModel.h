@@ -3,7 +3,7 @@
 #include <QAbstractTableModel>
 #include <vector>
 
-class Query;
+class RecordView;
 
 // The grid's view of a data set: one column per field in field order, one row per row of the
 // data set's current view. Reads cells straight from the data set. Resets with it, except where a
@@ -17,7 +17,7 @@ public:
     // Header data role of a column: the field's SortMarker as an int.
     static constexpr int SortMarkerRole = Qt::UserRole + 1;
 
-    explicit DataSetModel(Query* query, QObject* parent = nullptr);
+    explicit DataSetModel(RecordView* view, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -30,7 +30,7 @@ private:
     void announceMarker(int section);
     void announceMarkers();
 
-    Query* query_;
+    RecordView* view_;
     bool resetting_ = false;
     // The sort markers the view was last told of, by section.
     std::vector<int> shownMarkers_;

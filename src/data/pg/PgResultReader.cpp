@@ -2,12 +2,11 @@
 
 #include "data/records/BlockStorer.h"
 #include "data/records/RecordSet.h"
-#include "data/records/TemporalValue.h"
 #include "data/pg/PgFieldTypes.h"
+#include "data/pg/PgText.h"
 
 #include <libpq-fe.h>
 
-#include <charconv>
 #include <optional>
 #include <utility>
 
@@ -45,146 +44,6 @@ void Abandon(PGconn* conn)
         if (status == PGRES_COPY_OUT || status == PGRES_COPY_IN || status == PGRES_COPY_BOTH)
             break;
     }
-}
-
-struct TextCursor {
-    const char* at;
-    const char* end;
-
-    bool number(int count, int& value)
-    {
-        if (end - at < count)
-            return false;
-        value = 0;
-        for (int i = 0; i < count; ++i) {
-            if (at[i] < '0' || at[i] > '9')
-                return false;
-            value = value * 10 + (at[i] - '0');
-        }
-        at += count;
-        return true;
-    }
-    bool literal(char c)
-    {
-        if (at == end || *at != c)
-            return false;
-        ++at;
-        return true;
-    }
-    bool startsWith(const char* text) const
-    {
-        const qsizetype length = qsizetype(qstrlen(text));
-        return end - at >= length && qstrncmp(at, text, length) == 0;
-    }
-};
-
-// The server's ISO form "YYYY-MM-DD", followed by the time of a time stamp and " BC" before Christ.
-std::optional<QDate> ReadDate(TextCursor& text)
-{
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    if (!text.number(4, year) || !text.literal('-') || !text.number(2, month) || !text.literal('-') || !text.number(2, day))
-        return std::nullopt;
-    return QDate(year, month, day);
-}
-
-bool IsBeforeChrist(const TextCursor& text)
-{
-    const qsizetype length = text.end - text.at;
-    return length >= 3 && qstrncmp(text.end - 3, " BC", 3) == 0;
-}
-
-QDate WithEra(const QDate& date, const TextCursor& text)
-{
-    return IsBeforeChrist(text) ? QDate(-date.year(), date.month(), date.day()) : date;
-}
-
-// Hours, minutes and seconds of "HH:MM:SS[.ffffff]", and the ticks of the fraction.
-bool ReadTime(TextCursor& text, int& hour, int& minute, int& second, qint64& ticks)
-{
-    if (!text.number(2, hour) || !text.literal(':') || !text.number(2, minute) || !text.literal(':') || !text.number(2, second))
-        return false;
-    ticks = 0;
-    if (text.literal('.')) {
-        qint64 scale = TicksPerSecond / 10;
-        while (text.at != text.end && *text.at >= '0' && *text.at <= '9') {
-            ticks += (*text.at - '0') * scale;
-            scale /= 10;
-            ++text.at;
-        }
-    }
-    return true;
-}
-
-// The driver's values for what its date parsing does not take: the infinities of a time stamp
-// become its extreme values, anything else (a date infinity, a year past 9999) today.
-qint64 DateTimeTicks(const char* value, int length)
-{
-    TextCursor text{value, value + length};
-    if (length > 0 && (value[0] < '0' || value[0] > '9')) {
-        if (text.startsWith("infinity"))
-            return DateTimeToTicks(QDate(9999, 12, 31), TimeToTicks(23, 59, 59, 0));
-        if (text.startsWith("-infinity"))
-            return DateTimeToTicks(QDate(-9999, 1, 1), 0);
-    }
-    const std::optional<QDate> date = ReadDate(text);
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    qint64 ticks = 0;
-    if (!date || !text.literal(' ') || !ReadTime(text, hour, minute, second, ticks))
-        return DateTimeToTicks(QDate::currentDate(), 0);
-    // A time zone offset after the time is dropped: the value is the session's wall time.
-    return DateTimeToTicks(WithEra(*date, text), TimeToTicks(hour, minute, second, ticks));
-}
-
-qint64 DateJulianDay(const char* value, int length)
-{
-    TextCursor text{value, value + length};
-    const std::optional<QDate> date = ReadDate(text);
-    if (!date || (text.at != text.end && *text.at != ' '))
-        return QDate::currentDate().toJulianDay();
-    // The driver keeps the era of a time stamp but not of a date.
-    return date->toJulianDay();
-}
-
-qint64 TimeTicks(const char* value, int length)
-{
-    TextCursor text{value, value + length};
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    qint64 ticks = 0;
-    if (!ReadTime(text, hour, minute, second, ticks))
-        return 0;
-    return TimeToTicks(hour, minute, second, ticks);
-}
-
-qint64 Integer(const char* value, int length)
-{
-    qint64 number = 0;
-    std::from_chars(value, value + length, number);
-    return number;
-}
-
-double Real(const char* value, int length)
-{
-    double number = 0;
-    std::from_chars(value, value + length, number);
-    return number;
-}
-
-// The currency symbol and group separators of the server's money text dropped.
-double Money(const char* value, int length)
-{
-    QVarLengthArray<char, 64> plain;
-    for (int i = 0; i < length; ++i) {
-        const char c = value[i];
-        if ((c >= '0' && c <= '9') || c == '.' || c == '-')
-            plain.append(c);
-    }
-    return Real(plain.data(), int(plain.size()));
 }
 
 void AppendUpper(RecordColumn& column, const char* value, int length)
@@ -366,25 +225,25 @@ void PgResultReader::store(RecordColumn& column, Form form, const char* value, i
 {
     switch (form) {
     case Form::Integer:
-        column.appendInteger(Integer(value, length));
+        column.appendInteger(PgInteger(value, length));
         break;
     case Form::Real:
-        column.appendReal(Real(value, length));
+        column.appendReal(PgReal(value, length));
         break;
     case Form::Money:
-        column.appendReal(Money(value, length));
+        column.appendReal(PgMoney(value, length));
         break;
     case Form::Boolean:
         column.appendText(length > 0 && value[0] == 't' ? u"1" : u"0", 1);
         break;
     case Form::Date:
-        column.appendInteger(DateJulianDay(value, length));
+        column.appendInteger(PgDateJulianDay(value, length));
         break;
     case Form::Time:
-        column.appendInteger(TimeTicks(value, length));
+        column.appendInteger(PgTimeTicks(value, length));
         break;
     case Form::DateTime:
-        column.appendInteger(DateTimeTicks(value, length));
+        column.appendInteger(PgDateTimeTicks(value, length));
         break;
     case Form::Bytes:
         AppendBytes(column, value, length);

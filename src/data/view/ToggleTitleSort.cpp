@@ -1,10 +1,10 @@
 #include "data/view/ToggleTitleSort.h"
 
-#include "data/Query.h"
+#include "data/view/RecordView.h"
 #include "data/view/SortMarker.h"
 #include "data/view/SortText.h"
 
-void ToggleTitleSort(Query& dataset, int field, QList<int>& sorted)
+void ToggleTitleSort(RecordView& dataset, int field, QList<int>& sorted)
 {
     const SortMarker marker = SortMarkerOf(dataset.fieldTag(field));
     const SortMarker next = marker == SortMarker::Descending
