@@ -97,7 +97,6 @@ bool TQueryThread::Finish(std::chrono::milliseconds grace)
         return Ended();
     MayRun = false;
     requestInterruption();
-    quit();
     WorkConnection->cancel();
     // The worker may be waiting for a call onto this thread, a hand-over say; other windows go on
     // refreshing and everything paints. The operator's input waits until the stop is done.
@@ -111,7 +110,6 @@ void TQueryThread::Detach()
 {
     MayRun = false;
     requestInterruption();
-    quit();
     passDeadline_->stop();
     // A read of the interval that began before the bit was set ends before the window may go.
     port_.fetch_or(DetachedBit);
@@ -232,7 +230,8 @@ void TQueryThread::run()
         RunNow = true;
         waitCounter_ = 0;
         {
-            // A request to end quits this loop, also one made before it runs.
+            // A request to end is met at the next step: this thread's event loop is woken by its
+            // own timer alone.
             QTimer stepTimer;
             stepTimer.setTimerType(Qt::PreciseTimer);
             stepTimer.setInterval(step_);
@@ -263,6 +262,10 @@ void TQueryThread::run()
 void TQueryThread::Step(QTimer& stepTimer)
 {
     try {
+        if (isInterruptionRequested()) {
+            exit();
+            return;
+        }
         if (!PassDue(waitCounter_, step_, Interval(), RunNow)) {
             ++waitCounter_;
             return;
@@ -273,8 +276,9 @@ void TQueryThread::Step(QTimer& stepTimer)
         }
         waitCounter_ = 0;
         RunNow = false;
-        if (Interval() <= 0) {
+        if (Interval() <= 0)
             Stopped = true;
+        if (isInterruptionRequested() || Stopped) {
             exit();
             return;
         }

@@ -52,8 +52,8 @@ public:
     // grace for the end, painting and serving every window meanwhile (the operator's input waits).
     // False when the driver has not returned by then.
     bool Finish(std::chrono::milliseconds grace);
-    // From now on the worker touches nothing of its window: it ends at once, or when the driver
-    // returns. On the user-interface thread.
+    // From now on the worker touches nothing of its window: it ends at its next step, or when the
+    // driver returns. On the user-interface thread.
     void Detach();
     // The object deletes itself once its loop has ended; the caller gives up its ownership.
     void ReleaseWhenFinished();
