@@ -1,5 +1,6 @@
 #include "connection/QueryThread.h"
 
+#include "app/RunAside.h"
 #include "app/Texts.h"
 #include "connection/MonitorPort.h"
 #include "data/view/Bookmark.h"
@@ -8,8 +9,6 @@
 #include "data/Query.h"
 #include "platform/LineFile.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QLoggingCategory>
 #include <QTimer>
 #include <exception>
@@ -29,6 +28,9 @@ class Detached : public std::exception {
 public:
     const char* what() const noexcept override { return "the window has let the worker go"; }
 };
+
+// The bit of TQueryThread's port_ that tells the worker is detached; the rest counts reads.
+constexpr unsigned DetachedBit = 1U << 31;
 
 qint64 SteadyMilliseconds()
 {
@@ -51,8 +53,10 @@ TQueryThread::TQueryThread(MonitorPort& monitor, int sleepInterval, PassDeadline
     , WorkQuery(std::make_unique<Query>())
     , step_(std::max(sleepInterval, MinimumStep))
     , deadline_(deadline)
-    , passWatch_(new QTimer(this))
+    , passDeadline_(new QTimer(this))
 {
+    passDeadline_->setSingleShot(true);
+    connect(passDeadline_, &QTimer::timeout, this, &TQueryThread::PassOverdue);
     const Query& windowQuery = monitor.DataSet();
     WorkConnection->setConnectionString(windowQuery.connection()->connectionString());
     WorkConnection->setCommandTimeout(static_cast<int>(deadline.commandTimeout.count()));
@@ -83,27 +87,22 @@ void TQueryThread::FollowSort(const QString& text)
 
 void TQueryThread::Start()
 {
-    passWatch_->setInterval(250);
-    connect(passWatch_, &QTimer::timeout, this, &TQueryThread::WatchPass);
-    passWatch_->start();
     start(QThread::LowestPriority);
 }
 
 bool TQueryThread::Finish(std::chrono::milliseconds grace)
 {
     // A worker its deadline has let go was cancelled already and waits for its driver alone.
-    if (Ended() || detached_)
+    if (Ended() || IsDetached())
         return Ended();
     MayRun = false;
     requestInterruption();
     WorkConnection->cancel();
     // The worker may be waiting for a call onto this thread, a hand-over say; other windows go on
     // refreshing and everything paints. The operator's input waits until the stop is done.
-    const QDeadlineTimer until(grace);
-    while (!Ended() && !until.hasExpired()) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        wait(QDeadlineTimer(5));
-    }
+    AsideWait wait;
+    wait.deadline = grace;
+    WaitAside([this] { return Ended(); }, wait);
     return Ended();
 }
 
@@ -111,11 +110,16 @@ void TQueryThread::Detach()
 {
     MayRun = false;
     requestInterruption();
-    passWatch_->stop();
-    detached_.store(true);
-    // A read of the interval that began before the flag was set ends before the window may go.
-    while (inPort_.load() > 0)
+    passDeadline_->stop();
+    // A read of the interval that began before the bit was set ends before the window may go.
+    port_.fetch_or(DetachedBit);
+    while ((port_.load() & ~DetachedBit) != 0)
         std::this_thread::yield();
+}
+
+bool TQueryThread::IsDetached() const
+{
+    return (port_.load() & DetachedBit) != 0;
 }
 
 void TQueryThread::ReleaseWhenFinished()
@@ -128,16 +132,26 @@ void TQueryThread::ReleaseWhenFinished()
 
 int TQueryThread::Interval()
 {
-    inPort_.fetch_add(1);
-    const bool detached = detached_.load();
-    const int interval = detached ? 0 : Monitor.Interval();
-    inPort_.fetch_sub(1);
-    if (detached)
+    if ((port_.fetch_add(1) & DetachedBit) != 0) {
+        port_.fetch_sub(1);
         throw Detached();
+    }
+    const int interval = Monitor.Interval();
+    port_.fetch_sub(1);
     return interval;
 }
 
-void TQueryThread::WatchPass()
+void TQueryThread::ArmPassDeadline(qint64 started)
+{
+    // The pass may have ended before this call came through.
+    if (passStarted_.load() != started || IsDetached())
+        return;
+    const qint64 limit = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_.commandTimeout).count()
+        + deadline_.grace.count();
+    passDeadline_->start(static_cast<int>(std::max<qint64>(started + limit - SteadyMilliseconds(), 0)));
+}
+
+void TQueryThread::PassOverdue()
 {
     const qint64 started = passStarted_.load();
     if (started == 0 || isInterruptionRequested() || Ended())
@@ -145,23 +159,30 @@ void TQueryThread::WatchPass()
     const qint64 running = SteadyMilliseconds() - started;
     const qint64 limit = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_.commandTimeout).count()
         + deadline_.grace.count();
-    if (running > limit && cancelledPass_ != started) {
+    if (running < limit) {
+        // Armed for an earlier pass.
+        ArmPassDeadline(started);
+        return;
+    }
+    if (cancelledPass_ != started) {
         cancelledPass_ = started;
         qCWarning(lcWorker) << "pass overdue after" << running << "ms: cancelling it";
         WorkConnection->cancel();
     }
-    if (running > limit + deadline_.letGo.count()) {
-        // The driver does not return even from the cancel (a server gone silent): the window goes
-        // Offline now, and the worker lets go of it, to end when the driver returns.
-        qCWarning(lcWorker) << "the driver has not returned from the cancel: letting the worker go";
-        Monitor.SwitchFilterOff();
-        Monitor.SetMessage(QLatin1Char(' ') + TimeStamp() + Texts::OfflineRun);
-        Monitor.ShowRowsOffline();
-        Monitor.SetWorking(false);
-        Monitor.ResetCounter();
-        Monitor.SetIndicator(Indicator::Red);
-        Detach();
+    if (running < limit + deadline_.letGo.count()) {
+        passDeadline_->start(static_cast<int>(limit + deadline_.letGo.count() - running));
+        return;
     }
+    // The driver does not return even from the cancel (a server gone silent): the window goes
+    // Offline now, and the worker lets go of it, to end when the driver returns.
+    qCWarning(lcWorker) << "the driver has not returned from the cancel: letting the worker go";
+    Monitor.SwitchFilterOff();
+    Monitor.SetMessage(QLatin1Char(' ') + TimeStamp() + Texts::OfflineRun);
+    Monitor.ShowRowsOffline();
+    Monitor.SetWorking(false);
+    Monitor.ResetCounter();
+    Monitor.SetIndicator(Indicator::Red);
+    Detach();
 }
 
 struct TQueryThread::PendingCall {
@@ -193,7 +214,7 @@ void TQueryThread::ServeCall()
         return;
     PendingCall& call = **taken;
     try {
-        if (detached_)
+        if (IsDetached())
             throw Detached();
         call.work();
     } catch (...) {
@@ -207,23 +228,20 @@ void TQueryThread::run()
 {
     try {
         RunNow = true;
-        int waitCounter = 0;
-        for (;;) {
-            if (isInterruptionRequested() || Stopped)
-                break;
-            msleep(static_cast<unsigned long>(step_));
-            if (!PassDue(waitCounter, step_, Interval(), RunNow)) {
-                ++waitCounter;
-                continue;
-            }
-            if (Pass() == PassResult::End)
-                break;
-            waitCounter = 0;
-            RunNow = false;
-            if (Interval() <= 0)
-                Stopped = true;
+        waitCounter_ = 0;
+        {
+            // A request to end is met at the next step: this thread's event loop is woken by its
+            // own timer alone.
+            QTimer stepTimer;
+            stepTimer.setTimerType(Qt::PreciseTimer);
+            stepTimer.setInterval(step_);
+            connect(&stepTimer, &QTimer::timeout, &stepTimer, [this, &stepTimer] { Step(stepTimer); });
+            stepTimer.start();
+            exec();
         }
-        if (!detached_ && (Stopped || Interval() <= 0))
+        if (loopError_)
+            std::rethrow_exception(loopError_);
+        if (!IsDetached() && (Stopped || Interval() <= 0))
             EndUpdates();
     } catch (const Detached&) {
         qCInfo(lcWorker) << "worker ended after its window let it go";
@@ -239,6 +257,38 @@ void TQueryThread::run()
     WorkConnection->close();
     passStarted_ = 0;
     ended_.store(true, std::memory_order_release);
+}
+
+void TQueryThread::Step(QTimer& stepTimer)
+{
+    try {
+        if (isInterruptionRequested()) {
+            exit();
+            return;
+        }
+        if (!PassDue(waitCounter_, step_, Interval(), RunNow)) {
+            ++waitCounter_;
+            return;
+        }
+        if (Pass() == PassResult::End) {
+            exit();
+            return;
+        }
+        waitCounter_ = 0;
+        RunNow = false;
+        if (Interval() <= 0)
+            Stopped = true;
+        if (isInterruptionRequested() || Stopped) {
+            exit();
+            return;
+        }
+        // The next step is a whole step after the pass, however long the pass took.
+        stepTimer.start();
+    } catch (...) {
+        // No error may cross the event loop: the loop ends and run() meets it.
+        loopError_ = std::current_exception();
+        exit();
+    }
 }
 
 TQueryThread::PassResult TQueryThread::Pass()
@@ -270,14 +320,16 @@ TQueryThread::PassResult TQueryThread::Pass()
         }
     }
 
-    passStarted_ = SteadyMilliseconds();
+    const qint64 started = SteadyMilliseconds();
+    passStarted_ = started;
+    QMetaObject::invokeMethod(this, [this, started] { ArmPassDeadline(started); }, Qt::QueuedConnection);
     try {
         WorkQuery->open();
         passStarted_ = 0;
         Stopped = false;
     } catch (const QuillonError& error) {
         passStarted_ = 0;
-        if (isInterruptionRequested() || detached_) {
+        if (isInterruptionRequested() || IsDetached()) {
             // Cancelled by Stop or closing, or given up by the window: not a failure to show.
             qCInfo(lcWorker) << "run cancelled:" << error.message();
             return PassResult::End;

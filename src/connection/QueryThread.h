@@ -4,6 +4,7 @@
 #include <QThread>
 #include <atomic>
 #include <chrono>
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -29,7 +30,9 @@ bool PassDue(int waitCounter, int step, int interval, bool runNow);
 
 // The background worker of one monitor window: runs the window's script on a connection of its own
 // at the window's interval and hands every result set over to the window's data set. It reaches the
-// window only through its port, on the user-interface thread, inside a blocking call.
+// window only through its port, on the user-interface thread, inside a blocking call. Its thread
+// waits in an event loop of its own, woken by a timer at every wait step; a pass's deadline is a
+// timer on the user-interface thread, which the driver cannot hold up.
 class TQueryThread : public QThread {
     Q_OBJECT
 public:
@@ -70,13 +73,13 @@ protected:
 private Q_SLOTS:
     // Runs the call the worker waits for, on the user-interface thread.
     void ServeCall();
-    // The deadline of a running pass, checked on the user-interface thread.
-    void WatchPass();
 
 private:
     enum class PassResult { Done, End };
     struct PendingCall;
 
+    // One wait step has passed: a pass if it is due. On the worker thread.
+    void Step(QTimer& stepTimer);
     PassResult Pass();
     // Sorting takes the longest part of a hand-over of many rows: done here, the window's data set
     // only takes the order over.
@@ -85,17 +88,28 @@ private:
     void GoOffline(const QString& message);
     void EndUpdates();
 
+    // The deadline of the pass that began at started, set on the user-interface thread.
+    void ArmPassDeadline(qint64 started);
+    // The running pass's deadline has come, on the user-interface thread: cancel it, or, when the
+    // driver has not returned from the cancel either, go Offline and let the worker go.
+    void PassOverdue();
+
     // Runs f on the user-interface thread and waits for it; an error raised there comes back here,
     // and a worker detached from its window gets an error instead.
     void Synchronize(const std::function<void()>& f);
     // The window's interval, read on the worker thread; throws once the worker is detached.
     int Interval();
+    bool IsDetached() const;
 
     MonitorPort& Monitor;
     std::unique_ptr<Connection> WorkConnection;
     std::unique_ptr<Query> WorkQuery;
-    std::atomic<bool> RunNow{false};
-    std::atomic<bool> Stopped{false};
+    // The worker's own, and read by the hand-over while the worker waits for it.
+    bool RunNow = false;
+    bool Stopped = false;
+    int waitCounter_ = 0;
+    // What ended the loop from inside a step, thrown again once the loop has ended.
+    std::exception_ptr loopError_;
     const int step_;
     // The window's sort text as of the last hand-over or the last change the window told of; read and
     // written only while the worker waits for its calls onto the user-interface thread, or by the
@@ -106,14 +120,14 @@ private:
     std::atomic<bool> ended_{false};
     // The call posted to ServeCall, owned by whoever takes it out.
     std::atomic<std::shared_ptr<PendingCall>*> pending_{nullptr};
-    // Set on the user-interface thread; the worker thread reads the interval only while it counts
-    // itself in inPort_, so that Detach() can wait out a read that has begun.
-    std::atomic<bool> detached_{false};
-    std::atomic<int> inPort_{0};
+    // The reads of the interval under way on the worker thread, and the Detached bit that the
+    // user-interface thread sets: Detach() waits out a read that began before it.
+    std::atomic<unsigned> port_{0};
     // Milliseconds of the steady clock when the running pass began its statement; 0 between passes.
     std::atomic<qint64> passStarted_{0};
     const PassDeadline deadline_;
     // The pass the deadline has cancelled, by its start; user-interface thread only.
     qint64 cancelledPass_ = 0;
-    QTimer* passWatch_ = nullptr;
+    // Single shot, on the user-interface thread: the running pass's next deadline.
+    QTimer* passDeadline_;
 };

@@ -1,48 +1,23 @@
 #include "monitor/CommandRun.h"
 
-#include "app/WaitCursor.h"
+#include "app/RunAside.h"
 #include "data/connection/Connection.h"
 #include "data/Query.h"
 #include "monitor/CommandWaitBox.h"
 
-#include <chrono>
-#include <future>
-#include <thread>
-
 namespace {
 
-using namespace std::chrono_literals;
-
-// A command that ends within this time shows nothing; the window just does not respond meanwhile.
-constexpr auto WaitBoxDelay = 500ms;
+// A command that ends within this time shows nothing.
+constexpr std::chrono::milliseconds WaitBoxDelay{500};
 
 } // namespace
 
-bool RunCommandQuery(Query& command, QWidget* parent)
+bool OpenCommandQuery(Query& command, QWidget* parent)
 {
-    std::promise<void> run;
-    std::future<void> outcome = run.get_future();
-    bool cancelled = false;
-    {
-        // Joined when the block is left, whatever leaves it: the run uses command and run.
-        std::jthread worker([&command, &run] {
-            try {
-                command.open();
-                run.set_value();
-            } catch (...) {
-                run.set_exception(std::current_exception());
-            }
-        });
-        if (outcome.wait_for(WaitBoxDelay) != std::future_status::ready) {
-            const WaitCursor cursor;
-            CommandWaitBox box([&outcome] { return outcome.wait_for(0s) == std::future_status::ready; },
-                               [&command] { command.connection()->cancel(); }, parent);
-            box.exec();
-            cancelled = box.Cancelled();
-        }
-    }
-    if (cancelled)
-        return false;
-    outcome.get();
-    return true;
+    AsideWait wait;
+    // Cancel asks the server to stop the statement; the wait lasts until the run lets go of command.
+    wait.cancel = [&command] { command.connection()->cancel(); };
+    wait.box = [parent] { return std::make_unique<CommandWaitBox>(parent); };
+    wait.boxDelay = WaitBoxDelay;
+    return RunAside([&command] { command.open(); }, wait) == AsideEnd::Done;
 }

@@ -2,6 +2,7 @@
 
 #include "app/DriverWait.h"
 #include "app/MessageBox.h"
+#include "app/RunAside.h"
 #include "app/WaitCursor.h"
 #include "data/connection/Connection.h"
 #include "monitor/CommandRun.h"
@@ -9,12 +10,6 @@
 #include "platform/QuillonError.h"
 #include "platform/spreadsheet/SpreadsheetProvider.h"
 
-#include <QEventLoop>
-#include <QTimer>
-#include <atomic>
-#include <exception>
-#include <functional>
-#include <thread>
 #include <QDateTime>
 #include <QFileDialog>
 #include <QLoggingCategory>
@@ -28,30 +23,6 @@ const QString ExportFailed = QStringLiteral("Ошибка выгрузки да�
 const QString UseTemplate = QStringLiteral("Использовать шаблон выгрузки?");
 const QString TextsCut = QStringLiteral("Текст длиннее 32767 символов не помещается в ячейку Excel.\r"
                                         "Обрезано ячеек: %1, в конце каждой стоит знак \"…\".");
-
-// Runs work on a thread of its own and waits for it while the windows go on painting and serving
-// their workers' calls; the operator's input waits meanwhile. Rethrows the work's error.
-void RunAside(const std::function<void()>& work)
-{
-    std::atomic<bool> done{false};
-    std::exception_ptr error;
-    std::thread worker([&] {
-        try {
-            work();
-        } catch (...) {
-            error = std::current_exception();
-        }
-        done.store(true, std::memory_order_release);
-    });
-    QEventLoop loop;
-    QTimer tick;
-    tick.start(20);
-    while (!done.load(std::memory_order_acquire))
-        loop.processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
-    worker.join();
-    if (error)
-        std::rethrow_exception(error);
-}
 
 } // namespace
 
@@ -135,7 +106,7 @@ void ExcelExport::OpenExportQuery()
     // An export before the first Start finds the window's connection not yet open.
     if (!source_.connection->connected())
         OpenConnection(*source_.connection, source_.window);
-    if (!RunCommandQuery(exportQuery_, source_.window))
+    if (!OpenCommandQuery(exportQuery_, source_.window))
         throw QuillonError(QStringLiteral("The operator cancelled the script"));
     exportQuery_.setFiltered(source_.query->filtered());
     exportQuery_.setSort(source_.query->sort());

@@ -350,7 +350,7 @@ void TFormMon::StartWork()
         // a silent server cannot freeze the program.
         if (ADOC->connected()) {
             try {
-                RunDriverTask(ADOC->checkTask(), ConnectDeadline(*ADOC), this);
+                WaitForDriver(ADOC->checkTask(), ConnectDeadline(*ADOC), this);
             } catch (const QuillonError&) {
                 ADOC->abandon();
             }
@@ -504,7 +504,7 @@ void TFormMon::UserMenuOnClick(QAction* sender)
     }
 
     try {
-        if (!RunCommandQuery(command, this))
+        if (!OpenCommandQuery(command, this))
             return;
     } catch (const DataError&) {
         // Also the statement that returns no result set: the usual end of a command that changes

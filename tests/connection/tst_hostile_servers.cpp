@@ -6,6 +6,7 @@
 
 #include "app/DriverWait.h"
 #include "app/ModalResult.h"
+#include "app/RunAside.h"
 #include "connection/Connect.h"
 #include "connection/FormLogon.h"
 #include "data/connection/Connection.h"
@@ -72,7 +73,7 @@ private Q_SLOTS:
     {
         // With the listeners gone, every attempt that was let go hears its server close and ends.
         listeners.clear();
-        QTRY_COMPARE_WITH_TIMEOUT(DriverTasksRunning(), 0, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(AsideWorksGoing(), 0, 20000);
     }
 
     void attemptEndsWithinTheDeadline_data()
