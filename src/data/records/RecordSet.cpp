@@ -6,8 +6,10 @@
 RecordSet::RecordSet(QList<FieldInfo> fields) : fields_(std::move(fields))
 {
     columns_.reserve(std::size_t(fields_.size()));
-    for (const FieldInfo& f : fields_)
-        columns_.emplace_back(FieldKindOf(f.type).storage, FieldKindOf(f.type).form == ValueForm::DateTimeOffset);
+    for (const FieldInfo& f : fields_) {
+        const FieldKind& kind = FieldKindOf(f.type);
+        columns_.emplace_back(kind.storage, kind.form == ValueForm::DateTimeOffset);
+    }
 }
 
 QString RecordSet::displayText(int row, int column) const
