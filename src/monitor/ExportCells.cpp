@@ -2,6 +2,7 @@
 
 #include "app/Utils.h"
 #include "data/Query.h"
+#include "data/records/FieldKinds.h"
 #include "platform/spreadsheet/DateSeparator.h"
 
 #include <cmath>
@@ -51,20 +52,18 @@ QString ExportDateText(const QDate& date)
 
 CellValue ExportCell(const Query& query, int field)
 {
-    switch (query.fieldType(field)) {
-    case FieldType::Integer:
-        return NumberOrZero(query, field);
-    case FieldType::Float:
-    case FieldType::Currency: {
+    switch (FieldKindOf(query.fieldType(field)).exportAs) {
+    case ExportAs::Number: {
         const double number = NumberOrZero(query, field);
         // A sheet holds no infinity and no "not a number": those go in as the text the grid shows.
         if (!std::isfinite(number))
             return query.fieldText(field);
         return number;
     }
-    case FieldType::DateTime:
+    case ExportAs::DateOfDay:
         return ExportDateText(query.fieldIsNull(field) ? DayZero : query.fieldValue(field).toDateTime().date());
-    default:
-        return query.fieldIsNull(field) ? QString() : query.fieldText(field);
+    case ExportAs::DisplayText:
+        break;
     }
+    return query.fieldIsNull(field) ? QString() : query.fieldText(field);
 }

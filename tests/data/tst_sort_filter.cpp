@@ -1,5 +1,6 @@
 #include "data/view/ByteKeyRanks.h"
 #include "data/DataErrors.h"
+#include "data/records/FieldKinds.h"
 #include "data/records/FieldType.h"
 #include "data/view/FilterExpression.h"
 #include "data/records/RecordSet.h"
@@ -68,6 +69,56 @@ std::unique_ptr<RecordSet> Sample()
         records->column(6).appendInteger(row.active);
     }
     return records;
+}
+
+// Two distinct values of a kind, held as its readers hold them.
+void AppendTwoValues(FieldType type, RecordColumn& column)
+{
+    const qint64 at = DateTimeToTicks(QDate(2004, 10, 21), TimeToTicks(14, 5, 9, 1234567));
+    switch (FieldKindOf(type).form) {
+    case ValueForm::Integer:
+    case ValueForm::Boolean:
+        column.appendInteger(1);
+        column.appendInteger(0);
+        return;
+    case ValueForm::DateTime:
+        column.appendInteger(at);
+        column.appendInteger(at + TicksPerDay);
+        return;
+    case ValueForm::DateTimeOffset:
+        // The same wall time at another offset: another instant.
+        column.appendOffsetDateTime({at, 180});
+        column.appendOffsetDateTime({at + 180 * TicksPerMinute, 0});
+        return;
+    case ValueForm::Date:
+        column.appendInteger(QDate(2004, 10, 21).toJulianDay());
+        column.appendInteger(QDate(1900, 1, 1).toJulianDay());
+        return;
+    case ValueForm::Time:
+        column.appendInteger(TimeToTicks(14, 5, 9, 1234567));
+        column.appendInteger(TimeToTicks(14, 5, 9, 1234566));
+        return;
+    case ValueForm::Real:
+        column.appendReal(-1234.5678);
+        column.appendReal(0.25);
+        return;
+    case ValueForm::Decimal:
+        AppendText(column, QStringLiteral("-1234.500"));
+        AppendText(column, QStringLiteral("10.25"));
+        return;
+    case ValueForm::Bytes:
+        AppendText(column, QStringLiteral("00FF10"));
+        AppendText(column, QStringLiteral("01"));
+        return;
+    case ValueForm::Guid:
+        AppendText(column, QStringLiteral("A0EEBC99-9C0B-4EF8-BB6D-6BB9BD380A11"));
+        AppendText(column, QStringLiteral("00000000-0000-0000-0000-000000000001"));
+        return;
+    case ValueForm::Text:
+        AppendText(column, QStringLiteral("Ёлка"));
+        AppendText(column, QStringLiteral("ёлки"));
+        return;
+    }
 }
 
 QList<int> Passing(const RecordSet& records, const QString& expression)
@@ -151,6 +202,21 @@ private Q_SLOTS:
             QVERIFY2(IsQuotedFieldType(type), qPrintable(QString::number(int(type))));
         for (FieldType type : bare)
             QVERIFY2(!IsQuotedFieldType(type), qPrintable(QString::number(int(type))));
+    }
+
+    // The condition the filter dialog builds from a value the grid shows keeps that value's row and
+    // drops the other, for every kind.
+    void everyKindFiltersByTheTextItShows()
+    {
+        for (std::size_t i = 0; i < FieldTypeCount; ++i) {
+            const FieldType type = FieldType(i);
+            RecordSet records(QList<FieldInfo>{Field("v", type)});
+            AppendTwoValues(type, records.column(0));
+            const QString shown = records.displayText(0, 0);
+            const QString literal = IsQuotedFieldType(type) ? u'\'' + shown + u'\'' : shown;
+            const RowFilter filter(ParseFilterExpression(QStringLiteral("[v] = ") + literal), records, QStringLiteral("Query"));
+            QVERIFY2(filter.matches(0) && !filter.matches(1), qPrintable(QString::number(i) + u' ' + shown));
+        }
     }
 
     void readsSortTexts()

@@ -2,6 +2,7 @@
 
 #include "data/records/BlockStorer.h"
 #include "data/DataErrors.h"
+#include "data/records/FieldKinds.h"
 #include "data/records/RecordSet.h"
 #include "data/records/TemporalText.h"
 #include "data/records/TemporalValue.h"
@@ -25,11 +26,6 @@ constexpr SQLLEN LongChunkBytes = 1024;
 // (the driver's structure for a time has none) and the offset.
 constexpr SQLLEN TimeTextChars = 32;
 constexpr SQLLEN OffsetDateTimeTextChars = 48;
-
-bool IsLongType(FieldType type)
-{
-    return type == FieldType::LongVarChar || type == FieldType::LongVarWChar;
-}
 
 template <typename T>
 T Read(const char* cell)
@@ -157,25 +153,26 @@ void OdbcBlockReader::prepareBindings(const QList<FieldInfo>& fields)
     qsizetype rowBytes = 0;
     for (const FieldInfo& field : fields) {
         Binding b;
-        b.type = field.type;
-        const bool unbounded = IsLongType(field.type) || field.size <= 0;
-        switch (StorageOf(field.type)) {
+        const FieldKind& kind = FieldKindOf(field.type);
+        b.form = kind.form;
+        const bool unbounded = kind.longText || field.size <= 0;
+        switch (kind.storage) {
         case RecordColumn::Storage::Integer:
-            switch (field.type) {
-            case FieldType::DateTime:
+            switch (kind.form) {
+            case ValueForm::DateTime:
                 b.cType = SQL_C_TYPE_TIMESTAMP;
                 b.width = sizeof(SQL_TIMESTAMP_STRUCT);
                 b.tickUnit = TickUnitOf(field.decimals);
                 break;
-            case FieldType::Date:
+            case ValueForm::Date:
                 b.cType = SQL_C_TYPE_DATE;
                 b.width = sizeof(SQL_DATE_STRUCT);
                 break;
-            case FieldType::Time:
+            case ValueForm::Time:
                 b.cType = SQL_C_WCHAR;
                 b.width = (TimeTextChars + 1) * SQLLEN(sizeof(SQLWCHAR));
                 break;
-            case FieldType::DateTimeOffset:
+            case ValueForm::DateTimeOffset:
                 b.cType = SQL_C_WCHAR;
                 b.width = (OffsetDateTimeTextChars + 1) * SQLLEN(sizeof(SQLWCHAR));
                 break;
@@ -190,15 +187,15 @@ void OdbcBlockReader::prepareBindings(const QList<FieldInfo>& fields)
             break;
         case RecordColumn::Storage::Text:
             b.mayTruncate = true;
-            if (field.type == FieldType::Binary) {
+            if (kind.form == ValueForm::Bytes) {
                 b.cType = SQL_C_BINARY;
                 b.width = unbounded || field.size > MaxBoundBytes ? LongChunkBytes : SQLLEN(field.size);
             } else {
                 b.cType = SQL_C_WCHAR;
                 SQLLEN chars = unbounded || field.size > MaxBoundChars ? LongChunkChars : SQLLEN(field.size);
-                if (field.type == FieldType::Decimal)
+                if (kind.form == ValueForm::Decimal)
                     chars += 3;   // sign, point, leading zero
-                else if (field.type == FieldType::Guid)
+                else if (kind.form == ValueForm::Guid)
                     chars = qMax<SQLLEN>(chars, 38);
                 b.width = (chars + 1) * SQLLEN(sizeof(SQLWCHAR));
             }
@@ -217,7 +214,7 @@ std::unique_ptr<RecordSet> OdbcBlockReader::readAll()
     auto records = std::make_unique<RecordSet>(std::move(fields));
     bool hasLong = false;
     for (int i = 0; i < records->fieldCount(); ++i)
-        hasLong = hasLong || IsLongType(records->field(i).type) || records->field(i).size <= 0;
+        hasLong = hasLong || FieldKindOf(records->field(i).type).longText || records->field(i).size <= 0;
     if (hasLong && !connection_.getDataAfterBlockFetch())
         readRows(*records);
     else
@@ -401,9 +398,9 @@ void OdbcBlockReader::store(RecordColumn& column, const Binding& b, const char* 
     }
     const char* bytes = whole ? whole->data() : cell;
     const SQLLEN length = whole ? SQLLEN(whole->size()) : indicator;
-    if (b.type == FieldType::Time || b.type == FieldType::DateTimeOffset) {
+    if (b.form == ValueForm::Time || b.form == ValueForm::DateTimeOffset) {
         const QStringView text(reinterpret_cast<const char16_t*>(bytes), qMin(length, b.width) / SQLLEN(sizeof(SQLWCHAR)));
-        if (b.type == FieldType::Time) {
+        if (b.form == ValueForm::Time) {
             if (const std::optional<qint64> ticks = ReadTimeText(text)) {
                 column.appendInteger(*ticks);
                 return;
@@ -413,7 +410,7 @@ void OdbcBlockReader::store(RecordColumn& column, const Binding& b, const char* 
             return;
         }
         throw DataError(QStringLiteral("The driver gave \"%1\" for a %2").arg(text.toString(),
-            b.type == FieldType::Time ? QStringLiteral("time") : QStringLiteral("date and time with an offset")));
+            b.form == ValueForm::Time ? QStringLiteral("time") : QStringLiteral("date and time with an offset")));
     }
     if (b.cType == SQL_C_WCHAR)
         column.appendText(reinterpret_cast<const char16_t*>(bytes), length / SQLLEN(sizeof(SQLWCHAR)));

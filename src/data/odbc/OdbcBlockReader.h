@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/records/FieldInfo.h"
+#include "data/records/FieldKinds.h"
 #include "data/odbc/OdbcApi.h"
 
 #include <QList>
@@ -28,7 +29,7 @@ private:
     static constexpr int Slots = 2;
 
     struct Binding {
-        FieldType type = FieldType::VarWChar;
+        ValueForm form = ValueForm::Text;
         SQLSMALLINT cType = SQL_C_WCHAR;
         SQLLEN width = 0;          // bytes per element
         bool mayTruncate = false;  // text or bytes whose length is not bounded by width

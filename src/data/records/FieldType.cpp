@@ -1,55 +1,24 @@
 #include "data/records/FieldType.h"
 
+#include "data/records/FieldKinds.h"
+
 bool IsQuotedFieldType(FieldType type)
 {
-    switch (type) {
-    case FieldType::VarChar:
-    case FieldType::WChar:
-    case FieldType::VarWChar:
-    case FieldType::DateTime:
-    case FieldType::DateTimeOffset:
-    case FieldType::Date:
-    case FieldType::Time:
-        return true;
-    default:
-        return false;
-    }
+    return FieldKindOf(type).quoted;
 }
 
 bool IsTextFieldType(FieldType type)
 {
-    switch (type) {
-    case FieldType::Char:
-    case FieldType::VarChar:
-    case FieldType::WChar:
-    case FieldType::VarWChar:
-    case FieldType::LongVarChar:
-    case FieldType::LongVarWChar:
-    case FieldType::Guid:
-    case FieldType::Binary:
-        return true;
-    default:
-        return false;
-    }
+    const ValueForm form = FieldKindOf(type).form;
+    return form == ValueForm::Text || form == ValueForm::Guid || form == ValueForm::Bytes;
 }
 
 bool IsNumberFieldType(FieldType type)
 {
-    switch (type) {
-    case FieldType::SmallInt:
-    case FieldType::Integer:
-    case FieldType::BigInt:
-    case FieldType::Decimal:
-    case FieldType::Float:
-    case FieldType::Currency:
-        return true;
-    default:
-        return false;
-    }
+    return FieldKindOf(type).number;
 }
 
 bool IsTemporalFieldType(FieldType type)
 {
-    return type == FieldType::DateTime || type == FieldType::DateTimeOffset || type == FieldType::Date
-        || type == FieldType::Time;
+    return FieldKindOf(type).temporal;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
-// The column kinds the windows tell apart: the filter dialog quotes by them, the export converts
-// by them, sort and filter compare by them.
+#include <cstddef>
+
+// The column kinds the windows tell apart. What each means to storage, display, filter, sort and
+// export is its row in FieldKinds.h.
 enum class FieldType {
     Char,
     VarChar,
@@ -25,10 +27,13 @@ enum class FieldType {
     Binary,
 };
 
-// Whether the filter dialog wraps a literal for this kind in apostrophes. Fixed-length narrow text
-// and long text are deliberately not quoted: the dialog has always built them bare.
+// Binary stays the last kind: the table of kinds checks its length against this.
+constexpr std::size_t FieldTypeCount = std::size_t(FieldType::Binary) + 1;
+
+// Whether the filter dialog wraps a literal for this kind in apostrophes.
 bool IsQuotedFieldType(FieldType type);
 
+// Whether a filter compares the kind as text, which a null passes as the empty text.
 bool IsTextFieldType(FieldType type);
 bool IsNumberFieldType(FieldType type);
 bool IsTemporalFieldType(FieldType type);

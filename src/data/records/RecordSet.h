@@ -36,5 +36,3 @@ private:
     std::vector<RecordColumn> columns_;
     DisplayFormat format_;
 };
-
-RecordColumn::Storage StorageOf(FieldType type);

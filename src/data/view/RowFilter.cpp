@@ -2,6 +2,7 @@
 
 #include "data/DataErrors.h"
 #include "data/records/DecimalText.h"
+#include "data/records/FieldKinds.h"
 #include "data/records/RecordSet.h"
 #include "data/records/TemporalValue.h"
 
@@ -73,11 +74,9 @@ RowFilter::Test RowFilter::compile(const FilterCondition& condition, const QStri
         throw DataError(QStringLiteral("%1: Field '%2' not found").arg(dataSetName, condition.field));
 
     const DisplayFormat& format = records_.format();
-    const FieldType type = records_.field(test.column).type;
-    switch (type) {
-    case FieldType::SmallInt:
-    case FieldType::Integer:
-    case FieldType::BigInt: {
+    const ValueForm form = FieldKindOf(records_.field(test.column).type).form;
+    switch (form) {
+    case ValueForm::Integer: {
         bool ok = false;
         test.integer = condition.literal.trimmed().toLongLong(&ok);
         if (ok) {
@@ -91,8 +90,7 @@ RowFilter::Test RowFilter::compile(const FilterCondition& condition, const QStri
         test.real = *number;
         break;
     }
-    case FieldType::Float:
-    case FieldType::Currency: {
+    case ValueForm::Real: {
         const std::optional<double> number = format.readNumber(condition.literal);
         if (!number)
             BadValue(condition);
@@ -100,7 +98,7 @@ RowFilter::Test RowFilter::compile(const FilterCondition& condition, const QStri
         test.real = *number;
         break;
     }
-    case FieldType::Decimal: {
+    case ValueForm::Decimal: {
         const std::optional<QString> number = DecimalLiteral(condition.literal, format.locale().decimalPoint().front());
         if (!number)
             BadValue(condition);
@@ -108,16 +106,16 @@ RowFilter::Test RowFilter::compile(const FilterCondition& condition, const QStri
         test.text = *number;
         break;
     }
-    case FieldType::DateTime:
-    case FieldType::Date: {
+    case ValueForm::DateTime:
+    case ValueForm::Date: {
         const std::optional<qint64> ticks = format.readDateTime(condition.literal);
         if (!ticks)
             BadValue(condition);
         test.kind = Kind::Integer;
-        test.integer = type == FieldType::Date ? SplitTicks(*ticks).first : *ticks;
+        test.integer = form == ValueForm::Date ? SplitTicks(*ticks).first : *ticks;
         break;
     }
-    case FieldType::DateTimeOffset: {
+    case ValueForm::DateTimeOffset: {
         // Compared as instants: the value's own offset and the literal's.
         const std::optional<qint64> ticks = format.readDateTimeOffset(condition.literal);
         if (!ticks)
@@ -126,7 +124,7 @@ RowFilter::Test RowFilter::compile(const FilterCondition& condition, const QStri
         test.integer = *ticks;
         break;
     }
-    case FieldType::Time: {
+    case ValueForm::Time: {
         const std::optional<qint64> ticks = format.readTime(condition.literal);
         if (!ticks)
             BadValue(condition);
@@ -134,7 +132,7 @@ RowFilter::Test RowFilter::compile(const FilterCondition& condition, const QStri
         test.integer = *ticks;
         break;
     }
-    case FieldType::Boolean: {
+    case ValueForm::Boolean: {
         const QString literal = condition.literal.trimmed().toLower();
         if (literal == QStringLiteral("true") || literal == QStringLiteral("1") || literal == QStringLiteral("-1"))
             test.integer = 1;
@@ -147,19 +145,19 @@ RowFilter::Test RowFilter::compile(const FilterCondition& condition, const QStri
         test.kind = Kind::Boolean;
         break;
     }
-    case FieldType::Binary:
+    case ValueForm::Bytes:
         test.kind = Kind::Text;
         test.text = condition.literal.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive) ? condition.literal.mid(2)
                                                                                             : condition.literal;
         break;
-    case FieldType::Guid: {
+    case ValueForm::Guid: {
         // As the grid shows it, in braces, or bare as it is held.
         const QString literal = condition.literal.trimmed();
         test.kind = Kind::Text;
         test.text = literal.startsWith(u'{') && literal.endsWith(u'}') ? literal.mid(1, literal.size() - 2) : literal;
         break;
     }
-    default:
+    case ValueForm::Text:
         test.kind = Kind::Text;
         test.text = WithoutTrailingBlanks(condition.literal).toString();
         break;

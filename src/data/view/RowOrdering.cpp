@@ -2,6 +2,7 @@
 
 #include "data/view/ByteKeyRanks.h"
 #include "data/records/DecimalText.h"
+#include "data/records/FieldKinds.h"
 #include "data/view/RadixSort.h"
 #include "data/records/RecordSet.h"
 #include "platform/TextSortKeys.h"
@@ -153,7 +154,7 @@ std::vector<qint64> TextKeys(const RecordSet& records, int column)
     const RecordColumn& c = records.column(column);
     const int rows = c.size();
     TextSortKeys collation(records.format().locale());
-    const bool decimal = records.field(column).type == FieldType::Decimal;
+    const bool decimal = FieldKindOf(records.field(column).type).sortBy == SortBy::DecimalValue;
     if (!decimal && collation.keysAreTexts()) {
         // Keys that are the texts cost less to make for every row than to find the distinct ones.
         std::vector<int> valued;
