@@ -61,8 +61,9 @@ public:
     void verifyModals() const { QVERIFY2(modals.failures.isEmpty(), qPrintable(modals.failures.join(u'\n'))); }
 
     ProgramFolder folder;
-    ProgramApp app;
     MessageRecorder boxes;
+    // Goes before the recorder: what it shows on its way out is recorded too.
+    ProgramApp app;
     // Parent of a test's own timers and recorders: they go with the fixture.
     QObject scope;
     ModalDriver modals{&scope};
