@@ -84,7 +84,8 @@ private Q_SLOTS:
                                     {"Label5", "Файл настройки меню"},
                                     {"BitBtn1", "Применить"},
                                     {"BitBtn2", "Отменить"}};
-        QCOMPARE(CaptionMismatches(&dialog, captions), QStringList());
+        const QStringList wrong = CaptionMismatches(&dialog, captions);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
         QCOMPARE(dialog.OpenDlg->nameFilters(),
                  (QStringList{"Все файлы (*.*)", "Список серверов (*.lst)", "Файлы инициализации (*.ini)"}));
         QCOMPARE(dialog.OpenDlg->directory().absolutePath(), QDir(program->folder.file(QStringLiteral("Config"))).absolutePath());
