@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
 #include <QtTest>
 
 // The real box, as the operator meets it: its buttons in the program's own order, the answer the
@@ -18,13 +17,8 @@ private Q_SLOTS:
     void buttonsKeepTheProgramsOrder()
     {
         QStringList order;
-        auto* timer = new QTimer(this);
-        timer->setInterval(20);
-        connect(timer, &QTimer::timeout, this, [&order, timer] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible())
-                return;
-            timer->stop();
+        ModalDriver driver;
+        driver.next<QMessageBox>([&order](QMessageBox* box) {
             QList<QAbstractButton*> buttons = box->buttons();
             std::sort(buttons.begin(), buttons.end(), [](QAbstractButton* a, QAbstractButton* b) {
                 return a->mapToGlobal(QPoint()).x() < b->mapToGlobal(QPoint()).x();
@@ -33,36 +27,29 @@ private Q_SLOTS:
                 order.append(button->text().remove(u'&'));
             buttons.back()->click();
         });
-        timer->start();
         const QMessageBox::StandardButton clicked =
             ShowMessage(MessageType::Confirmation, QStringLiteral("Использовать шаблон выгрузки?"),
                         QMessageBox::Ok | QMessageBox::No);
         QCOMPARE(order, (QStringList{QStringLiteral("No"), QStringLiteral("OK")}));
         QCOMPARE(clicked, QMessageBox::Ok);
-        delete timer;
+        QVERIFY(driver.failures.isEmpty());
     }
 
     void escapeAndTheDefaultButton()
     {
-        auto* timer = new QTimer(this);
-        timer->setInterval(20);
+        ModalDriver driver;
         bool okIsDefault = false;
-        connect(timer, &QTimer::timeout, this, [&okIsDefault, timer] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible())
-                return;
-            timer->stop();
+        driver.next<QMessageBox>([&okIsDefault](QMessageBox* box) {
             for (QAbstractButton* button : box->buttons()) {
                 if (button->text().remove(u'&') == QStringLiteral("OK"))
                     okIsDefault = static_cast<QPushButton*>(button)->isDefault();
             }
             QTest::keyClick(box, Qt::Key_Escape);
         });
-        timer->start();
         QCOMPARE(ShowMessage(MessageType::Confirmation, QStringLiteral("?"), QMessageBox::Ok | QMessageBox::No),
                  QMessageBox::No);
         QVERIFY(okIsDefault);
-        delete timer;
+        QVERIFY(driver.failures.isEmpty());
     }
 
     // A driver's message or a long value has no blank to wrap at: the box stays inside the screen,

@@ -1,7 +1,5 @@
 #include "FileDialogs.h"
-#include "MessageRecorder.h"
-#include "ModalDriver.h"
-#include "ProgramApp.h"
+#include "ProgramFixture.h"
 
 #include "app/EvenAdvanceFont.h"
 #include "app/ModalResult.h"
@@ -27,22 +25,17 @@
 class TestEntryEditor : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<ProgramFolder> folder;
-    ProgramApp app;
-    std::unique_ptr<MessageRecorder> boxes;
-    std::unique_ptr<QObject> scope;
-    ModalDriver* driver = nullptr;
+    std::unique_ptr<ProgramFixture> program;
 
     void start(const QString& sensors, const QString& menus = {})
     {
-        folder->write(QStringLiteral("Config/Sensors.ini"), ToCp1251(sensors));
+        program->folder.write(QStringLiteral("Config/Sensors.ini"), ToCp1251(sensors));
         if (!menus.isEmpty())
-            folder->write(QStringLiteral("Config/Menus.ini"), ToCp1251(menus));
-        app = MakeProgramApp(*folder);
-        App->LoadSensors();
+            program->folder.write(QStringLiteral("Config/Menus.ini"), ToCp1251(menus));
+        program->startApp()->LoadSensors();
     }
 
-    QByteArray bytes(const QString& relative) const { return folder->read(relative); }
+    QByteArray bytes(const QString& relative) const { return program->folder.read(relative); }
 
     static QStringList column(const QTableWidget* grid, int column)
     {
@@ -61,21 +54,13 @@ class TestEntryEditor : public QObject {
     }
 
     // The item editor that the next command opens gets act.
-    void onItemEditor(std::function<void(TFormScriptMenuEditor*)> act) { driver->next<TFormScriptMenuEditor>(std::move(act)); }
+    void onItemEditor(std::function<void(TFormScriptMenuEditor*)> act) { program->modals.next<TFormScriptMenuEditor>(std::move(act)); }
 
     // How many item editors the command opened; each is cancelled.
     int itemEditorsOpenedBy(const std::function<void()>& command)
     {
         int opened = 0;
-        QTimer closer;
-        closer.setInterval(20);
-        connect(&closer, &QTimer::timeout, this, [&opened] {
-            if (auto* item = qobject_cast<TFormScriptMenuEditor*>(QApplication::activeModalWidget())) {
-                ++opened;
-                item->reject();
-            }
-        });
-        closer.start();
+        const auto closer = program->modals.watch<TFormScriptMenuEditor>([&opened](TFormScriptMenuEditor*) { ++opened; });
         command();
         return opened;
     }
@@ -83,27 +68,21 @@ class TestEntryEditor : public QObject {
 private Q_SLOTS:
     void init()
     {
-        folder = std::make_unique<ProgramFolder>();
-        QDir(folder->path()).mkpath(QStringLiteral("Scripts"));
-        boxes = std::make_unique<MessageRecorder>();
-        scope = std::make_unique<QObject>();
-        driver = new ModalDriver(scope.get());
+        program = std::make_unique<ProgramFixture>();
+        QDir(program->folder.path()).mkpath(QStringLiteral("Scripts"));
     }
 
     void cleanup()
     {
-        QVERIFY2(driver->failures.isEmpty(), qPrintable(driver->failures.join(u'\n')));
-        scope.reset();
-        app.reset();
-        boxes.reset();
-        folder.reset();
+        program->verifyModals();
+        program.reset();
     }
 
     void showsTheEntryByMode()
     {
         start(QStringLiteral("Процессы;WHO;Scripts\\who.sql\r\n"),
               QStringLiteral("[who]\r\n0=b;B;x.sql;spid;1\r\n1=A;A;y.sql;;0\r\n"));
-        folder->write(QStringLiteral("Scripts/who.sql"), "exec sp_Who2\r\nselect 1\r\n");
+        program->folder.write(QStringLiteral("Scripts/who.sql"), "exec sp_Who2\r\nselect 1\r\n");
         const struct {
             EditorMode mode;
             const char* caption;
@@ -135,7 +114,7 @@ private Q_SLOTS:
         QCOMPARE(add.windowTitle(), QStringLiteral("Добавить"));
         QVERIFY(add.Edit1->text().isEmpty() && add.Edit2->text().isEmpty() && add.rchEdit->toPlainText().isEmpty());
         QCOMPARE(add.focusWidget(), add.Edit1);
-        QCOMPARE(add.Edit3->text(), QDir::toNativeSeparators(folder->path() + QStringLiteral("/Scripts/")));
+        QCOMPARE(add.Edit3->text(), QDir::toNativeSeparators(program->folder.path() + QStringLiteral("/Scripts/")));
         for (QWidget* control : std::initializer_list<QWidget*>{add.Edit1, add.Edit2, add.Edit3, add.BitBtn3, add.rchEdit})
             QVERIFY(control->isEnabled());
         QCOMPARE(add.strGrid->rowCount(), 2);
@@ -182,8 +161,8 @@ private Q_SLOTS:
         editor.rchEdit->setPlainText(QStringLiteral("select 'ё'\nfrom t"));
         const QString folderField = editor.Edit3->text();
         editor.BitBtn1->click();
-        QCOMPARE(boxes->messages.size(), 1);
-        QCOMPARE(boxes->messages[0].text, QStringLiteral("Cannot create file ") + folderField);
+        QCOMPARE(program->boxes.messages.size(), 1);
+        QCOMPARE(program->boxes.messages[0].text, QStringLiteral("Cannot create file ") + folderField);
         QVERIFY(editor.isVisible());
         QCOMPARE(editor.Edit2->text(), QStringLiteral("Аудит"));
         QCOMPARE(editor.rchEdit->toPlainText(), QStringLiteral("select 'ё'\nfrom t"));
@@ -222,7 +201,7 @@ private Q_SLOTS:
         QFETCH(QString, delimiter);
         QFETCH(QString, message);
         const QByteArray catalogue = QStringLiteral("B;2;Scripts\\b.sql\r\n").replace(u';', delimiter).toLatin1();
-        folder->write(QStringLiteral("Config/quillon.ini"), "[Main]\r\nINI_DELIMITER=" + delimiter.toLatin1() + "\r\n");
+        program->folder.write(QStringLiteral("Config/quillon.ini"), "[Main]\r\nINI_DELIMITER=" + delimiter.toLatin1() + "\r\n");
         start(QString::fromLatin1(catalogue));
         TFormEditScript editor(mode, 0, nullptr);
         editor.show();
@@ -235,12 +214,12 @@ private Q_SLOTS:
         // The other delimiter is any other character.
         edit->setText(QStringLiteral("до;после|") + edit->text());
         editor.BitBtn1->click();
-        QCOMPARE(boxes->messages.size(), 1);
-        QCOMPARE(boxes->messages[0].text, message);
+        QCOMPARE(program->boxes.messages.size(), 1);
+        QCOMPARE(program->boxes.messages[0].text, message);
         QVERIFY(editor.isVisible());
         QCOMPARE(edit->selectedText(), delimiter);
         QCOMPARE(bytes(QStringLiteral("Config/Sensors.ini")), catalogue);
-        QVERIFY(!QFile::exists(folder->file(QStringLiteral("Scripts/audit.sql"))));
+        QVERIFY(!QFile::exists(program->folder.file(QStringLiteral("Scripts/audit.sql"))));
     }
 
     void addWhoseCatalogueWriteFailsAddsOnceWhenApplied()
@@ -253,15 +232,15 @@ private Q_SLOTS:
         editor.Edit2->setText(QStringLiteral("A"));
         editor.Edit3->setText(QStringLiteral("Scripts/a.sql"));
         editor.BitBtn1->click();
-        QCOMPARE(boxes->messages.size(), 1);
-        QCOMPARE(boxes->messages[0].text, QStringLiteral("Cannot create file ")
+        QCOMPARE(program->boxes.messages.size(), 1);
+        QCOMPARE(program->boxes.messages[0].text, QStringLiteral("Cannot create file ")
                                                 + QDir::toNativeSeparators(App->AppPath + QStringLiteral("Later/Sensors.ini")));
         QVERIFY(editor.isVisible());
         QCOMPARE(names(), QStringList{"B"});
         // The script file, written first, stays written.
         QCOMPARE(bytes(QStringLiteral("Scripts/a.sql")), QByteArray());
 
-        QDir(folder->path()).mkpath(QStringLiteral("Later"));
+        QDir(program->folder.path()).mkpath(QStringLiteral("Later"));
         editor.BitBtn1->click();
         QCOMPARE(editor.result(), int(mrOk));
         QCOMPARE(bytes(QStringLiteral("Later/Sensors.ini")), QByteArray("A;1;Scripts/a.sql\r\nB;2;b.sql\r\n"));
@@ -271,7 +250,7 @@ private Q_SLOTS:
     void viewThenApplyRewritesTheScriptFile()
     {
         start(QStringLiteral("A;1;Scripts\\a.sql\r\nB;2;Scripts/missing.sql\r\n"));
-        folder->write(QStringLiteral("Scripts/a.sql"), "select 1\nselect 2");
+        program->folder.write(QStringLiteral("Scripts/a.sql"), "select 1\nselect 2");
         const QByteArray catalogue = bytes(QStringLiteral("Config/Sensors.ini"));
         {
             TFormEditScript editor(EditorMode::View, 0, nullptr);
@@ -283,10 +262,10 @@ private Q_SLOTS:
             TFormEditScript editor(EditorMode::View, 1, nullptr);
             editor.BitBtn1->click();
         }
-        QVERIFY(QFile::exists(folder->file(QStringLiteral("Scripts/missing.sql"))));
+        QVERIFY(QFile::exists(program->folder.file(QStringLiteral("Scripts/missing.sql"))));
         QCOMPARE(bytes(QStringLiteral("Scripts/missing.sql")), QByteArray());
         QCOMPARE(bytes(QStringLiteral("Config/Sensors.ini")), catalogue);
-        QVERIFY(boxes->messages.isEmpty());
+        QVERIFY(program->boxes.messages.isEmpty());
     }
 
     void editWritesTheCatalogueSorted()
@@ -300,7 +279,7 @@ private Q_SLOTS:
         QCOMPARE(editor.result(), int(mrOk));
         QCOMPARE(bytes(QStringLiteral("Config/Sensors.ini")), ToCp1251(QStringLiteral("c;3;c.sql\r\nД;2;Scripts\\d.sql\r\n")));
         QCOMPARE(bytes(QStringLiteral("Scripts/d.sql")), ToCp1251(QStringLiteral("select 'д'\r\n")));
-        QVERIFY(!QFile::exists(folder->file(QStringLiteral("Scripts/b.sql"))));
+        QVERIFY(!QFile::exists(program->folder.file(QStringLiteral("Scripts/b.sql"))));
         QCOMPARE(names(), (QStringList{"c", "Д"}));
     }
 
@@ -309,7 +288,7 @@ private Q_SLOTS:
         // A line written by hand, with blanks around its delimiters, is found all the same.
         start(QStringLiteral("B;2;b.sql\r\n A ; 1 ; Scripts\\a.sql \r\nA;1;Scripts\\a.sql\r\n"),
               QStringLiteral("[1]\r\n0=c;C;c.sql;;0\r\n"));
-        folder->write(QStringLiteral("Scripts/a.sql"), "select 1\r\n");
+        program->folder.write(QStringLiteral("Scripts/a.sql"), "select 1\r\n");
         const QByteArray menus = bytes(QStringLiteral("Config/Menus.ini"));
         QCOMPARE(names(), (QStringList{"A", "A", "B"}));
         TFormEditScript editor(EditorMode::Delete, 0, nullptr);
@@ -357,23 +336,23 @@ private Q_SLOTS:
     void choosingTheScriptFileLoadsIt()
     {
         start(QStringLiteral("A;1;a.sql\r\n"));
-        folder->write(QStringLiteral("Scripts/chosen.sql"), ToCp1251(QStringLiteral("select 'выбран'\r\n")));
+        program->folder.write(QStringLiteral("Scripts/chosen.sql"), ToCp1251(QStringLiteral("select 'выбран'\r\n")));
         TFormEditScript editor(EditorMode::Edit, 0, nullptr);
         QString title;
         QString filter;
         QString start;
-        driver->next<QFileDialog>([&](QFileDialog* dialog) {
+        program->modals.next<QFileDialog>([&](QFileDialog* dialog) {
             title = dialog->windowTitle();
             filter = dialog->selectedNameFilter();
             start = dialog->directory().absolutePath();
-            ChooseFile(dialog, folder->file(QStringLiteral("Scripts/chosen.sql")));
+            ChooseFile(dialog, program->folder.file(QStringLiteral("Scripts/chosen.sql")));
         });
         editor.BitBtn3->click();
         QCOMPARE(title, QStringLiteral("Укажите файл содержащий SQL скрипт ..."));
         QCOMPARE(filter, QStringLiteral("SQL скрипты (*.sql)"));
-        QCOMPARE(start, QDir(folder->file(QStringLiteral("Scripts"))).absolutePath());
+        QCOMPARE(start, QDir(program->folder.file(QStringLiteral("Scripts"))).absolutePath());
         QCOMPARE(editor.OpenDlg->nameFilters(), (QStringList{"Все файлы (*.*)", "SQL скрипты (*.sql)"}));
-        QCOMPARE(editor.Edit3->text(), QDir::toNativeSeparators(folder->file(QStringLiteral("Scripts/chosen.sql"))));
+        QCOMPARE(editor.Edit3->text(), QDir::toNativeSeparators(program->folder.file(QStringLiteral("Scripts/chosen.sql"))));
         QCOMPARE(editor.rchEdit->toPlainText(), QStringLiteral("select 'выбран'"));
     }
 
@@ -409,7 +388,7 @@ private Q_SLOTS:
                  QByteArray("[NEW]\r\n0=b;X;Scripts\\b.sql;;0\r\n[LATER]\r\n0=b;X;Scripts\\b.sql;;0\r\n"
                             "1=a;X;Scripts\\a.sql;;0\r\n"));
         QCOMPARE(bytes(QStringLiteral("Config/Sensors.ini")), QByteArray("B;2;b.sql\r\n"));
-        QVERIFY(QFile::exists(folder->file(QStringLiteral("Scripts/a.sql"))));
+        QVERIFY(QFile::exists(program->folder.file(QStringLiteral("Scripts/a.sql"))));
     }
 
     void itemKeysBelongToTheMenuPage()

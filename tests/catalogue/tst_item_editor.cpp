@@ -1,7 +1,5 @@
 #include "FileDialogs.h"
-#include "MessageRecorder.h"
-#include "ModalDriver.h"
-#include "ProgramApp.h"
+#include "ProgramFixture.h"
 
 #include "app/ModalResult.h"
 #include "catalogue/FormScriptMenuEditor.h"
@@ -20,11 +18,7 @@
 class TestItemEditor : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<ProgramFolder> folder;
-    ProgramApp app;
-    std::unique_ptr<MessageRecorder> boxes;
-    std::unique_ptr<QObject> scope;
-    ModalDriver* driver = nullptr;
+    std::unique_ptr<ProgramFixture> program;
     SubScriptList menus;
 
     static std::unique_ptr<TSubScript> item(const QString& name, const QString& id, const QString& file,
@@ -39,8 +33,8 @@ class TestItemEditor : public QObject {
         return result;
     }
 
-    QByteArray bytes(const QString& relative) const { return folder->read(relative); }
-    bool exists(const QString& relative) const { return QFile::exists(folder->file(relative)); }
+    QByteArray bytes(const QString& relative) const { return program->folder.read(relative); }
+    bool exists(const QString& relative) const { return QFile::exists(program->folder.file(relative)); }
 
     QStringList listNames() const
     {
@@ -62,29 +56,23 @@ class TestItemEditor : public QObject {
 private Q_SLOTS:
     void init()
     {
-        folder = std::make_unique<ProgramFolder>();
-        QDir(folder->path()).mkpath(QStringLiteral("Scripts"));
-        folder->write(QStringLiteral("Config/Sensors.ini"), "");
-        app = MakeProgramApp(*folder);
-        boxes = std::make_unique<MessageRecorder>();
-        scope = std::make_unique<QObject>();
-        driver = new ModalDriver(scope.get());
+        program = std::make_unique<ProgramFixture>();
+        QDir(program->folder.path()).mkpath(QStringLiteral("Scripts"));
+        program->folder.write(QStringLiteral("Config/Sensors.ini"), "");
+        program->startApp();
         menus.clear();
     }
 
     void cleanup()
     {
-        QVERIFY2(driver->failures.isEmpty(), qPrintable(driver->failures.join(u'\n')));
+        program->verifyModals();
         menus.clear();
-        scope.reset();
-        app.reset();
-        boxes.reset();
-        folder.reset();
+        program.reset();
     }
 
     void showsTheItemByMode()
     {
-        folder->write(QStringLiteral("Scripts/k.sql"), "kill %spid%\r\n");
+        program->folder.write(QStringLiteral("Scripts/k.sql"), "kill %spid%\r\n");
         menus.push_back(item(QStringLiteral("Снять"), QStringLiteral("KILL"), QStringLiteral("Scripts\\k.sql"),
                              QStringLiteral("spid"), 3));
         menus.push_back(item(QStringLiteral("b"), QStringLiteral("B"), QStringLiteral("none.sql"), {}, 0x100));
@@ -125,7 +113,7 @@ private Q_SLOTS:
         for (QWidget* control : std::initializer_list<QWidget*>{add.Edit1, add.Edit2, add.Edit3, add.BitBtn3,
                                                                  add.Edit4, add.chBox1, add.rchEdit})
             QVERIFY(control->isEnabled());
-        QCOMPARE(add.OpenDlg->directory().absolutePath(), QDir(folder->file(QStringLiteral("Scripts"))).absolutePath());
+        QCOMPARE(add.OpenDlg->directory().absolutePath(), QDir(program->folder.file(QStringLiteral("Scripts"))).absolutePath());
         QVERIFY(add.BitBtn1->isDefault());
         QCOMPARE(menus.size(), std::size_t(2));
     }
@@ -140,8 +128,8 @@ private Q_SLOTS:
         editor.chBox1->setChecked(true);
         editor.rchEdit->setPlainText(QStringLiteral("kill %spid%"));
         editor.BitBtn1->click();
-        QCOMPARE(boxes->messages.size(), 1);
-        QCOMPARE(boxes->messages[0].text, QStringLiteral("Cannot create file ")
+        QCOMPARE(program->boxes.messages.size(), 1);
+        QCOMPARE(program->boxes.messages[0].text, QStringLiteral("Cannot create file ")
                                                 + QDir::toNativeSeparators(App->AppPath + QStringLiteral("Scripts//")));
         QVERIFY(editor.isVisible());
         QCOMPARE(editor.rchEdit->toPlainText(), QStringLiteral("kill %spid%"));
@@ -173,7 +161,7 @@ private Q_SLOTS:
         QFETCH(QString, label);
         for (const QString& delimiter : {QStringLiteral(";"), QStringLiteral("|")}) {
             App->IniDelimiter = delimiter;
-            boxes->messages.clear();
+            program->boxes.messages.clear();
             TFormScriptMenuEditor editor(EditorMode::Add, menus, -1, QStringLiteral("WHO"), nullptr);
             editor.show();
             fill(editor, QStringLiteral("KILL"), QStringLiteral("Снять"), QStringLiteral("Scripts\\kill.sql"), QStringLiteral("kill %spid%"));
@@ -181,8 +169,8 @@ private Q_SLOTS:
             QLineEdit* const edit = QList<QLineEdit*>{editor.Edit1, editor.Edit2, editor.Edit3, editor.Edit4}[field - 1];
             edit->setText(edit->text() + QStringLiteral("до;после|"));
             editor.BitBtn1->click();
-            QCOMPARE(boxes->messages.size(), 1);
-            QCOMPARE(boxes->messages[0].text,
+            QCOMPARE(program->boxes.messages.size(), 1);
+            QCOMPARE(program->boxes.messages[0].text,
                      QStringLiteral("Поле '%1' не может содержать символ '%2': этим символом разделяются поля записи в файле.")
                          .arg(label, delimiter));
             QVERIFY(editor.isVisible());
@@ -195,21 +183,21 @@ private Q_SLOTS:
 
     void refusesACommandLongerThanAReadingTakes()
     {
-        folder->write(QStringLiteral("Config/Menus.ini"), "[WHO]\r\n0=a;A;Scripts\\a.sql;;0\r\n");
-        folder->write(QStringLiteral("Scripts/a.sql"), "select 1\r\n");
+        program->folder.write(QStringLiteral("Config/Menus.ini"), "[WHO]\r\n0=a;A;Scripts\\a.sql;;0\r\n");
+        program->folder.write(QStringLiteral("Scripts/a.sql"), "select 1\r\n");
         menus.push_back(item(QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("Scripts\\a.sql")));
         // "name;A;Scripts\a.sql;;0": 19 characters besides the name.
         const QString tooLong(2047 - 19 + 1, QChar(u'Щ'));
         for (const EditorMode mode : {EditorMode::Add, EditorMode::Edit}) {
-            boxes->messages.clear();
+            program->boxes.messages.clear();
             TFormScriptMenuEditor editor(mode, menus, 0, QStringLiteral("WHO"), nullptr);
             editor.show();
             if (mode == EditorMode::Add)
                 fill(editor, QStringLiteral("A"), {}, QStringLiteral("Scripts\\a.sql"), QStringLiteral("select 2"));
             editor.Edit2->setText(tooLong);
             editor.BitBtn1->click();
-            QCOMPARE(boxes->messages.size(), 1);
-            QCOMPARE(boxes->messages[0].text,
+            QCOMPARE(program->boxes.messages.size(), 1);
+            QCOMPARE(program->boxes.messages[0].text,
                      QStringLiteral("Команда не помещается в файл меню: её запись займёт 2048 символов, а читается не более 2047.\n"
                                     "Сократите наименование, идентификатор, скрипт-файл или идентифицирующее поле."));
             QVERIFY(editor.isVisible());
@@ -229,7 +217,7 @@ private Q_SLOTS:
 
     void addKeepsAnExistingScriptFile()
     {
-        folder->write(QStringLiteral("Scripts/shared.sql"), "select 1\n");
+        program->folder.write(QStringLiteral("Scripts/shared.sql"), "select 1\n");
         menus.push_back(item(QStringLiteral("z"), QStringLiteral("Z"), QStringLiteral("z.sql")));
         TFormScriptMenuEditor editor(EditorMode::Add, menus, -1, QStringLiteral("WHO"), nullptr);
         fill(editor, QStringLiteral("A"), QStringLiteral("a"), QStringLiteral("Scripts/shared.sql"), QStringLiteral("drop table t"));
@@ -247,15 +235,15 @@ private Q_SLOTS:
         editor.show();
         fill(editor, QStringLiteral("A"), QStringLiteral("a"), QStringLiteral("Scripts\\new.sql"), QStringLiteral("select 1"));
         editor.BitBtn1->click();
-        QCOMPARE(boxes->messages.size(), 1);
-        QCOMPARE(boxes->messages[0].text, QStringLiteral("Unable to write to ")
+        QCOMPARE(program->boxes.messages.size(), 1);
+        QCOMPARE(program->boxes.messages[0].text, QStringLiteral("Unable to write to ")
                                                 + QDir::toNativeSeparators(App->AppPath + QStringLiteral("Later/Menus.ini")));
         QVERIFY(editor.isVisible());
         QCOMPARE(bytes(QStringLiteral("Scripts/new.sql")), QByteArray("select 1\r\n"));
 
         // The file this editor created is its own: the corrected text goes into it.
         editor.rchEdit->setPlainText(QStringLiteral("select 2"));
-        QDir(folder->path()).mkpath(QStringLiteral("Later"));
+        QDir(program->folder.path()).mkpath(QStringLiteral("Later"));
         editor.BitBtn1->click();
         QCOMPARE(editor.result(), int(mrOk));
         QCOMPARE(bytes(QStringLiteral("Scripts/new.sql")), QByteArray("select 2\r\n"));
@@ -265,9 +253,9 @@ private Q_SLOTS:
 
     void editRewritesScriptAndSectionInListOrder()
     {
-        folder->write(QStringLiteral("Config/Menus.ini"),
+        program->folder.write(QStringLiteral("Config/Menus.ini"),
                       "[WHO]\r\n0=A;A;a.sql;;0\r\n1=b;B;b.sql;;0\r\n2=stale;S;s.sql;;0\r\n[OTHER]\r\n0=o;O;o.sql;;1\r\n");
-        folder->write(QStringLiteral("Scripts/b.sql"), "old\r\n");
+        program->folder.write(QStringLiteral("Scripts/b.sql"), "old\r\n");
         // The entry editor's order: as read, then the items added since.
         menus.push_back(item(QStringLiteral("b"), QStringLiteral("B"), QStringLiteral("Scripts\\b.sql")));
         menus.push_back(item(QStringLiteral("A"), QStringLiteral("A"), QStringLiteral("a.sql")));
@@ -286,8 +274,8 @@ private Q_SLOTS:
 
     void deletingTheOnlyItemEmptiesTheSection()
     {
-        folder->write(QStringLiteral("Config/Menus.ini"), "[WHO]\r\n0=a;A;Scripts\\a.sql;;0\r\n[NEXT]\r\n0=n;N;n.sql;;0\r\n");
-        folder->write(QStringLiteral("Scripts/a.sql"), "select 1\r\n");
+        program->folder.write(QStringLiteral("Config/Menus.ini"), "[WHO]\r\n0=a;A;Scripts\\a.sql;;0\r\n[NEXT]\r\n0=n;N;n.sql;;0\r\n");
+        program->folder.write(QStringLiteral("Scripts/a.sql"), "select 1\r\n");
         menus.push_back(item(QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("Scripts\\a.sql")));
         TFormScriptMenuEditor editor(EditorMode::Delete, menus, 0, QStringLiteral("WHO"), nullptr);
         editor.BitBtn1->click();
@@ -321,11 +309,11 @@ private Q_SLOTS:
         QFETCH(QByteArray, menuFile);
         QFETCH(QString, otherItem);
         QFETCH(bool, kept);
-        folder->write(QStringLiteral("Config/Sensors.ini"), catalogue);
+        program->folder.write(QStringLiteral("Config/Sensors.ini"), catalogue);
         App->LoadSensors();
-        folder->write(QStringLiteral("Config/Menus.ini"),
-                      QString::fromLatin1(menuFile).arg(folder->path()).toLatin1() + "[WHO]\r\n0=x;X;Scripts\\shared.sql;;0\r\n");
-        folder->write(QStringLiteral("Scripts/shared.sql"), "select 1\r\n");
+        program->folder.write(QStringLiteral("Config/Menus.ini"),
+                      QString::fromLatin1(menuFile).arg(program->folder.path()).toLatin1() + "[WHO]\r\n0=x;X;Scripts\\shared.sql;;0\r\n");
+        program->folder.write(QStringLiteral("Scripts/shared.sql"), "select 1\r\n");
         menus.push_back(item(QStringLiteral("x"), QStringLiteral("X"), QStringLiteral("Scripts\\shared.sql")));
         if (!otherItem.isEmpty())
             menus.push_back(item(QStringLiteral("y"), QStringLiteral("Y"), otherItem));
@@ -339,20 +327,20 @@ private Q_SLOTS:
     void failedDeleteChangesNothing()
     {
         App->MenuFile = QStringLiteral("Later\\Menus.ini");
-        folder->write(QStringLiteral("Scripts/p.sql"), "select 1\r\n");
-        folder->write(QStringLiteral("Scripts/q.sql"), "select 2\r\n");
+        program->folder.write(QStringLiteral("Scripts/p.sql"), "select 1\r\n");
+        program->folder.write(QStringLiteral("Scripts/q.sql"), "select 2\r\n");
         menus.push_back(item(QStringLiteral("p"), QStringLiteral("P"), QStringLiteral("Scripts/p.sql")));
         menus.push_back(item(QStringLiteral("q"), QStringLiteral("Q"), QStringLiteral("Scripts/q.sql")));
         TFormScriptMenuEditor editor(EditorMode::Delete, menus, 0, QStringLiteral("WHO"), nullptr);
         editor.show();
         editor.BitBtn1->click();
-        QCOMPARE(boxes->messages.size(), 1);
-        QVERIFY(boxes->messages[0].text.startsWith(QStringLiteral("Unable to write to ")));
+        QCOMPARE(program->boxes.messages.size(), 1);
+        QVERIFY(program->boxes.messages[0].text.startsWith(QStringLiteral("Unable to write to ")));
         QVERIFY(editor.isVisible());
         QCOMPARE(listNames(), (QStringList{"p", "q"}));
         QVERIFY(exists(QStringLiteral("Scripts/p.sql")));
 
-        folder->write(QStringLiteral("Later/Menus.ini"), "[WHO]\r\n0=p;P;Scripts/p.sql;;0\r\n1=q;Q;Scripts/q.sql;;0\r\n");
+        program->folder.write(QStringLiteral("Later/Menus.ini"), "[WHO]\r\n0=p;P;Scripts/p.sql;;0\r\n1=q;Q;Scripts/q.sql;;0\r\n");
         editor.BitBtn1->click();
         QCOMPARE(editor.result(), int(mrOk));
         QCOMPARE(listNames(), QStringList{"q"});
@@ -363,8 +351,8 @@ private Q_SLOTS:
 
     void viewAndCancelChangeNothing()
     {
-        folder->write(QStringLiteral("Config/Menus.ini"), "[WHO]\r\n0=a;A;Scripts\\a.sql;;0\r\n");
-        folder->write(QStringLiteral("Scripts/a.sql"), "select 1\n");
+        program->folder.write(QStringLiteral("Config/Menus.ini"), "[WHO]\r\n0=a;A;Scripts\\a.sql;;0\r\n");
+        program->folder.write(QStringLiteral("Scripts/a.sql"), "select 1\n");
         menus.push_back(item(QStringLiteral("a"), QStringLiteral("A"), QStringLiteral("Scripts\\a.sql")));
         {
             TFormScriptMenuEditor editor(EditorMode::View, menus, 0, QStringLiteral("WHO"), nullptr);
@@ -386,7 +374,7 @@ private Q_SLOTS:
 
     void leavingTheFileFieldLoadsTheFile()
     {
-        folder->write(QStringLiteral("Scripts/there.sql"), ToCp1251(QStringLiteral("select 'тут'\r\n")));
+        program->folder.write(QStringLiteral("Scripts/there.sql"), ToCp1251(QStringLiteral("select 'тут'\r\n")));
         TFormScriptMenuEditor editor(EditorMode::Add, menus, -1, QStringLiteral("WHO"), nullptr);
         editor.show();
         QVERIFY(QTest::qWaitForWindowActive(&editor));
@@ -399,24 +387,24 @@ private Q_SLOTS:
         editor.Edit3->setText(QStringLiteral("Scripts\\there.sql"));
         editor.Edit4->setFocus(Qt::TabFocusReason);
         QCOMPARE(editor.rchEdit->toPlainText(), QStringLiteral("select 'тут'"));
-        QVERIFY(boxes->messages.isEmpty());
+        QVERIFY(program->boxes.messages.isEmpty());
     }
 
     void choosingTheFileLoadsIt()
     {
-        folder->write(QStringLiteral("Scripts/chosen.sql"), "select 3\r\n");
+        program->folder.write(QStringLiteral("Scripts/chosen.sql"), "select 3\r\n");
         TFormScriptMenuEditor editor(EditorMode::Add, menus, -1, QStringLiteral("WHO"), nullptr);
         QString title;
         QString filter;
-        driver->next<QFileDialog>([&](QFileDialog* dialog) {
+        program->modals.next<QFileDialog>([&](QFileDialog* dialog) {
             title = dialog->windowTitle();
             filter = dialog->selectedNameFilter();
-            ChooseFile(dialog, folder->file(QStringLiteral("Scripts/chosen.sql")));
+            ChooseFile(dialog, program->folder.file(QStringLiteral("Scripts/chosen.sql")));
         });
         editor.BitBtn3->click();
         QCOMPARE(title, QStringLiteral("Укажите файл хранения SQL-скрипта ..."));
         QCOMPARE(filter, QStringLiteral("SQL скрипты (*.sql)"));
-        QCOMPARE(editor.Edit3->text(), QDir::toNativeSeparators(folder->file(QStringLiteral("Scripts/chosen.sql"))));
+        QCOMPARE(editor.Edit3->text(), QDir::toNativeSeparators(program->folder.file(QStringLiteral("Scripts/chosen.sql"))));
         QCOMPARE(editor.rchEdit->toPlainText(), QStringLiteral("select 3"));
     }
 };

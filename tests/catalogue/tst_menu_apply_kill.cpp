@@ -1,4 +1,4 @@
-#include "platform/FileBytes.h"
+#include "FileBytes.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

@@ -1,3 +1,4 @@
+#include "DatabaseTest.h"
 #include "TestDatabase.h"
 #include "data/connection/Connection.h"
 #include "data/DataErrors.h"
@@ -33,15 +34,10 @@ QString Quoted(QString value)
 
 } // namespace
 
-class TestConnection : public QObject {
+class TestConnection : public DatabaseTest {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY2(TestDatabase::available(), "the database fixture did not run");
-    }
-
     void opensThroughTheDataSourceAndSignals()
     {
         Connection connection;

@@ -1,3 +1,4 @@
+#include "DatabaseTest.h"
 #include "TestDatabase.h"
 #include "data/connection/Connection.h"
 #include "data/Query.h"
@@ -38,7 +39,7 @@ QByteArray IniValue(const QByteArray& text, const QByteArray& section, const QBy
 
 // Data source and driver names longer than the buffers ODBC suggests for them, in a private copy
 // of the test configuration.
-class TestDataSources : public QObject {
+class TestDataSources : public DatabaseTest {
     Q_OBJECT
 
     QTemporaryDir config_;
@@ -49,10 +50,9 @@ class TestDataSources : public QObject {
             .arg(dsn, TestDatabase::user(), QString(TestDatabase::password()).replace(u'"', QStringLiteral("\"\"")));
     }
 
-private Q_SLOTS:
-    void initTestCase()
+protected:
+    void prepareDatabase() override
     {
-        QVERIFY2(TestDatabase::available(), "the database fixture did not run");
         const QString fixture = qEnvironmentVariable("ODBCSYSINI");
         const QByteArray drivers = ReadAll(fixture + QStringLiteral("/odbcinst.ini"));
         const QByteArray sources = ReadAll(fixture + QStringLiteral("/odbc.ini"));
@@ -76,6 +76,7 @@ private Q_SLOTS:
         qputenv("ODBCINI", QFile::encodeName(config_.filePath(QStringLiteral("odbc.ini"))));
     }
 
+private Q_SLOTS:
     void longNamesAreListedWhole()
     {
         QHash<QString, QString> driverOf;

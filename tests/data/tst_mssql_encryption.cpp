@@ -1,3 +1,4 @@
+#include "DatabaseTest.h"
 #include "RecordingRelay.h"
 #include "TdsStandIn.h"
 #include "TestDatabase.h"
@@ -10,9 +11,13 @@
 // The login to a SQL Server through FreeTDS, read on the wire by a relay in front of the stand-in
 // (a test fixture): encrypted wherever the server can encrypt, the whole session when the profile
 // asks for it, and in the clear with a server that cannot encrypt, unless encryption is required.
-class TestMssqlEncryption : public QObject {
+class TestMssqlEncryption : public DatabaseTest {
     Q_OBJECT
 
+public:
+    TestMssqlEncryption() : DatabaseTest(Needs::SqlServerStandIn) {}
+
+private:
     struct Packet {
         int type = 0;
         QByteArray payload;
@@ -97,8 +102,6 @@ class TestMssqlEncryption : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY2(TestDatabase::mssqlAvailable(), "the SQL Server stand-in fixture did not run"); }
-
     // FreeTDS asks for encryption ("request"); a server that answers ENCRYPT_OFF encrypts the login alone.
     void loginTravelsInsideTls()
     {

@@ -1,3 +1,4 @@
+#include "DatabaseTest.h"
 #include "TestDatabase.h"
 #include "data/connection/Connection.h"
 #include "data/DataErrors.h"
@@ -12,9 +13,13 @@
 // over: the field's kind, each cell's text in a Russian locale, NULLs, the sort and the filter of
 // each kind on the rows held; and what a server may do besides: unknown types, errors, a cancel,
 // a reply cut off in the middle of a row.
-class TestMssqlTypes : public QObject {
+class TestMssqlTypes : public DatabaseTest {
     Q_OBJECT
 
+public:
+    TestMssqlTypes() : DatabaseTest(Needs::SqlServerStandIn) {}
+
+private:
     // One column: the SQL Server type the stand-in sends it as, the values of rows 1 and 2 as
     // PostgreSQL text, the kind the program makes of it and the texts it shows.
     struct Column {
@@ -111,10 +116,9 @@ class TestMssqlTypes : public QObject {
         return passing;
     }
 
-private Q_SLOTS:
-    void initTestCase()
+protected:
+    void prepareDatabase() override
     {
-        QVERIFY2(TestDatabase::mssqlAvailable(), "the SQL Server stand-in fixture did not run");
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
         connection_.setConnectionString(TestDatabase::mssqlConnectionString());
         connection_.open();
@@ -124,6 +128,7 @@ private Q_SLOTS:
         query_.open();
     }
 
+private Q_SLOTS:
     void cleanupTestCase() { QLocale::setDefault(QLocale::c()); }
 
     void kindsTextsAndNulls()

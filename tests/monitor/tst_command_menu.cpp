@@ -1,7 +1,7 @@
 #include "BoundedCall.h"
-#include "MessageRecorder.h"
-#include "ModalDriver.h"
-#include "ProgramApp.h"
+#include "DatabaseTest.h"
+#include "MonitorWindow.h"
+#include "ProgramFixture.h"
 #include "ResultWindows.h"
 #include "TestDatabase.h"
 
@@ -72,14 +72,12 @@ private:
 
 // The command menu of a monitor window against the real test server: the popup's layout, and
 // commands run for the current row with their results, messages and refusals.
-class TestCommandMenu : public QObject {
+class TestCommandMenu : public DatabaseTest {
     Q_OBJECT
 
-    std::unique_ptr<ProgramFolder> folder;
-    ProgramApp app;
-    std::unique_ptr<MessageRecorder> boxes;
-    // Parent of the pollers of one test: they go with it.
-    std::unique_ptr<QObject> scope;
+    std::unique_ptr<ProgramFixture> program;
+    ProgramFolder* folder = nullptr;
+    MessageRecorder* boxes = nullptr;
     // What a result window showed: caption, text, status panels and caret, as it was opened.
     struct ShownResult {
         QString caption;
@@ -90,16 +88,7 @@ class TestCommandMenu : public QObject {
     QList<ShownResult> results;
 
     // Catalogue entries: name = identifier = script file name.
-    void writeCatalogue(const QList<std::pair<QString, QByteArray>>& scripts)
-    {
-        QByteArray catalogue;
-        for (const auto& [name, sql] : scripts) {
-            catalogue += name.toUtf8() + ";" + name.toUtf8() + ";Scripts\\" + name.toUtf8() + ".sql\r\n";
-            folder->write(QStringLiteral("Scripts/") + name + QStringLiteral(".sql"), sql);
-        }
-        folder->write(QStringLiteral("Config/Sensors.ini"), catalogue);
-        app->LoadSensors();
-    }
+    void writeCatalogue(const QList<CatalogueEntry>& scripts) { program->writeCatalogue(scripts); }
 
     // The key lines of the menu file's sections, by script identifier.
     QMap<QString, QByteArray> menuSections;
@@ -118,30 +107,19 @@ class TestCommandMenu : public QObject {
             folder->write(QStringLiteral("Scripts/") + file, sql);
     }
 
-    std::unique_ptr<TFormMon> window(int interval = 0, int queryIndex = 0,
-                                     const QString& connectionString = TestDatabase::pgConnectionString())
+    static std::unique_ptr<TFormMon> window(int interval = 0, int queryIndex = 0,
+                                            const QString& connectionString = TestDatabase::pgConnectionString())
     {
-        auto* descriptor = new TConnect;
-        descriptor->ConnectionString = connectionString;
-        descriptor->Server = TestDatabase::pgDsn();
-        descriptor->Sleep = interval;
-        descriptor->QueryIndex = queryIndex;
-        descriptor->Width = 900;
-        descriptor->Height = 500;
-        auto monitor = std::make_unique<TFormMon>(descriptor);
-        monitor->setAttribute(Qt::WA_DeleteOnClose, false);
-        monitor->show();
-        return monitor;
+        return ShowMonitor({.connectionString = connectionString, .server = TestDatabase::pgDsn(), .interval = interval, .queryIndex = queryIndex});
     }
 
     // Started and holding the first result of its script.
-    std::unique_ptr<TFormMon> startedWindow(int queryIndex = 0, int interval = 0)
+    static std::unique_ptr<TFormMon> startedWindow(int queryIndex = 0, int interval = 0)
     {
-        auto w = window(interval, queryIndex);
-        w->acStart->trigger();
-        if (!QTest::qWaitFor([&w] { return w->Query->active(); }, 10000))
-            qWarning("the monitor's first result did not arrive");
-        return w;
+        return StartMonitor({.connectionString = TestDatabase::pgConnectionString(),
+                             .server = TestDatabase::pgDsn(),
+                             .interval = interval,
+                             .queryIndex = queryIndex});
     }
 
     static QStringList popupTexts(const TFormMon& w)
@@ -167,22 +145,15 @@ class TestCommandMenu : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        if (!TestDatabase::available())
-            QSKIP("the test database is not running");
-    }
-
     void init()
     {
-        folder = std::make_unique<ProgramFolder>();
-        folder->write(QStringLiteral("Config/quillon.ini"), "[Main]\r\nSLEEP_INTERVAL=20\r\n");
-        app = MakeProgramApp(*folder);
-        boxes = std::make_unique<MessageRecorder>(QMessageBox::Cancel);
-        scope = std::make_unique<QObject>();
+        program = std::make_unique<ProgramFixture>(QMessageBox::Cancel, "[Main]\r\nSLEEP_INTERVAL=20\r\n");
+        program->startApp();
+        folder = &program->folder;
+        boxes = &program->boxes;
         results.clear();
         menuSections.clear();
-        RecordResultWindows(scope.get(), [this](TFormViewResult* form) {
+        RecordResultWindows(&program->scope, [this](TFormViewResult* form) {
             results.append({form->windowTitle(), form->rchEdit->toPlainText(), form->Panels[1]->text(),
                             form->rchEdit->textCursor().position()});
         });
@@ -193,13 +164,7 @@ private Q_SLOTS:
                         {QStringLiteral("5slow"), "select pg_sleep(1.5) is null as slept, 7 as spid"}});
     }
 
-    void cleanup()
-    {
-        scope.reset();
-        boxes.reset();
-        app.reset();
-        folder.reset();
-    }
+    void cleanup() { program.reset(); }
 
     void popupFollowsStartAndScriptChanges()
     {
@@ -548,7 +513,7 @@ private Q_SLOTS:
         writeCommand(QStringLiteral("2plain"), 0, QStringLiteral("Долгая"), QStringLiteral("long.sql"),
                      "select pg_sleep(60)", {}, QStringLiteral("1"));
         auto w = startedWindow(1, 1);
-        ModalDriver driver(scope.get());
+        ModalDriver& driver = program->modals;
         QString boxText;
         bool waitCursor = false;
         int refreshesDuringBox = 0;

@@ -1,9 +1,9 @@
-#include "MessageRecorder.h"
+#include "DatabaseTest.h"
 #ifdef QUILLON_OFFICE_PLUGIN
 #include "OfficeProbe.h"
 #endif
-#include "ModalDriver.h"
-#include "ProgramApp.h"
+#include "MonitorWindow.h"
+#include "ProgramFixture.h"
 #include "ScopedEnvironment.h"
 #include "TestDatabase.h"
 #include "XlsxCells.h"
@@ -27,16 +27,15 @@
 
 // The export of a monitor window's result, through F5, against the real test server, with the
 // .xlsx writer read back from its file.
-class TestExcelExport : public QObject {
+class TestExcelExport : public DatabaseTest {
     Q_OBJECT
 
-    std::unique_ptr<ProgramFolder> folder;
-    ProgramApp app;
+    std::unique_ptr<ProgramFixture> program;
+    ModalDriver* driver = nullptr;
     std::unique_ptr<QTemporaryDir> files;
     QStringList opened;
     QList<ShownMessage> boxes;
     QMessageBox::StandardButton templateAnswer = QMessageBox::No;
-    std::unique_ptr<ModalDriver> driver;
 
     static constexpr const char* DataScript =
         "select g as n, case when g = 2 then null else g * 10 end as qty, g / 4.0::float8 as ratio,\r\n"
@@ -45,26 +44,13 @@ class TestExcelExport : public QObject {
         " 'name ' || g as name, case when g = 1 then null else 'x' end as maybe\r\n"
         "from generate_series(1, 5) g";
 
-    void writeScript(const QByteArray& sql)
-    {
-        folder->write(QStringLiteral("Config/Sensors.ini"), "data;data;Scripts\\data.sql\r\n");
-        folder->write(QStringLiteral("Scripts/data.sql"), sql);
-        app->LoadSensors();
-    }
+    void writeScript(const QByteArray& sql) { program->writeCatalogue({{QStringLiteral("data"), sql}}); }
 
     std::unique_ptr<TFormMon> window()
     {
-        auto* descriptor = new TConnect;
-        descriptor->ConnectionString = TestDatabase::pgConnectionString();
-        descriptor->Server = TestDatabase::pgDsn();
-        descriptor->QueryIndex = 0;
-        descriptor->Width = 900;
-        descriptor->Height = 500;
-        descriptor->TemplateDir = files->path().replace(u'/', u'\\') + QStringLiteral("\\");
-        auto monitor = std::make_unique<TFormMon>(descriptor);
-        monitor->setAttribute(Qt::WA_DeleteOnClose, false);
-        monitor->show();
-        return monitor;
+        return ShowMonitor({.connectionString = TestDatabase::pgConnectionString(),
+                            .server = TestDatabase::pgDsn(),
+                            .templateDir = files->path().replace(u'/', u'\\') + QStringLiteral("\\")});
     }
 
     // One pass of the script: the window's rows, as after a Start at interval 0.
@@ -119,27 +105,21 @@ class TestExcelExport : public QObject {
         return values.join(u'|');
     }
 
-private Q_SLOTS:
-    void initTestCase()
-    {
-        if (!TestDatabase::available())
-            QSKIP("the test database is not running");
-        QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-    }
+    void prepareDatabase() override { QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia)); }
 
+private Q_SLOTS:
     void init()
     {
-        folder = std::make_unique<ProgramFolder>();
-        app = MakeProgramApp(*folder);
+        program = std::make_unique<ProgramFixture>([this](const ShownMessage& message) {
+            boxes.append(message);
+            return message.type == MessageType::Confirmation ? templateAnswer : QMessageBox::Cancel;
+        });
+        program->startApp();
+        driver = &program->modals;
         files = std::make_unique<QTemporaryDir>();
         opened.clear();
         boxes.clear();
         templateAnswer = QMessageBox::No;
-        driver = std::make_unique<ModalDriver>();
-        SetMessageHandler([this](const ShownMessage& message) {
-            boxes.append(message);
-            return message.type == MessageType::Confirmation ? templateAnswer : QMessageBox::Cancel;
-        });
         OfficeOptions noOffice;
         noOffice.pluginFile = files->filePath(QStringLiteral("no_office_plugin"));
         SetExportSpreadsheets(std::make_unique<SpreadsheetProvider>(noOffice, files->path(), [this](const QString& file) {
@@ -151,12 +131,9 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        QVERIFY2(driver->failures.isEmpty(), qPrintable(driver->failures.join(u'\n')));
-        driver.reset();
+        program->verifyModals();
         SetExportSpreadsheets(nullptr);
-        SetMessageHandler({});
-        app.reset();
-        folder.reset();
+        program.reset();
     }
 
     void sheetNamesAreCleanedAndCut()

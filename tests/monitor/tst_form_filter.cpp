@@ -1,7 +1,8 @@
 #include "BoundedCall.h"
-#include "MessageRecorder.h"
-#include "ModalDriver.h"
-#include "ProgramApp.h"
+#include "DatabaseTest.h"
+#include "MonitorWindow.h"
+#include "ProgramFixture.h"
+#include "Widgets.h"
 #include "TestDatabase.h"
 
 #include "connection/Connect.h"
@@ -20,13 +21,10 @@
 #include <QtTest>
 
 // The row filter dialog on a monitor window that watches the real test server.
-class TestFormFilter : public QObject {
+class TestFormFilter : public DatabaseTest {
     Q_OBJECT
 
-    std::unique_ptr<ProgramFolder> folder;
-    ProgramApp app;
-    std::unique_ptr<MessageRecorder> boxes;
-    ModalDriver* driver = nullptr;
+    std::unique_ptr<ProgramFixture> program;
 
     // Typed columns: numbers, variable text, fixed text, long text with blanks, and nulls.
     static constexpr char Rows[] =
@@ -34,18 +32,9 @@ class TestFormFilter : public QObject {
         "'x'::char(3) as code, (case when g = 3 then 'idle in transaction' else 'active' end)::text as note, "
         "(case when g = 4 then '' else 'host' || g end)::varchar(10) as host from generate_series(1, 6) g";
 
-    std::unique_ptr<TFormMon> window()
+    static std::unique_ptr<TFormMon> window()
     {
-        auto* descriptor = new TConnect;
-        descriptor->ConnectionString = TestDatabase::pgConnectionString();
-        descriptor->Server = TestDatabase::pgDsn();
-        descriptor->Sleep = 1;
-        descriptor->Width = 900;
-        descriptor->Height = 500;
-        auto monitor = std::make_unique<TFormMon>(descriptor);
-        monitor->setAttribute(Qt::WA_DeleteOnClose, false);
-        monitor->show();
-        return monitor;
+        return ShowMonitor({.connectionString = TestDatabase::pgConnectionString(), .server = TestDatabase::pgDsn(), .interval = 1});
     }
 
     std::unique_ptr<TFormMon> started()
@@ -56,54 +45,34 @@ class TestFormFilter : public QObject {
         return w;
     }
 
-    template <typename T>
-    static T* child(QWidget* dialog, const char* name)
-    {
-        return dialog->findChild<T*>(QString::fromLatin1(name));
-    }
-
     static void choose(QWidget* dialog, const char* box, const QString& text)
     {
-        auto* combo = child<QComboBox>(dialog, box);
+        auto* combo = Child<QComboBox>(dialog, box);
         combo->setCurrentIndex(combo->findText(text));
     }
 
     // Opens the dialog with Alt+F's action, lets act fill it, and returns once it has closed.
     void filterWith(TFormMon& w, const std::function<void(TFormFilter*)>& act)
     {
-        driver->next<TFormFilter>(act);
+        program->modals.next<TFormFilter>(act);
         BoundedCall("the filter dialog", [&] { w.acSetFilter->trigger(); });
     }
 
     static QString message(const TFormMon& w) { return w.StatusBar->PanelText(StatusPanel::Message); }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        if (!TestDatabase::available())
-            QSKIP("the test database is not running");
-    }
-
     void init()
     {
-        folder = std::make_unique<ProgramFolder>();
-        folder->write(QStringLiteral("Config/quillon.ini"), "[Main]\r\nSLEEP_INTERVAL=20\r\n");
-        app = MakeProgramApp(*folder);
-        folder->write(QStringLiteral("Config/Sensors.ini"), "a;A;Scripts\\a.sql\r\nb;B;Scripts\\b.sql\r\n");
-        folder->write(QStringLiteral("Scripts/a.sql"), Rows);
-        folder->write(QStringLiteral("Scripts/b.sql"), "select 1 as other");
-        app->LoadSensors();
-        boxes = std::make_unique<MessageRecorder>();
-        driver = new ModalDriver(this);
+        program = std::make_unique<ProgramFixture>(QMessageBox::Ok, "[Main]\r\nSLEEP_INTERVAL=20\r\n");
+        program->startApp();
+        program->writeCatalogue({{QStringLiteral("a"), QStringLiteral("A"), Rows},
+                                 {QStringLiteral("b"), QStringLiteral("B"), "select 1 as other"}});
     }
 
     void cleanup()
     {
-        QVERIFY2(driver->failures.isEmpty(), qPrintable(driver->failures.join(u'\n')));
-        delete driver;
-        boxes.reset();
-        app.reset();
-        folder.reset();
+        program->verifyModals();
+        program.reset();
     }
 
     void dialogOpensEmptyWithSortedFields()
@@ -113,14 +82,14 @@ private Q_SLOTS:
         bool quiet = true;
         filterWith(*w, [&](TFormFilter* dialog) {
             QCOMPARE(dialog->windowTitle(), QStringLiteral("Фильтрация текущего набора данных"));
-            auto* box = child<QComboBox>(dialog, "cmBox1");
+            auto* box = Child<QComboBox>(dialog, "cmBox1");
             for (int i = 0; i < box->count(); ++i)
                 fields << box->itemText(i);
-            QCOMPARE(child<QComboBox>(dialog, "cmBox4")->count(), 6);
+            QCOMPARE(Child<QComboBox>(dialog, "cmBox4")->count(), 6);
             for (const char* name : {"cmBox1", "cmBox2", "cmBox3", "cmBox4"})
-                quiet = quiet && child<QComboBox>(dialog, name)->currentIndex() == -1;
-            QVERIFY(child<QComboBox>(dialog, "cmBox2")->font().bold());
-            child<QPushButton>(dialog, "BitBtn2")->click();
+                quiet = quiet && Child<QComboBox>(dialog, name)->currentIndex() == -1;
+            QVERIFY(Child<QComboBox>(dialog, "cmBox2")->font().bold());
+            Child<QPushButton>(dialog, "BitBtn2")->click();
         });
         QCOMPARE(fields, (QStringList{"code", "host", "note", "spid", "status"}));
         QVERIFY(quiet);
@@ -152,8 +121,8 @@ private Q_SLOTS:
         filterWith(*w, [&](TFormFilter* dialog) {
             choose(dialog, "cmBox1", field);
             choose(dialog, "cmBox2", op);
-            child<QLineEdit>(dialog, "Edit1")->setText(value);
-            child<QPushButton>(dialog, "BitBtn1")->click();
+            Child<QLineEdit>(dialog, "Edit1")->setText(value);
+            Child<QPushButton>(dialog, "BitBtn1")->click();
         });
         QTEST(w->Query->filter(), "expression");
         QVERIFY(w->Query->filtered());
@@ -180,17 +149,17 @@ private Q_SLOTS:
         filterWith(*w, [&](TFormFilter* dialog) {
             choose(dialog, "cmBox1", QStringLiteral("status"));
             choose(dialog, "cmBox2", QStringLiteral("="));
-            child<QLineEdit>(dialog, "Edit1")->setText(QStringLiteral("sleeping"));
-            child<QCheckBox>(dialog, "chBox1")->click();
+            Child<QLineEdit>(dialog, "Edit1")->setText(QStringLiteral("sleeping"));
+            Child<QCheckBox>(dialog, "chBox1")->click();
             // OR after AND unticks AND.
-            child<QCheckBox>(dialog, "chBox2")->click();
-            QVERIFY(!child<QCheckBox>(dialog, "chBox1")->isChecked());
-            child<QCheckBox>(dialog, "chBox1")->click();
-            QVERIFY(!child<QCheckBox>(dialog, "chBox2")->isChecked());
+            Child<QCheckBox>(dialog, "chBox2")->click();
+            QVERIFY(!Child<QCheckBox>(dialog, "chBox1")->isChecked());
+            Child<QCheckBox>(dialog, "chBox1")->click();
+            QVERIFY(!Child<QCheckBox>(dialog, "chBox2")->isChecked());
             // An empty value on a text column compares with the empty text.
             choose(dialog, "cmBox3", QStringLiteral("host"));
             choose(dialog, "cmBox4", QStringLiteral("="));
-            child<QPushButton>(dialog, "BitBtn1")->click();
+            Child<QPushButton>(dialog, "BitBtn1")->click();
         });
         QCOMPARE(w->Query->filter(), QStringLiteral("[status] = 'sleeping' AND [host] = ''"));
         QCOMPARE(w->Query->recordCount(), 1);
@@ -203,18 +172,18 @@ private Q_SLOTS:
         filterWith(*w, [&](TFormFilter* dialog) {
             choose(dialog, "cmBox1", QStringLiteral("spid"));
             choose(dialog, "cmBox2", QStringLiteral("<"));
-            child<QLineEdit>(dialog, "Edit1")->setText(QStringLiteral("3"));
-            child<QPushButton>(dialog, "BitBtn3")->click();
-            QCOMPARE(child<QComboBox>(dialog, "cmBox1")->currentIndex(), -1);
-            QVERIFY(child<QLineEdit>(dialog, "Edit1")->text().isEmpty());
-            child<QPushButton>(dialog, "BitBtn1")->click();
+            Child<QLineEdit>(dialog, "Edit1")->setText(QStringLiteral("3"));
+            Child<QPushButton>(dialog, "BitBtn3")->click();
+            QCOMPARE(Child<QComboBox>(dialog, "cmBox1")->currentIndex(), -1);
+            QVERIFY(Child<QLineEdit>(dialog, "Edit1")->text().isEmpty());
+            Child<QPushButton>(dialog, "BitBtn1")->click();
         });
         QVERIFY(!w->Query->filtered());
         QVERIFY(!w->acSetFilter->isChecked());
         filterWith(*w, [&](TFormFilter* dialog) {
             choose(dialog, "cmBox1", QStringLiteral("spid"));
             choose(dialog, "cmBox2", QStringLiteral("<"));
-            child<QLineEdit>(dialog, "Edit1")->setText(QStringLiteral("3"));
+            Child<QLineEdit>(dialog, "Edit1")->setText(QStringLiteral("3"));
             dialog->reject();
         });
         QVERIFY(!w->Query->filtered());
@@ -228,16 +197,16 @@ private Q_SLOTS:
         filterWith(*w, [&](TFormFilter* dialog) {
             choose(dialog, "cmBox1", QStringLiteral("spid"));
             choose(dialog, "cmBox2", QStringLiteral(">"));
-            child<QLineEdit>(dialog, "Edit1")->setText(QStringLiteral("many"));
-            child<QPushButton>(dialog, "BitBtn1")->click();
-            stayedOpen = dialog->isVisible() && child<QLineEdit>(dialog, "Edit1")->text() == QStringLiteral("many");
-            child<QPushButton>(dialog, "BitBtn2")->click();
+            Child<QLineEdit>(dialog, "Edit1")->setText(QStringLiteral("many"));
+            Child<QPushButton>(dialog, "BitBtn1")->click();
+            stayedOpen = dialog->isVisible() && Child<QLineEdit>(dialog, "Edit1")->text() == QStringLiteral("many");
+            Child<QPushButton>(dialog, "BitBtn2")->click();
         });
         QVERIFY(stayedOpen);
-        QCOMPARE(boxes->messages.size(), 1);
-        QCOMPARE(boxes->messages[0].type, MessageType::Error);
-        QCOMPARE(boxes->messages[0].text, QStringLiteral("Ошибка вклчения фильтра.\nФильтр отключен."));
-        QCOMPARE(boxes->messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(program->boxes.messages.size(), 1);
+        QCOMPARE(program->boxes.messages[0].type, MessageType::Error);
+        QCOMPARE(program->boxes.messages[0].text, QStringLiteral("Ошибка вклчения фильтра.\nФильтр отключен."));
+        QCOMPARE(program->boxes.messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QCOMPARE(w->Query->filter(), QStringLiteral("[spid] > many"));
         QVERIFY(!w->Query->filtered());
         QVERIFY(!w->acSetFilter->isChecked());
@@ -249,8 +218,8 @@ private Q_SLOTS:
         auto w = window();
         int fields = -1;
         filterWith(*w, [&](TFormFilter* dialog) {
-            fields = child<QComboBox>(dialog, "cmBox1")->count();
-            child<QPushButton>(dialog, "BitBtn1")->click();
+            fields = Child<QComboBox>(dialog, "cmBox1")->count();
+            Child<QPushButton>(dialog, "BitBtn1")->click();
         });
         QCOMPARE(fields, 0);
         QVERIFY(!w->acSetFilter->isChecked());
@@ -262,7 +231,7 @@ private Q_SLOTS:
         QStringList offered;
         filterWith(*w, [&](TFormFilter* dialog) {
             choose(dialog, "cmBox1", QStringLiteral("status"));
-            const QCompleter* completer = child<QLineEdit>(dialog, "Edit1")->completer();
+            const QCompleter* completer = Child<QLineEdit>(dialog, "Edit1")->completer();
             if (auto* model = qobject_cast<QStringListModel*>(completer ? completer->model() : nullptr))
                 offered = model->stringList();
             dialog->reject();
@@ -287,7 +256,7 @@ private Q_SLOTS:
         filterWith(*w, [&](TFormFilter* dialog) {
             choose(dialog, "cmBox1", QStringLiteral("status"));
             choose(dialog, "cmBox2", QStringLiteral("="));
-            auto* edit = child<QLineEdit>(dialog, "Edit1");
+            auto* edit = Child<QLineEdit>(dialog, "Edit1");
             edit->setFocus();
             QTest::keyClicks(edit, typed);
             QAbstractItemView* list = edit->completer()->popup();
@@ -298,7 +267,7 @@ private Q_SLOTS:
             QTimer::singleShot(3000, dialog, [this, dialog] {
                 if (!dialog->isVisible())
                     return;
-                driver->failures << QStringLiteral("the dialog stayed open after one Enter");
+                program->modals.failures << QStringLiteral("the dialog stayed open after one Enter");
                 dialog->reject();
             });
         });
@@ -314,8 +283,8 @@ private Q_SLOTS:
             filterWith(*w, [&](TFormFilter* dialog) {
                 choose(dialog, "cmBox1", QStringLiteral("spid"));
                 choose(dialog, "cmBox2", QStringLiteral("<"));
-                child<QLineEdit>(dialog, "Edit1")->setText(QStringLiteral("3"));
-                child<QPushButton>(dialog, "BitBtn1")->click();
+                Child<QLineEdit>(dialog, "Edit1")->setText(QStringLiteral("3"));
+                Child<QPushButton>(dialog, "BitBtn1")->click();
             });
             QVERIFY(w->Query->filtered());
         };

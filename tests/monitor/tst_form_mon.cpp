@@ -1,7 +1,8 @@
 #include "BoundedCall.h"
-#include "MessageRecorder.h"
+#include "DatabaseTest.h"
 #include "StoppedBackend.h"
-#include "ProgramApp.h"
+#include "MonitorWindow.h"
+#include "ProgramFixture.h"
 #include "TestDatabase.h"
 
 #include "app/ServiceClasses.h"
@@ -28,42 +29,21 @@
 #include <QtTest>
 
 // The monitor window and its worker against the real test server.
-class TestFormMon : public QObject {
+class TestFormMon : public DatabaseTest {
     Q_OBJECT
 
-    std::unique_ptr<ProgramFolder> folder;
-    ProgramApp app;
-    std::unique_ptr<MessageRecorder> boxes;
+    std::unique_ptr<ProgramFixture> program;
     // The windows' sessions carry a name of their own, so that ending them leaves the other
     // tests' sessions alone.
     static inline const QString Application = QStringLiteral("Quillon monitor test");
 
-    // Catalogue entries are named by their scripts' sort order: 1 rows, 2 other columns, ...
-    void writeCatalogue(const QList<std::pair<QString, QByteArray>>& scripts)
-    {
-        QByteArray catalogue;
-        for (const auto& [name, sql] : scripts) {
-            catalogue += name.toUtf8() + ";" + name.toUtf8() + ";Scripts\\" + name.toUtf8() + ".sql\r\n";
-            folder->write(QStringLiteral("Scripts/") + name + QStringLiteral(".sql"), sql);
-        }
-        folder->write(QStringLiteral("Config/Sensors.ini"), catalogue);
-        app->LoadSensors();
-    }
-
     std::unique_ptr<TFormMon> window(int interval, int queryIndex = 0, const QString& connectionString = {})
     {
-        auto* descriptor = new TConnect;
-        descriptor->ConnectionString = connectionString.isEmpty() ? TestDatabase::pgConnectionString(Application) : connectionString;
-        descriptor->Server = TestDatabase::pgDsn();
-        descriptor->Sleep = interval;
-        descriptor->QueryIndex = queryIndex;
-        descriptor->Width = 900;
-        descriptor->Height = 500;
-        descriptor->TemplateDir = QStringLiteral("T\\");
-        auto monitor = std::make_unique<TFormMon>(descriptor);
-        monitor->setAttribute(Qt::WA_DeleteOnClose, false);
-        monitor->show();
-        return monitor;
+        return ShowMonitor({.connectionString = connectionString.isEmpty() ? TestDatabase::pgConnectionString(Application) : connectionString,
+                            .server = TestDatabase::pgDsn(),
+                            .interval = interval,
+                            .queryIndex = queryIndex,
+                            .templateDir = QStringLiteral("T\\")});
     }
 
     static int refreshes(const TFormMon& w) { return w.StatusBar->PanelText(StatusPanel::CounterLow).toInt(); }
@@ -80,31 +60,19 @@ class TestFormMon : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        if (!TestDatabase::available())
-            QSKIP("the test database is not running");
-    }
-
     void init()
     {
-        folder = std::make_unique<ProgramFolder>();
-        folder->write(QStringLiteral("Config/quillon.ini"), "[Main]\r\nSLEEP_INTERVAL=20\r\n");
-        app = MakeProgramApp(*folder);
-        boxes = std::make_unique<MessageRecorder>(QMessageBox::Cancel);
-        writeCatalogue({{QStringLiteral("1rows"), "select g as id, 'n' || g as name\r\nfrom generate_series(1, 5) g order by g"},
-                        {QStringLiteral("2wide"), "select g as id, g * 2 as twice, repeat('x', 500) as tag from generate_series(1, 3) g"},
-                        {QStringLiteral("3empty"), ""},
-                        {QStringLiteral("4many"), "select g as id, 'n' || g as name from generate_series(1, 200) g"},
-                        {QStringLiteral("5sleepy"), "select pg_sleep(20) is null as slept, 8 as id"}});
+        program = std::make_unique<ProgramFixture>(QMessageBox::Cancel, "[Main]\r\nSLEEP_INTERVAL=20\r\n");
+        program->startApp();
+        // Entries are named by their scripts' sort order: 1 rows, 2 other columns, ...
+        program->writeCatalogue({{QStringLiteral("1rows"), "select g as id, 'n' || g as name\r\nfrom generate_series(1, 5) g order by g"},
+                                 {QStringLiteral("2wide"), "select g as id, g * 2 as twice, repeat('x', 500) as tag from generate_series(1, 3) g"},
+                                 {QStringLiteral("3empty"), ""},
+                                 {QStringLiteral("4many"), "select g as id, 'n' || g as name from generate_series(1, 200) g"},
+                                 {QStringLiteral("5sleepy"), "select pg_sleep(20) is null as slept, 8 as id"}});
     }
 
-    void cleanup()
-    {
-        boxes.reset();
-        app.reset();
-        folder.reset();
-    }
+    void cleanup() { program.reset(); }
 
     void startFillsGridAndCountsRefreshes()
     {
@@ -189,7 +157,7 @@ private Q_SLOTS:
         QVERIFY(!w->acStart->isChecked());
         QCOMPARE(w->StatusBar->PanelText(StatusPanel::CounterLow), QStringLiteral("0"));
         QVERIFY(!w->Query->filtered());
-        QVERIFY(boxes->messages.isEmpty());
+        QVERIFY(program->boxes.messages.isEmpty());
         // The last rows stay, greyed, until the next hand-over.
         QCOMPARE(w->Query->recordCount(), 5);
         const QPalette inherited = w->Body->palette();
@@ -307,7 +275,7 @@ private Q_SLOTS:
         timer.start();
         BoundedCall("Closing the window", [&w] { w.reset(); });
         qInfo("Closing returned after %lld ms", timer.elapsed());
-        QVERIFY(folder->read(QStringLiteral("Config/Connections.ini")).contains("Sleep=30"));
+        QVERIFY(program->folder.read(QStringLiteral("Config/Connections.ini")).contains("Sleep=30"));
     }
 
     void sortAndCurrentRowSurviveRefreshes()
@@ -378,10 +346,10 @@ private Q_SLOTS:
     {
         auto w = window(1, 2);
         w->acStart->trigger();
-        QCOMPARE(boxes->messages.size(), 1);
-        QCOMPARE(boxes->messages[0].type, MessageType::Error);
-        QCOMPARE(boxes->messages[0].text, QStringLiteral("Ошибка загрузки SQL-скрипта"));
-        QCOMPARE(boxes->messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Cancel));
+        QCOMPARE(program->boxes.messages.size(), 1);
+        QCOMPARE(program->boxes.messages[0].type, MessageType::Error);
+        QCOMPARE(program->boxes.messages[0].text, QStringLiteral("Ошибка загрузки SQL-скрипта"));
+        QCOMPARE(program->boxes.messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Cancel));
         QVERIFY(!w->Working);
         QVERIFY(!w->acStart->isChecked());
         QVERIFY(!w->QueryThread);
@@ -390,15 +358,15 @@ private Q_SLOTS:
 
     void emptyCatalogueStartActsAsStop()
     {
-        folder->write(QStringLiteral("Config/Sensors.ini"), "");
-        app->LoadSensors();
+        program->folder.write(QStringLiteral("Config/Sensors.ini"), "");
+        program->app->LoadSensors();
         auto w = window(1);
         QCOMPARE(w->cmBox->count(), 0);
         w->acStart->trigger();
         QVERIFY(!w->Working);
         QVERIFY(!w->acStart->isChecked());
         QCOMPARE(w->IndicatorState, Indicator::Green);
-        QVERIFY(boxes->messages.isEmpty());
+        QVERIFY(program->boxes.messages.isEmpty());
     }
 
     void refreshKeepsTheViewWhereTheOperatorScrolled()
@@ -484,11 +452,11 @@ private Q_SLOTS:
                                     nullptr, &error),
                  qPrintable(error));
         w->acStart->trigger();
-        QCOMPARE(boxes->messages.size(), 1);
-        QCOMPARE(boxes->messages[0].type, MessageType::Warning);
-        QCOMPARE(boxes->messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Cancel));
-        QVERIFY2(boxes->messages[0].text.endsWith(QStringLiteral("\nСервер '%1' завершил текущее соединение.").arg(TestDatabase::pgDsn())),
-                 qPrintable(boxes->messages[0].text));
+        QCOMPARE(program->boxes.messages.size(), 1);
+        QCOMPARE(program->boxes.messages[0].type, MessageType::Warning);
+        QCOMPARE(program->boxes.messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Cancel));
+        QVERIFY2(program->boxes.messages[0].text.endsWith(QStringLiteral("\nСервер '%1' завершил текущее соединение.").arg(TestDatabase::pgDsn())),
+                 qPrintable(program->boxes.messages[0].text));
         QVERIFY(!w->ADOC->connected());
         QVERIFY(!w->Working);
         w.reset();
@@ -501,15 +469,15 @@ private Q_SLOTS:
                         QStringLiteral("Provider=SQLOLEDB.1;Data Source=%1;User ID=%2;Password=wrong")
                             .arg(TestDatabase::pgDsn(), TestDatabase::user()));
         w->acStart->trigger();
-        QCOMPARE(boxes->messages.size(), 1);
-        QCOMPARE(boxes->messages[0].type, MessageType::Warning);
-        QCOMPARE(boxes->messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Cancel));
+        QCOMPARE(program->boxes.messages.size(), 1);
+        QCOMPARE(program->boxes.messages[0].type, MessageType::Warning);
+        QCOMPARE(program->boxes.messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Cancel));
         QVERIFY2(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d - \nСервер '%1' "
                                                    "завершил текущее соединение\\.$")
                                         .arg(QRegularExpression::escape(TestDatabase::pgDsn())))
-                     .match(boxes->messages[0].text)
+                     .match(program->boxes.messages[0].text)
                      .hasMatch(),
-                 qPrintable(boxes->messages[0].text));
+                 qPrintable(program->boxes.messages[0].text));
         QVERIFY(!w->Working);
         QVERIFY(!w->QueryThread);
     }
@@ -533,7 +501,7 @@ private Q_SLOTS:
             QCOMPARE(w->cmBox->currentIndex(), -1);
             QCOMPARE(w->ConnectInfo->QueryIndex, -1);
         }
-        const QByteArray profile = folder->read(QStringLiteral("Config/Connections.ini"));
+        const QByteArray profile = program->folder.read(QStringLiteral("Config/Connections.ini"));
         QCOMPARE(profile, QByteArray("[") + TestDatabase::pgDsn().toUtf8()
                               + "]\r\nSleep=7\r\nConnectionTimeout=0\r\nCommandTimeout=0\r\nHeight=500\r\n"
                                 "Width=900\r\nWindowState=0\r\nQueryIndex=-1\r\nTemplateDir=T\\\r\n");
@@ -547,7 +515,7 @@ private Q_SLOTS:
             QCOMPARE(w->cmBox->currentIndex(), 0);
             QTRY_COMPARE_WITH_TIMEOUT(w->IndicatorState, Indicator::Red, 10000);
         }
-        QVERIFY(folder->read(QStringLiteral("Config/Connections.ini")).contains("QueryIndex=0\r\n"));
+        QVERIFY(program->folder.read(QStringLiteral("Config/Connections.ini")).contains("QueryIndex=0\r\n"));
     }
 
     void twoWindowsOnOneServer()
@@ -563,7 +531,7 @@ private Q_SLOTS:
         QVERIFY(second->Working);
         second.reset();
         first.reset();
-        QVERIFY(folder->read(QStringLiteral("Config/Connections.ini")).contains("QueryIndex=0\r\n"));
+        QVERIFY(program->folder.read(QStringLiteral("Config/Connections.ini")).contains("QueryIndex=0\r\n"));
     }
 };
 

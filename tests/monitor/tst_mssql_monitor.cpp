@@ -1,7 +1,7 @@
 #include "BoundedCall.h"
-#include "MessageRecorder.h"
-#include "ModalDriver.h"
-#include "ProgramApp.h"
+#include "DatabaseTest.h"
+#include "MonitorWindow.h"
+#include "ProgramFixture.h"
 #include "ResultWindows.h"
 #include "TdsStandIn.h"
 #include "TestDatabase.h"
@@ -28,13 +28,14 @@
 // A monitor window on SQL Server, as an operator uses it: the sample catalogue's sp_Who2 script on
 // the SQL Server stand-in (a test fixture) through FreeTDS, with its command menu; long statements
 // cancelled; a server that stops, that comes back, and that fails in the middle of a row.
-class TestMssqlMonitor : public QObject {
+class TestMssqlMonitor : public DatabaseTest {
     Q_OBJECT
 
-    std::unique_ptr<ProgramFolder> folder;
-    ProgramApp app;
-    std::unique_ptr<MessageRecorder> boxes;
-    std::unique_ptr<QObject> scope;
+public:
+    TestMssqlMonitor() : DatabaseTest(Needs::SqlServerStandIn) {}
+
+private:
+    std::unique_ptr<ProgramFixture> program;
     QStringList results;   // the texts of the result windows shown
 
     static inline const QString Application = QStringLiteral("Quillon mssql monitor test");
@@ -49,7 +50,7 @@ class TestMssqlMonitor : public QObject {
             const QString path = files.next();
             QFile file(path);
             QVERIFY(file.open(QIODevice::ReadOnly));
-            folder->write(QDir(sample).relativeFilePath(path), ToCp1251(QString::fromUtf8(file.readAll())));
+            program->folder.write(QDir(sample).relativeFilePath(path), ToCp1251(QString::fromUtf8(file.readAll())));
         }
     }
 
@@ -57,18 +58,18 @@ class TestMssqlMonitor : public QObject {
     void addScript(const QString& id, const QByteArray& sql, const QString& command = {}, const QByteArray& commandSql = {},
                    const QString& field = {}, int show = 0)
     {
-        QByteArray catalogue = folder->read(QStringLiteral("Config/Sensors.ini"));
+        QByteArray catalogue = program->folder.read(QStringLiteral("Config/Sensors.ini"));
         catalogue += ToCp1251(id) + ";" + id.toUtf8() + ";Scripts/" + id.toUtf8() + ".sql\r\n";
-        folder->write(QStringLiteral("Config/Sensors.ini"), catalogue);
-        folder->write(QStringLiteral("Scripts/") + id + QStringLiteral(".sql"), ToCp1251(QString::fromUtf8(sql)));
+        program->folder.write(QStringLiteral("Config/Sensors.ini"), catalogue);
+        program->folder.write(QStringLiteral("Scripts/") + id + QStringLiteral(".sql"), ToCp1251(QString::fromUtf8(sql)));
         if (!command.isEmpty()) {
-            QByteArray menus = folder->read(QStringLiteral("Config/Menus.ini"));
+            QByteArray menus = program->folder.read(QStringLiteral("Config/Menus.ini"));
             menus += "[" + id.toUtf8() + "]\r\n0=" + ToCp1251(command) + ";C;Scripts/" + id.toUtf8() + "-command.sql;"
                 + field.toUtf8() + ";" + QByteArray::number(show) + "\r\n";
-            folder->write(QStringLiteral("Config/Menus.ini"), menus);
-            folder->write(QStringLiteral("Scripts/") + id + QStringLiteral("-command.sql"), ToCp1251(QString::fromUtf8(commandSql)));
+            program->folder.write(QStringLiteral("Config/Menus.ini"), menus);
+            program->folder.write(QStringLiteral("Scripts/") + id + QStringLiteral("-command.sql"), ToCp1251(QString::fromUtf8(commandSql)));
         }
-        app->LoadSensors();
+        program->app->LoadSensors();
     }
 
     static int entry(const QString& id)
@@ -80,20 +81,13 @@ class TestMssqlMonitor : public QObject {
         return -1;
     }
 
-    std::unique_ptr<TFormMon> window(const QString& id, int interval, const QString& server = TestDatabase::mssqlDsn())
+    static std::unique_ptr<TFormMon> window(const QString& id, int interval, const QString& server = TestDatabase::mssqlDsn())
     {
-        auto* descriptor = new TConnect;
-        descriptor->ConnectionString =
-            TestDatabase::loginConnectionString(server, TestDatabase::user(), TestDatabase::password(), Application);
-        descriptor->Server = server;
-        descriptor->Sleep = interval;
-        descriptor->QueryIndex = entry(id);
-        descriptor->Width = 1000;
-        descriptor->Height = 500;
-        auto monitor = std::make_unique<TFormMon>(descriptor);
-        monitor->setAttribute(Qt::WA_DeleteOnClose, false);
-        monitor->show();
-        return monitor;
+        return ShowMonitor({.connectionString = TestDatabase::loginConnectionString(server, TestDatabase::user(), TestDatabase::password(), Application),
+                            .server = server,
+                            .interval = interval,
+                            .queryIndex = entry(id),
+                            .width = 1000});
     }
 
     static int refreshes(const TFormMon& w) { return w.StatusBar->PanelText(StatusPanel::CounterLow).toInt(); }
@@ -152,28 +146,16 @@ class TestMssqlMonitor : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY2(TestDatabase::mssqlAvailable(), "the SQL Server stand-in fixture did not run"); }
-
     void init()
     {
-        folder = std::make_unique<ProgramFolder>();
-        folder->write(QStringLiteral("Config/quillon.ini"), "[Main]\r\nSLEEP_INTERVAL=20\r\n");
+        program = std::make_unique<ProgramFixture>(QMessageBox::Cancel, "[Main]\r\nSLEEP_INTERVAL=20\r\n");
         copySample();
-        app = MakeProgramApp(*folder);
-        app->LoadSensors();
-        boxes = std::make_unique<MessageRecorder>(QMessageBox::Cancel);
-        scope = std::make_unique<QObject>();
+        program->startApp()->LoadSensors();
         results.clear();
-        RecordResultWindows(scope.get(), [this](TFormViewResult* form) { results << form->rchEdit->toPlainText(); });
+        RecordResultWindows(&program->scope, [this](TFormViewResult* form) { results << form->rchEdit->toPlainText(); });
     }
 
-    void cleanup()
-    {
-        scope.reset();
-        boxes.reset();
-        app.reset();
-        folder.reset();
-    }
+    void cleanup() { program.reset(); }
 
     // sp_Who2's thirteen columns with the live sessions; the popup's "Текст запроса" shows what a
     // session sent last and "Завершить сеанс" ends it, whatever its program calls itself.
@@ -206,7 +188,7 @@ private Q_SLOTS:
 
         w->Query->setRecNo(rowOf(*w, crafted) + 1);
         click(*w, 0);
-        QVERIFY2(boxes->messages.isEmpty(), qPrintable(boxes->messages.value(0).text));
+        QVERIFY2(program->boxes.messages.isEmpty(), qPrintable(program->boxes.messages.value(0).text));
         QTRY_VERIFY_WITH_TIMEOUT(w->Query->active() && rowOf(*w, crafted) < 0, 10000);
         QVERIFY_THROWS_EXCEPTION(DatabaseError, run(*victim, QStringLiteral("select 1")));
         // Only that session ended.
@@ -227,8 +209,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(w->Query->active() && rowOf(*w, crafted) >= 0, 10000);
         w->Query->setRecNo(rowOf(*w, crafted) + 1);
         click(*w, 0);
-        QCOMPARE(boxes->messages.size(), 1);
-        QCOMPARE(boxes->messages[0].text, QStringLiteral("Значение поля ProgramName не может быть подставлено в команду."));
+        QCOMPARE(program->boxes.messages.size(), 1);
+        QCOMPARE(program->boxes.messages[0].text, QStringLiteral("Значение поля ProgramName не может быть подставлено в команду."));
         QCOMPARE(run(*victim, QStringLiteral("select 3")), QStringLiteral("3"));
         BoundedCall("Stop", [&w] { w->acStart->trigger(); });
     }
@@ -247,7 +229,7 @@ private Q_SLOTS:
         QVERIFY(!w->Working);
         QCOMPARE(w->StatusBar->PanelText(StatusPanel::Message), QString());
         QTRY_VERIFY_WITH_TIMEOUT(!commandsOfTheWindow().contains(QStringLiteral("WAITFOR")), 10000);
-        QVERIFY(boxes->messages.isEmpty());
+        QVERIFY(program->boxes.messages.isEmpty());
     }
 
     // The command wait box's Cancel stops a command that waits on the server.
@@ -258,17 +240,16 @@ private Q_SLOTS:
         auto w = window(QStringLiteral("ONE"), 0);
         w->acStart->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(w->Query->active(), 10000);
-        ModalDriver driver(scope.get());
         bool waited = false;
-        driver.next<CommandWaitBox>([&](CommandWaitBox* box) {
+        program->modals.next<CommandWaitBox>([&](CommandWaitBox* box) {
             waited = QTest::qWaitFor([] { return commandsOfTheWindow().contains(QStringLiteral("WAITFOR")); }, 10000);
             QTest::mouseClick(box->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel), Qt::LeftButton);
         });
         click(*w, 0);
-        QVERIFY(driver.failures.isEmpty());
+        QVERIFY(program->modals.failures.isEmpty());
         QVERIFY(waited);
         QVERIFY(results.isEmpty());
-        QVERIFY(boxes->messages.isEmpty());
+        QVERIFY(program->boxes.messages.isEmpty());
         QVERIFY(!commandsOfTheWindow().contains(QStringLiteral("WAITFOR")));
         QVERIFY(w->ADOC->connected());
     }
@@ -290,7 +271,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) >= 1, 15000);
         QCOMPARE(w->StatusBar->PanelText(StatusPanel::Message), QString());
         QVERIFY(rowOf(*w, Application) >= 0);
-        QVERIFY2(boxes->messages.isEmpty(), qPrintable(boxes->messages.value(0).text));
+        QVERIFY2(program->boxes.messages.isEmpty(), qPrintable(program->boxes.messages.value(0).text));
         BoundedCall("Stop", [&w] { w->acStart->trigger(); });
     }
 
@@ -312,7 +293,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(cut->StatusBar->PanelText(StatusPanel::Message).contains(QStringLiteral("Offline")), 15000);
         QTRY_COMPARE_WITH_TIMEOUT(cut->IndicatorState, Indicator::Red, 5000);
         QVERIFY(!cut->Query->active());
-        QVERIFY2(boxes->messages.isEmpty(), qPrintable(boxes->messages.value(0).text));
+        QVERIFY2(program->boxes.messages.isEmpty(), qPrintable(program->boxes.messages.value(0).text));
     }
 };
 

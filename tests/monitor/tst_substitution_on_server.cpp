@@ -1,3 +1,4 @@
+#include "DatabaseTest.h"
 #include "ReadingPaths.h"
 #include "TestDatabase.h"
 #include "data/connection/Connection.h"
@@ -11,7 +12,7 @@
 // quotes, escapes, dollar tags, comment marks and a canary call, put into each kind of place,
 // with standard strings and without. What the substitution takes must run nothing, and a value in
 // a string or a name must arrive as it was.
-class TestSubstitutionOnServer : public QObject {
+class TestSubstitutionOnServer : public DatabaseTest {
     Q_OBJECT
 
     const bool odbcOnly_;
@@ -114,10 +115,9 @@ class TestSubstitutionOnServer : public QObject {
 public:
     explicit TestSubstitutionOnServer(bool odbcOnly) : odbcOnly_(odbcOnly) {}
 
-private Q_SLOTS:
-    void initTestCase()
+protected:
+    void prepareDatabase() override
     {
-        QVERIFY2(TestDatabase::available(), "the database fixture did not run");
         QString error;
         QVERIFY2(TestDatabase::createCanary(QStringLiteral("lexer_canary"), &error), qPrintable(error));
         connection_.setConnectionString(TestDatabase::pgConnectionString());
@@ -133,6 +133,7 @@ private Q_SLOTS:
         QVERIFY(TestDatabase::psql(QStringLiteral("truncate lexer_canary_calls")));
     }
 
+private Q_SLOTS:
     void valuesRunNothing_data()
     {
         QTest::addColumn<bool>("standardStrings");

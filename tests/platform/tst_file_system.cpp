@@ -1,5 +1,5 @@
 #include "platform/FileSystem.h"
-#include "platform/FileBytes.h"
+#include "FileBytes.h"
 
 #include <QDateTime>
 #include <QTemporaryDir>

@@ -1,8 +1,8 @@
-#include "platform/FileBytes.h"
+#include "FileBytes.h"
 #include "platform/FileSystem.h"
 #include "platform/LineFile.h"
 #include "platform/QuillonError.h"
-#include "platform/SmallDisk.h"
+#include "SmallDisk.h"
 #include "platform/TextCodec.h"
 
 #include <QTemporaryDir>

@@ -1,6 +1,4 @@
-#include "MessageRecorder.h"
-#include "ModalDriver.h"
-#include "ProgramFolder.h"
+#include "ProgramFixture.h"
 
 #include "app/ServiceClasses.h"
 #include "shell/FormMain.h"
@@ -27,17 +25,14 @@
 class TestCatalogueWindow : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<ProgramFolder> folder;
-    std::unique_ptr<MessageRecorder> boxes;
+    std::unique_ptr<ProgramFixture> program;
     std::unique_ptr<TFormMain> form;
-    std::unique_ptr<QObject> scope;
-    ModalDriver* driver = nullptr;
 
     void start(const QByteArray& sensors)
     {
-        folder->write(QStringLiteral("Config/Sensors.ini"), sensors);
-        QDir(folder->path()).mkpath(QStringLiteral("Scripts"));
-        form = std::make_unique<TFormMain>(folder->executable());
+        program->folder.write(QStringLiteral("Config/Sensors.ini"), sensors);
+        QDir(program->folder.path()).mkpath(QStringLiteral("Scripts"));
+        form = std::make_unique<TFormMain>(program->folder.executable());
         form->resize(1100, 800);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
@@ -67,23 +62,14 @@ class TestCatalogueWindow : public QObject {
     Opened run(const std::function<void()>& command, const std::function<void(TFormEditScript*)>& act)
     {
         Opened opened;
-        auto* poller = new QTimer(scope.get());
-        poller->setInterval(20);
-        connect(poller, &QTimer::timeout, scope.get(), [&opened, act] {
-            auto* editor = qobject_cast<TFormEditScript*>(QApplication::activeModalWidget());
-            if (!editor || !editor->isVisible())
-                return;
+        const auto poller = program->modals.watch<TFormEditScript>([&opened, act](TFormEditScript* editor) {
             ++opened.count;
             opened.mode = editor->Mode;
             opened.caption = editor->windowTitle();
             if (act)
                 act(editor);
-            if (editor->isVisible())
-                editor->reject();
         });
-        poller->start();
         command();
-        delete poller;
         return opened;
     }
 
@@ -138,19 +124,14 @@ class TestCatalogueWindow : public QObject {
 private Q_SLOTS:
     void init()
     {
-        folder = std::make_unique<ProgramFolder>();
-        boxes = std::make_unique<MessageRecorder>();
-        scope = std::make_unique<QObject>();
-        driver = new ModalDriver(scope.get());
+        program = std::make_unique<ProgramFixture>();
     }
 
     void cleanup()
     {
-        QVERIFY2(driver->failures.isEmpty(), qPrintable(driver->failures.join(u'\n')));
+        program->verifyModals();
         form.reset();
-        scope.reset();
-        boxes.reset();
-        folder.reset();
+        program.reset();
     }
 
     void gridShowsTheCatalogue()
@@ -240,7 +221,7 @@ private Q_SLOTS:
     {
         QFETCH(bool, captions);
         QFETCH(bool, smallest);
-        folder->write(QStringLiteral("Config/quillon.ini"),
+        program->folder.write(QStringLiteral("Config/quillon.ini"),
                       QStringLiteral("[Window]\r\nShowCaptions=%1\r\n").arg(captions ? 1 : 0).toLatin1());
         start("A;1;a.sql\r\n");
         TFormScriptList* window = open();
@@ -317,7 +298,7 @@ private Q_SLOTS:
         const Opened add = run([window] { window->acIns->trigger(); }, cancel);
         QCOMPARE(add.count, 1);
         QCOMPARE(add.mode, EditorMode::Add);
-        QVERIFY(boxes->messages.isEmpty());
+        QVERIFY(program->boxes.messages.isEmpty());
     }
 
     void newEntryIsSelectedAtItsSortedPlace()
@@ -332,7 +313,7 @@ private Q_SLOTS:
         });
         QCOMPARE(ids(window), (QStringList{"2", "3", "4"}));
         QCOMPARE(window->strGrid->currentRow(), 2);
-        QCOMPARE(folder->read(QStringLiteral("Config/Sensors.ini")),
+        QCOMPARE(program->folder.read(QStringLiteral("Config/Sensors.ini")),
                  QByteArray("Bravo;2;b.sql\r\nCharlie;3;Scripts\\c.sql\r\nDelta;4;d.sql\r\n"));
     }
 
@@ -349,7 +330,7 @@ private Q_SLOTS:
         QCOMPARE(window->strGrid->rowCount(), 2);
         QCOMPARE(ids(window), QStringList{""});
         QCOMPARE(window->strGrid->currentRow(), 1);
-        QCOMPARE(folder->read(QStringLiteral("Config/Sensors.ini")), QByteArray());
+        QCOMPARE(program->folder.read(QStringLiteral("Config/Sensors.ini")), QByteArray());
     }
 
     void cancellingKeepsTheRow()
@@ -400,7 +381,7 @@ private Q_SLOTS:
         for (QAction* command : {second->acView, second->acEdit, second->acDel})
             QCOMPARE(run([command] { command->trigger(); }, cancel).count, 0);
         QCOMPARE(ids(second), (QStringList{"1", "2"}));
-        QVERIFY(boxes->messages.isEmpty());
+        QVERIFY(program->boxes.messages.isEmpty());
         // Its next refill shows the change.
         QCOMPARE(run([second] { second->acIns->trigger(); }, cancel).count, 1);
         QCOMPARE(ids(second), QStringList{"1"});

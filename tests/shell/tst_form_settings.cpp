@@ -1,7 +1,7 @@
 #include "FileDialogs.h"
-#include "MessageRecorder.h"
-#include "ModalDriver.h"
-#include "ProgramFolder.h"
+#include "MonitorWindow.h"
+#include "ProgramFixture.h"
+#include "Widgets.h"
 
 #include "app/ModalResult.h"
 #include "app/ServiceClasses.h"
@@ -26,18 +26,12 @@
 class TestFormSettings : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<ProgramFolder> folder;
-    std::unique_ptr<MessageRecorder> boxes;
+    std::unique_ptr<ProgramFixture> program;
     std::unique_ptr<TFormMain> form;
-    std::unique_ptr<QObject> scope;
-    ModalDriver* driver = nullptr;
 
     TFormMon* openMonitor()
     {
-        auto* descriptor = new TConnect;
-        descriptor->Server = QStringLiteral("srv");
-        descriptor->Width = 900;
-        descriptor->Height = 500;
+        TConnect* descriptor = MonitorDescriptor({});
         TFormMon* window = form->OpenMonitor(descriptor);
         QCoreApplication::processEvents();
         return window;
@@ -52,17 +46,14 @@ class TestFormSettings : public QObject {
         }
     }
 
-    QByteArray settingsBytes() const { return folder->read(QStringLiteral("Config/quillon.ini")); }
+    QByteArray settingsBytes() const { return program->folder.read(QStringLiteral("Config/quillon.ini")); }
 
 private Q_SLOTS:
     void init()
     {
-        folder = std::make_unique<ProgramFolder>();
-        folder->write(QStringLiteral("Config/Sensors.ini"), "A;1;a.sql\r\n");
-        boxes = std::make_unique<MessageRecorder>();
-        scope = std::make_unique<QObject>();
-        driver = new ModalDriver(scope.get());
-        form = std::make_unique<TFormMain>(folder->executable());
+        program = std::make_unique<ProgramFixture>();
+        program->folder.write(QStringLiteral("Config/Sensors.ini"), "A;1;a.sql\r\n");
+        form = std::make_unique<TFormMain>(program->folder.executable());
         form->resize(1200, 900);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
@@ -70,11 +61,9 @@ private Q_SLOTS:
 
     void cleanup()
     {
-        QVERIFY2(driver->failures.isEmpty(), qPrintable(driver->failures.join(u'\n')));
-        scope.reset();
+        program->verifyModals();
         form.reset();
-        boxes.reset();
-        folder.reset();
+        program.reset();
     }
 
     void showsTheSettings()
@@ -88,17 +77,18 @@ private Q_SLOTS:
         QCOMPARE(dialog.Edit4->text(), App->SensorsFile);
         QCOMPARE(dialog.Edit5->text(), App->MenuFile);
         QVERIFY(!dialog.chBox1->isChecked());
-        QCOMPARE(dialog.chBox1->text(), QStringLiteral("Отображать подписи к кнопкам"));
-        QStringList labels;
-        for (const char* name : {"Label2", "Label4", "Label3", "Label5"})
-            labels << dialog.findChild<QLabel*>(QString::fromLatin1(name))->text();
-        QCOMPARE(labels, (QStringList{"Файл списка серверов", "Файл настройки соединений", "Файл списка SQL скриптов",
-                                      "Файл настройки меню"}));
-        QCOMPARE(dialog.BitBtn1->text(), QStringLiteral("Применить"));
-        QCOMPARE(dialog.BitBtn2->text(), QStringLiteral("Отменить"));
+        const CaptionTable captions{{"chBox1", "Отображать подписи к кнопкам"},
+                                    {"Label2", "Файл списка серверов"},
+                                    {"Label4", "Файл настройки соединений"},
+                                    {"Label3", "Файл списка SQL скриптов"},
+                                    {"Label5", "Файл настройки меню"},
+                                    {"BitBtn1", "Применить"},
+                                    {"BitBtn2", "Отменить"}};
+        const QStringList wrong = CaptionMismatches(&dialog, captions);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
         QCOMPARE(dialog.OpenDlg->nameFilters(),
                  (QStringList{"Все файлы (*.*)", "Список серверов (*.lst)", "Файлы инициализации (*.ini)"}));
-        QCOMPARE(dialog.OpenDlg->directory().absolutePath(), QDir(folder->file(QStringLiteral("Config"))).absolutePath());
+        QCOMPARE(dialog.OpenDlg->directory().absolutePath(), QDir(program->folder.file(QStringLiteral("Config"))).absolutePath());
 
         // A main window the screen holds whole: the dialog is kept on the screen.
         form->setGeometry(QRect(QPoint(0, 0), QSize(700, 500)));
@@ -106,15 +96,7 @@ private Q_SLOTS:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         QTRY_COMPARE(QApplication::focusWidget(), dialog.Edit2);
-        QWidget* next = dialog.Edit2;
-        QStringList order{next->objectName()};
-        for (int i = 0; i < 10; ++i) {
-            next = next->nextInFocusChain();
-            while (!(next->focusPolicy() & Qt::TabFocus))
-                next = next->nextInFocusChain();
-            order << next->objectName();
-        }
-        QCOMPARE(order, (QStringList{"Edit2", "BitBtn3", "Edit3", "BitBtn4", "Edit4", "BitBtn5", "Edit5", "BitBtn6",
+        QCOMPARE(TabOrder(dialog.Edit2, 10), (QStringList{"Edit2", "BitBtn3", "Edit3", "BitBtn4", "Edit4", "BitBtn5", "Edit5", "BitBtn6",
                                      "chBox1", "BitBtn1", "BitBtn2"}));
         // Centred over the main window, at the size of its contents.
         const QPoint offset = dialog.frameGeometry().center() - form->frameGeometry().center();
@@ -156,17 +138,17 @@ private Q_SLOTS:
         QFETCH(QString, title);
         QFETCH(QString, filter);
         QCOMPARE(title.contains(QStringLiteral("файл c ")), button == QStringLiteral("BitBtn4"));
-        folder->write(QStringLiteral("Config/chosen.ini"), "");
+        program->folder.write(QStringLiteral("Config/chosen.ini"), "");
         TFormSettings dialog(form->mdiArea(), form.get());
         QStringList fields;
         for (QLineEdit* edit : {dialog.Edit2, dialog.Edit3, dialog.Edit4, dialog.Edit5})
             fields << edit->text();
         QString shownTitle;
         QString shownFilter;
-        driver->next<QFileDialog>([&](QFileDialog* open) {
+        program->modals.next<QFileDialog>([&](QFileDialog* open) {
             shownTitle = open->windowTitle();
             shownFilter = open->selectedNameFilter();
-            ChooseFile(open, folder->file(QStringLiteral("Config/chosen.ini")));
+            ChooseFile(open, program->folder.file(QStringLiteral("Config/chosen.ini")));
         });
         dialog.findChild<QToolButton*>(button)->click();
         QCOMPARE(shownTitle, title);
@@ -175,7 +157,7 @@ private Q_SLOTS:
         for (QLineEdit* edit : {dialog.Edit2, dialog.Edit3, dialog.Edit4, dialog.Edit5}) {
             const QString before = fields.takeFirst();
             QCOMPARE(edit->text(), edit->objectName() == field
-                                       ? QDir::toNativeSeparators(folder->file(QStringLiteral("Config/chosen.ini")))
+                                       ? QDir::toNativeSeparators(program->folder.file(QStringLiteral("Config/chosen.ini")))
                                        : before);
         }
     }
@@ -185,7 +167,7 @@ private Q_SLOTS:
         const QByteArray before = settingsBytes();
         const QString serverList = App->ServerList;
         TFormSettings dialog(form->mdiArea(), form.get());
-        driver->next<QFileDialog>([&](QFileDialog* open) { ChooseFile(open, folder->file(QStringLiteral("Config/Sensors.ini"))); });
+        program->modals.next<QFileDialog>([&](QFileDialog* open) { ChooseFile(open, program->folder.file(QStringLiteral("Config/Sensors.ini"))); });
         dialog.BitBtn3->click();
         QVERIFY(dialog.Edit2->text().endsWith(QStringLiteral("Sensors.ini")));
         dialog.chBox1->setChecked(false);
@@ -210,7 +192,7 @@ private Q_SLOTS:
         QCOMPARE(App->SensorsFile, QStringLiteral("Config\\x.ini"));
         QCOMPARE(App->MenuFile, QStringLiteral("/elsewhere/Menus.ini"));
         // A relative path is resolved at each use, against the program folder.
-        QCOMPARE(ExpandAppPath(App->SensorsFile), folder->path() + QStringLiteral("/Config\\x.ini"));
+        QCOMPARE(ExpandAppPath(App->SensorsFile), program->folder.path() + QStringLiteral("/Config\\x.ini"));
         QCOMPARE(settingsBytes(),
                  QByteArray("[Main]\r\nServerList=Config\\\xD1\xE5\xF0\xE2\xE5\xF0\xFB.lst\r\nConnectionList=\r\n"
                             "SensorsFile=Config\\x.ini\r\nMenuFile=/elsewhere/Menus.ini\r\nINI_DELIMITER=;\r\n"
@@ -275,14 +257,14 @@ private Q_SLOTS:
 
     void aRefusedWriteKeepsTheDialogOpen()
     {
-        QFile::remove(folder->settingsFile());
-        QVERIFY(QDir().mkpath(folder->settingsFile()));
+        QFile::remove(program->folder.settingsFile());
+        QVERIFY(QDir().mkpath(program->folder.settingsFile()));
         TFormSettings dialog(form->mdiArea(), form.get());
         dialog.show();
         dialog.Edit4->setText(QStringLiteral("Config\\x.ini"));
         dialog.BitBtn1->click();
-        QCOMPARE(boxes->messages.size(), 1);
-        QCOMPARE(boxes->messages[0].text, QStringLiteral("Unable to write to ") + folder->settingsFile());
+        QCOMPARE(program->boxes.messages.size(), 1);
+        QCOMPARE(program->boxes.messages[0].text, QStringLiteral("Unable to write to ") + program->folder.settingsFile());
         QVERIFY(dialog.isVisible());
         QCOMPARE(App->SensorsFile, QStringLiteral("Config\\x.ini"));
     }
@@ -292,7 +274,7 @@ private Q_SLOTS:
         QAction* settings = form->findChild<QAction*>(QStringLiteral("acSettings"));
         QVERIFY(settings->isEnabled());
         QString caption;
-        driver->next<TFormSettings>([&](TFormSettings* dialog) {
+        program->modals.next<TFormSettings>([&](TFormSettings* dialog) {
             caption = dialog->windowTitle();
             QVERIFY(dialog->isModal());
             dialog->BitBtn2->click();

@@ -1,6 +1,5 @@
-#include "MessageRecorder.h"
-#include "ModalDriver.h"
-#include "ProgramFolder.h"
+#include "DatabaseTest.h"
+#include "ProgramFixture.h"
 #include "TestDatabase.h"
 
 #include "app/Application.h"
@@ -23,11 +22,12 @@
 
 // Logging on to the real test server through its data source name, to the SQL Server stand-in
 // through FreeTDS, and the connect sequence of the main window with its three attempts.
-class TestLogon : public QObject {
+class TestLogon : public DatabaseTest {
     Q_OBJECT
 
-    std::unique_ptr<ProgramFolder> folder;
-    std::unique_ptr<MessageRecorder> boxes;
+    std::unique_ptr<ProgramFixture> program;
+    ProgramFolder* folder = nullptr;
+    MessageRecorder* boxes = nullptr;
     ModalDriver* driver = nullptr;
 
     template <typename T>
@@ -75,26 +75,19 @@ class TestLogon : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        if (!TestDatabase::available())
-            QSKIP("the test database is not running");
-    }
-
     void init()
     {
-        folder = std::make_unique<ProgramFolder>();
+        program = std::make_unique<ProgramFixture>();
+        folder = &program->folder;
+        boxes = &program->boxes;
+        driver = &program->modals;
         folder->write(QStringLiteral("Config/Sensors.ini"), "A;A;a.sql\r\n");
-        boxes = std::make_unique<MessageRecorder>();
-        driver = new ModalDriver(this);
     }
 
     void cleanup()
     {
-        QVERIFY2(driver->failures.isEmpty(), qPrintable(driver->failures.join(u'\n')));
-        delete driver;
-        boxes.reset();
-        folder.reset();
+        program->verifyModals();
+        program.reset();
     }
 
     void userBoxesFollowTheAuthenticationButtons()

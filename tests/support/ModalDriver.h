@@ -1,14 +1,16 @@
 #pragma once
 
 // Acting on modal dialogs from a test: a poller waits until a dialog of the wanted class is the
-// active modal widget, acts on it once and stops. A poller that waits too long closes whatever
-// modal widget is open and records the failure, so a stuck dialog never hangs the test.
+// active modal widget and shown, acts on it once and stops. A poller that waits too long closes
+// whatever modal widget is open and records the failure, so a stuck dialog never hangs the test.
+// A watch acts on every such dialog while it lives, and rejects one that act left open.
 
 #include <QApplication>
 #include <QDialog>
 #include <QPointer>
 #include <QTimer>
 #include <functional>
+#include <memory>
 
 class ModalDriver : public QObject {
 public:
@@ -25,7 +27,7 @@ public:
         QObject::connect(timer, &QTimer::timeout, this, [this, timer, act, started, timeoutMs, skip] {
             *started += timer->interval();
             QWidget* modal = QApplication::activeModalWidget();
-            if (auto* dialog = qobject_cast<T*>(modal); dialog && dialog != skip.data()) {
+            if (auto* dialog = qobject_cast<T*>(modal); dialog && dialog->isVisible() && dialog != skip.data()) {
                 timer->stop();
                 timer->deleteLater();
                 act(dialog);
@@ -40,6 +42,23 @@ public:
             }
         });
         timer->start();
+    }
+
+    template <typename T>
+    std::unique_ptr<QTimer> watch(std::function<void(T*)> act)
+    {
+        auto timer = std::make_unique<QTimer>();
+        timer->setInterval(20);
+        QObject::connect(timer.get(), &QTimer::timeout, this, [act] {
+            auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible())
+                return;
+            act(dialog);
+            if (auto* open = qobject_cast<QDialog*>(dialog); open && open->isVisible())
+                open->reject();
+        });
+        timer->start();
+        return timer;
     }
 
     QStringList failures;

@@ -5,14 +5,22 @@
 #include "app/MessageBox.h"
 
 #include <QList>
+#include <functional>
 
 class MessageRecorder {
 public:
+    using Answer = std::function<QMessageBox::StandardButton(const ShownMessage&)>;
+
     explicit MessageRecorder(QMessageBox::StandardButton answer = QMessageBox::Ok)
+        : MessageRecorder([answer](const ShownMessage&) { return answer; })
     {
-        SetMessageHandler([this, answer](const ShownMessage& message) {
+    }
+    // The answer may depend on the box.
+    explicit MessageRecorder(Answer answer)
+    {
+        SetMessageHandler([this, answer = std::move(answer)](const ShownMessage& message) {
             messages.append(message);
-            return answer;
+            return answer(message);
         });
     }
     ~MessageRecorder() { SetMessageHandler({}); }
