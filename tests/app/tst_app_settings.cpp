@@ -1,6 +1,7 @@
-#include "ProgramFolder.h"
+#include "FileBytes.h"
+#include "ProgramApp.h"
+#include "ScopedEnvironment.h"
 
-#include "app/ServiceClasses.h"
 #include "app/UserFolder.h"
 #include "app/Utils.h"
 #include "platform/FileSystem.h"
@@ -12,26 +13,16 @@
 class TestAppSettings : public QObject {
     Q_OBJECT
 
-    struct Geometry {
-        int left = 362, top = 160, height = 482, width = 696, state = 0;
-    };
-
-    std::unique_ptr<TApp> create(const ProgramFolder& folder, Geometry& g)
-    {
-        auto app = std::make_unique<TApp>(folder.executable(), g.left, g.top, g.height, g.width, g.state);
-        App = app.get();
-        return app;
-    }
+    // The main window's design values, as the program passes them in.
+    static constexpr WindowGeometry Design{362, 160, 482, 696, 0};
 
 private Q_SLOTS:
-    void cleanup() { App = nullptr; }
-
     void firstStartCreatesMainSectionOnly()
     {
         ProgramFolder folder;
         QDir(folder.file(QStringLiteral("Config"))).removeRecursively();
-        Geometry g;
-        auto app = create(folder, g);
+        WindowGeometry g = Design;
+        auto app = MakeProgramApp(folder.executable(), g);
 
         const QString base = folder.path() + QLatin1Char('/');
         QCOMPARE(app->AppPath, base);
@@ -58,14 +49,11 @@ private Q_SLOTS:
         QDir().mkpath(folder.file(QStringLiteral("naïve ☃/Config")));
         folder.write(QStringLiteral("naïve ☃/Config/Sensors.ini"), "A;1;Scripts\\a.sql\r\n");
         for (int start = 0; start < 2; ++start) {
-            int left = 0, top = 0, height = 0, width = 0, state = 0;
-            auto app = std::make_unique<TApp>(program, left, top, height, width, state);
-            App = app.get();
+            const ProgramApp app = MakeProgramApp(program);
             app->LoadSensors();
             QCOMPARE(app->Sensors.size(), std::size_t(1));
             QCOMPARE(FileSystemPath(ExpandAppPath(app->ServerList)), folder.file(QStringLiteral("naïve ☃/Config/Servers.lst")));
             app->Destroy(0, 0, 100, 100, 0);
-            App = nullptr;
         }
         const QByteArray settings = folder.read(QStringLiteral("naïve ☃/Config/quillon.ini"));
         QVERIFY2(settings.contains("ServerList=Config\\Servers.lst\r\n"), settings);
@@ -79,8 +67,8 @@ private Q_SLOTS:
     {
         ProgramFolder folder;
         folder.write(QStringLiteral("Config/quillon.ini"), "[Window]\r\nWindowState=0\r\n");
-        Geometry g;
-        create(folder, g);
+        WindowGeometry g = Design;
+        MakeProgramApp(folder.executable(), g);
         QCOMPARE(g.left, 3);
         QCOMPARE(g.top, 3);
         QCOMPARE(g.width, 696);
@@ -92,8 +80,8 @@ private Q_SLOTS:
         ProgramFolder folder;
         folder.write(QStringLiteral("Config/quillon.ini"),
                      "[Window]\r\nWindowState=2\r\nLeft=10\r\nTop=20\r\nHeight=300\r\nWidth=400\r\n");
-        Geometry g;
-        auto app = create(folder, g);
+        WindowGeometry g = Design;
+        auto app = MakeProgramApp(folder.executable(), g);
         QCOMPARE(g.state, 2);
         QCOMPARE(g.left, 362);
         QCOMPARE(g.width, 696);
@@ -108,8 +96,8 @@ private Q_SLOTS:
     {
         ProgramFolder folder;
         folder.write(QStringLiteral("Config/quillon.ini"), "[Main]\r\nSLEEP_INTERVAL=50\r\n");
-        Geometry g;
-        auto app = create(folder, g);
+        WindowGeometry g = Design;
+        auto app = MakeProgramApp(folder.executable(), g);
         app->Destroy(11, 12, 13, 14, 0);
         QCOMPARE(folder.read(QStringLiteral("Config/quillon.ini")),
                  QByteArray("[Main]\r\nSLEEP_INTERVAL=50\r\nINI_DELIMITER=;\r\n"
@@ -135,16 +123,16 @@ private Q_SLOTS:
         QFETCH(QByteArray, file);
         ProgramFolder folder;
         folder.write(QStringLiteral("Config/quillon.ini"), file);
-        Geometry g;
-        auto app = create(folder, g);
+        WindowGeometry g = Design;
+        auto app = MakeProgramApp(folder.executable(), g);
         QTEST(app->IniDelimiter, "delimiter");
         QTEST(app->SleepInterval, "sleep");
         QTEST(app->ShowCaptions, "captions");
 
         // What was read is what goes back at exit: a blank delimiter becomes ";", text becomes 200.
         app->Destroy(0, 0, 0, 0, 1);
-        Geometry again;
-        auto reread = create(folder, again);
+        WindowGeometry again = Design;
+        auto reread = MakeProgramApp(folder.executable(), again);
         QTEST(reread->IniDelimiter, "delimiter");
         QTEST(reread->SleepInterval, "sleep");
     }
@@ -153,8 +141,8 @@ private Q_SLOTS:
     {
         ProgramFolder folder;
         folder.write(QStringLiteral("Config/quillon.ini"), "[Window]\r\nWindowState=7\r\nLeft=40\r\n");
-        Geometry g;
-        create(folder, g);
+        WindowGeometry g = Design;
+        MakeProgramApp(folder.executable(), g);
         QCOMPARE(g.state, 0);
         QCOMPARE(g.left, 40);
     }
@@ -164,8 +152,8 @@ private Q_SLOTS:
         ProgramFolder folder;
         folder.write(QStringLiteral("Config/quillon.ini"),
                      "[Main]\r\nServerList=\r\nSensorsFile=Config\\Other.ini\r\n");
-        Geometry g;
-        auto app = create(folder, g);
+        WindowGeometry g = Design;
+        auto app = MakeProgramApp(folder.executable(), g);
         QCOMPARE(app->ServerList, QString());
         QCOMPARE(ExpandAppPath(app->ServerList), app->AppPath);
         QCOMPARE(app->SensorsFile, QStringLiteral("Config\\Other.ini"));
@@ -192,21 +180,17 @@ private Q_SLOTS:
     {
         QFETCH(QString, path);
         QFETCH(QString, expected);
-        TApp* previous = App;
-        int l = 0, t = 0, h = 0, w = 0, s = 0;
         ProgramFolder folder;
-        TApp app(folder.executable(), l, t, h, w, s);
-        App = &app;
-        expected.replace(QStringLiteral("<base>"), app.AppPath);
+        const ProgramApp app = MakeProgramApp(folder);
+        expected.replace(QStringLiteral("<base>"), app->AppPath);
         QCOMPARE(ExpandAppPath(path), expected);
-        App = previous;
     }
 
     void refusedWriteNamesTheFile()
     {
         ProgramFolder folder;
-        Geometry g;
-        auto app = create(folder, g);
+        WindowGeometry g = Design;
+        auto app = MakeProgramApp(folder.executable(), g);
         // A folder standing where the settings file should be cannot be replaced by a file.
         QFile::remove(folder.settingsFile());
         QDir().mkpath(folder.settingsFile());
@@ -230,26 +214,18 @@ private Q_SLOTS:
         QTemporaryDir user;
         const QString base = user.path() + QLatin1Char('/');
         QDir().mkpath(base + QStringLiteral("Config"));
-        QFile mine(base + QStringLiteral("Config/Sensors.ini"));
-        QVERIFY(mine.open(QIODevice::WriteOnly));
-        mine.write("mine");
-        mine.close();
+        PutBytes(base + QStringLiteral("Config/Sensors.ini"), "mine");
 
         SeedUserFolder(program.path() + QLatin1Char('/'), base);
-        auto read = [&](const char* relative) {
-            QFile f(base + QLatin1String(relative));
-            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
-        };
-        QCOMPARE(read("Config/Sensors.ini"), QByteArray("mine"));
-        QCOMPARE(read("Config/Menus.ini"), QByteArray("menus"));
-        QCOMPARE(read("Scripts/postgresql/a.sql"), QByteArray("select 1"));
+        QCOMPARE(GetBytes(base + QStringLiteral("Config/Sensors.ini")), QByteArray("mine"));
+        QCOMPARE(GetBytes(base + QStringLiteral("Config/Menus.ini")), QByteArray("menus"));
+        QCOMPARE(GetBytes(base + QStringLiteral("Scripts/postgresql/a.sql")), QByteArray("select 1"));
         QVERIFY(!QFileInfo::exists(base + QStringLiteral("Help")));
 
         QCOMPARE(ConfigurationFolder(program.path() + QLatin1Char('/'), QStringLiteral("Config/quillon.ini")),
                  program.path() + QLatin1Char('/'));
-        qputenv("XDG_DATA_HOME", user.path().toUtf8());
+        const ScopedEnvironment data{{"XDG_DATA_HOME", user.path().toUtf8()}};
         QCOMPARE(UserProgramFolder(), base + QStringLiteral("quillon/"));
-        qunsetenv("XDG_DATA_HOME");
     }
 };
 

@@ -1,6 +1,5 @@
-#include "ProgramApp.h"
+#include "ProgramFixture.h"
 
-#include "app/ServiceClasses.h"
 #include "platform/QuillonError.h"
 #include "platform/TextCodec.h"
 
@@ -10,8 +9,8 @@
 class TestCatalogueFile : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<ProgramFolder> folder;
-    ProgramApp app;
+    std::unique_ptr<ProgramFixture> program;
+    TApp* app = nullptr;
 
     QStringList entries() const
     {
@@ -23,21 +22,17 @@ class TestCatalogueFile : public QObject {
 
     void writeCatalogue(const QString& text)
     {
-        folder->write(QStringLiteral("Config/Sensors.ini"), ToCp1251(text));
+        program->folder.write(QStringLiteral("Config/Sensors.ini"), ToCp1251(text));
     }
 
 private Q_SLOTS:
     void init()
     {
-        folder = std::make_unique<ProgramFolder>();
-        app = MakeProgramApp(*folder);
+        program = std::make_unique<ProgramFixture>();
+        app = program->startApp();
     }
 
-    void cleanup()
-    {
-        app.reset();
-        folder.reset();
-    }
+    void cleanup() { program.reset(); }
 
     void loadsSortedWithoutRegardToCase()
     {
@@ -108,7 +103,7 @@ private Q_SLOTS:
         add(QStringLiteral("b"), QStringLiteral(" 2 "), QStringLiteral("y.sql"));
         add(QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("x.sql"));
         app->SaveSensors();
-        QCOMPARE(folder->read(QStringLiteral("Config/Sensors.ini")),
+        QCOMPARE(program->folder.read(QStringLiteral("Config/Sensors.ini")),
                  QByteArray("A;1;x.sql\r\nb; 2 ;y.sql\r\n") + ToCp1251(QStringLiteral("яблоко;Z;z.sql\r\n")));
     }
 
@@ -128,7 +123,7 @@ private Q_SLOTS:
         s->ScriptFile = QStringLiteral("f.sql");
         app->Sensors.push_back(std::move(s));
         app->SaveSensors();
-        QCOMPARE(folder->read(QStringLiteral("Config/Sensors.ini")), QByteArray("a;b;ID;f.sql\r\n"));
+        QCOMPARE(program->folder.read(QStringLiteral("Config/Sensors.ini")), QByteArray("a;b;ID;f.sql\r\n"));
         app->LoadSensors();
         QCOMPARE(entries(), QStringList{"a|b|ID;f.sql"});
     }

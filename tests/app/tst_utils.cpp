@@ -1,8 +1,6 @@
-#include "MessageRecorder.h"
-#include "ProgramApp.h"
+#include "ProgramFixture.h"
 
 #include "app/EvenAdvanceFont.h"
-#include "app/ServiceClasses.h"
 #include "app/Utils.h"
 
 #include <QComboBox>
@@ -15,21 +13,16 @@
 class TestUtils : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<ProgramFolder> folder;
-    ProgramApp app;
+    std::unique_ptr<ProgramFixture> program;
 
 private Q_SLOTS:
     void init()
     {
-        folder = std::make_unique<ProgramFolder>();
-        app = MakeProgramApp(*folder);
+        program = std::make_unique<ProgramFixture>();
+        program->startApp();
     }
 
-    void cleanup()
-    {
-        app.reset();
-        folder.reset();
-    }
+    void cleanup() { program.reset(); }
 
     void promoteComboText()
     {
@@ -119,11 +112,11 @@ private Q_SLOTS:
         bar.addSeparator();
         bar.addAction(ImageListIcon(ImageSlot::Exit), QStringLiteral("Выход"));
         bar.show();
-        app->ShowCaptions = true;
+        App->ShowCaptions = true;
         ApplyToolBarCaptions(&bar);
         const int wide = bar.width();
         QCOMPARE(bar.toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
-        app->ShowCaptions = false;
+        App->ShowCaptions = false;
         ApplyToolBarCaptions(&bar);
         QCOMPARE(bar.toolButtonStyle(), Qt::ToolButtonIconOnly);
         QVERIFY(bar.width() < wide);
@@ -149,9 +142,8 @@ private Q_SLOTS:
         QCOMPARE(MessageTitle(MessageType::Warning), QStringLiteral("Предупреждение"));
         QCOMPARE(MessageTitle(MessageType::Confirmation), QStringLiteral("Подтверждение"));
         QCOMPARE(MessageTitle(MessageType::Information), QStringLiteral("Информация"));
-        MessageRecorder boxes;
         ShowMessage(MessageType::Error, QStringLiteral("first\rERROR:\tsyntax error"), QMessageBox::Ok);
-        QCOMPARE(boxes.messages[0].text, QStringLiteral("first\nERROR: syntax error"));
+        QCOMPARE(program->boxes.messages[0].text, QStringLiteral("first\nERROR: syntax error"));
     }
 
     void rowMarkersOnlyOnCurrentRow()

@@ -4,9 +4,9 @@
 //   menu_apply_child FOLDER add|edit|delete
 
 #include "MessageRecorder.h"
+#include "ProgramApp.h"
 
 #include "app/ModalResult.h"
-#include "app/ServiceClasses.h"
 #include "app/Utils.h"
 #include "catalogue/FormScriptMenuEditor.h"
 
@@ -21,9 +21,7 @@ int main(int argc, char** argv)
     const QStringList arguments = application.arguments();
     if (arguments.size() != 3)
         return 2;
-    int left = 0, top = 0, height = 0, width = 0, state = 0;
-    TApp app(arguments[1] + QStringLiteral("/quillon"), left, top, height, width, state);
-    App = &app;
+    const ProgramApp app = MakeProgramApp(arguments[1] + QStringLiteral("/quillon"));
     MessageRecorder boxes;
     // The first window of a process loads styles and fonts: done before the signal, so that what
     // follows it is the editor's own work.
@@ -51,6 +49,5 @@ int main(int argc, char** argv)
     editor.BitBtn1->click();
     std::fputs("done\n", stdout);
     std::fflush(stdout);
-    App = nullptr;
     return boxes.messages.isEmpty() && editor.result() == mrOk ? 0 : 1;
 }

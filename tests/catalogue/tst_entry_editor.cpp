@@ -1,5 +1,6 @@
 #include "FileDialogs.h"
 #include "ProgramFixture.h"
+#include "Widgets.h"
 
 #include "app/EvenAdvanceFont.h"
 #include "app/ModalResult.h"
@@ -121,9 +122,17 @@ private Q_SLOTS:
         QVERIFY(add.Menus.empty());
         QStringList tabs{add.PageControl1->tabText(0), add.PageControl1->tabText(1)};
         QCOMPARE(tabs, (QStringList{"Скрипт", "Вспомогательное меню"}));
-        QCOMPARE(add.BitBtn1->text(), QStringLiteral("Применить"));
+        const CaptionTable captions{{"Label1", "Идентификатор"}, {"Label2", "Наименование"},
+                                    {"Label3", "Скрипт-файл"},   {"BitBtn1", "Применить"},
+                                    {"BitBtn2", "Отменить"}};
+        const QStringList wrong = CaptionMismatches(&add, captions);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
+        // The fields and the buttons stand in two separate focus rings: Tab never leaves the fields
+        // for the buttons, nor the buttons for the fields.
+        QEXPECT_FAIL("", "the form's focus chain is split in two", Continue);
+        QCOMPARE(TabOrder(add.Edit1, 7),
+                 (QStringList{"Edit1", "Edit2", "Edit3", "BitBtn3", "rchEdit", "strGrid", "BitBtn1", "BitBtn2"}));
         QVERIFY(add.BitBtn1->isDefault());
-        QCOMPARE(add.BitBtn2->text(), QStringLiteral("Отменить"));
         QCOMPARE(add.rchEdit->lineWrapMode(), QPlainTextEdit::NoWrap);
         QCOMPARE(add.rchEdit->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         QCOMPARE(add.rchEdit->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);

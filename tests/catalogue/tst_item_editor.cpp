@@ -1,5 +1,6 @@
 #include "FileDialogs.h"
 #include "ProgramFixture.h"
+#include "Widgets.h"
 
 #include "app/ModalResult.h"
 #include "catalogue/FormScriptMenuEditor.h"
@@ -109,7 +110,14 @@ private Q_SLOTS:
         QCOMPARE(add.Edit3->text(), QStringLiteral("Scripts\\\\"));
         QVERIFY(add.Edit1->text().isEmpty() && add.Edit2->text().isEmpty() && add.Edit4->text().isEmpty());
         QVERIFY(!add.chBox1->isChecked());
-        QCOMPARE(add.chBox1->text(), QStringLiteral("Отображать результат"));
+        const CaptionTable captions{{"Label1", "Идентификатор"},         {"Label2", "Наименование"},
+                                    {"Label3", "Скрипт-файл"},           {"Label4", "Идентифицирующее поле"},
+                                    {"chBox1", "Отображать результат"}, {"BitBtn1", "Применить"},
+                                    {"BitBtn2", "Отменить"}};
+        const QStringList wrong = CaptionMismatches(&add, captions);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
+        QCOMPARE(TabOrder(add.Edit1, 8),
+                 (QStringList{"Edit1", "Edit2", "Edit3", "BitBtn3", "Edit4", "chBox1", "rchEdit", "BitBtn1", "BitBtn2"}));
         for (QWidget* control : std::initializer_list<QWidget*>{add.Edit1, add.Edit2, add.Edit3, add.BitBtn3,
                                                                  add.Edit4, add.chBox1, add.rchEdit})
             QVERIFY(control->isEnabled());

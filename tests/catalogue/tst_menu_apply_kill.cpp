@@ -1,9 +1,9 @@
 #include "FileBytes.h"
+#include "ProgramFolder.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -20,10 +20,10 @@ class TestMenuApplyKill : public QObject {
     static constexpr int Commands = 40;
     static constexpr int KillsPerChange = 170;
 
-    QTemporaryDir folder_;
+    ProgramFolder folder_;
     QByteArray before_;
 
-    QString file(const QString& relative) const { return folder_.filePath(relative); }
+    QString file(const QString& relative) const { return folder_.file(relative); }
 
     // The program folder as it is before every apply: the menu, and the script file of each command.
     void restore()
@@ -89,9 +89,8 @@ class TestMenuApplyKill : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        QVERIFY(QDir(folder_.path()).mkpath(QStringLiteral("Config")));
         QVERIFY(QDir(folder_.path()).mkpath(QStringLiteral("Scripts")));
-        PutBytes(file(QStringLiteral("Config/Sensors.ini")), "Processes;WHO;Scripts/who.sql\r\n");
+        folder_.write(QStringLiteral("Config/Sensors.ini"), "Processes;WHO;Scripts/who.sql\r\n");
         // A large file, the section amid others, its keys stored in another order than its items
         // sort in, so that a write of the sorted list changes every key.
         const auto padding = [](int first, int last) {

@@ -1,9 +1,10 @@
+#include "FileBytes.h"
+
 #include "catalogue/MenuFile.h"
 #include "platform/FileSystem.h"
 #include "platform/QuillonError.h"
 #include "platform/TextCodec.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,17 +20,8 @@ class TestMenuFile : public QObject {
     QString path() const { return dir_.filePath(QStringLiteral("Menus.ini")); }
 
     // The file's text as the program stores it: Windows-1251, lines ending in CR LF.
-    void put(const QString& text)
-    {
-        QFile file(path());
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(ToCp1251(text));
-    }
-    QString contents() const
-    {
-        QFile file(path());
-        return file.open(QIODevice::ReadOnly) ? FromCp1251(file.readAll()) : QStringLiteral("<missing>");
-    }
+    void put(const QString& text) { PutBytes(path(), ToCp1251(text)); }
+    QString contents() const { return FromCp1251(GetBytes(path())); }
 
     static QStringList names(const SubScriptList& items)
     {

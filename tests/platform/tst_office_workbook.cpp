@@ -1,3 +1,4 @@
+#include "FileBytes.h"
 #include "OfficeProbe.h"
 #include "ScopedEnvironment.h"
 
@@ -192,11 +193,7 @@ private Q_SLOTS:
             probe().MakeFile(file, filter,
                              {{"A1", "Отчёт"}, {"B2", "second"}, {"A5", "five"}, {"B7", "seven"}, {"C8", "eight"},
                               {"B3", "old"}});
-            const QByteArray before = [&] {
-                QFile f(file);
-                f.open(QIODevice::ReadOnly);
-                return f.readAll();
-            }();
+            const QByteArray before = GetBytes(file);
             auto book = office().NewWorkbook(file);
             book->NameFirstSheet(QStringLiteral("Отчёт ") + QLatin1StringView(suffix));
             book->WriteCells(3, 2, {{QStringLiteral("Сервер:")}});
@@ -217,9 +214,7 @@ private Q_SLOTS:
             QCOMPARE(cells[8][0], QVariant(1.0));
             // The template's column widths are its designer's.
             QCOMPARE(OfficeProbe::ColumnWidth(documents[0], 2), OfficeProbe::ColumnWidth(documents[0], 8));
-            QFile after(file);
-            QVERIFY(after.open(QIODevice::ReadOnly));
-            QCOMPARE(after.readAll(), before);
+            QCOMPARE(GetBytes(file), before);
             reader.CloseAll();
         }
     }
@@ -230,11 +225,9 @@ private Q_SLOTS:
         // Files the office cannot read as a spreadsheet.
         for (const auto& [name, content] : {std::pair{"garbage.xlt", QByteArray("\x01\x02\xff\xfe PK \x00\x13", 11)},
                                             std::pair{"text.xlt", QByteArray("hello;world\n1;2\n")}}) {
-            QFile file(files.filePath(QLatin1StringView(name)));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(content);
-            file.close();
-            QVERIFY_THROWS_EXCEPTION(SpreadsheetError, office().NewWorkbook(file.fileName()));
+            const QString file = files.filePath(QLatin1StringView(name));
+            PutBytes(file, content);
+            QVERIFY_THROWS_EXCEPTION(SpreadsheetError, office().NewWorkbook(file));
         }
         // An office an export started and that holds nothing after the failure ends.
         QVERIFY(OfficeProbe::AllEnded(pipe));
@@ -324,10 +317,7 @@ private Q_SLOTS:
     void anOfficeShowsWorkbooksWithAWindowPluginAndADisplayForIt()
     {
         QTemporaryDir program;
-        const auto plugin = [&](const char* name) {
-            QFile file(program.filePath(QLatin1StringView(name)));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-        };
+        const auto plugin = [&](const char* name) { PutBytes(program.filePath(QLatin1StringView(name)), {}); };
         plugin("libmergedlo.so");
         const ScopedEnvironment x11{{"DISPLAY", QByteArray(":0")}, {"WAYLAND_DISPLAY", std::nullopt}};
         QVERIFY(!OfficeCanShowWorkbooks(program.path()));

@@ -17,10 +17,26 @@ struct UninstallApp {
 };
 using ProgramApp = std::unique_ptr<TApp, UninstallApp>;
 
-inline ProgramApp MakeProgramApp(const ProgramFolder& folder)
-{
+// The main window's place as the program passes it in; the application object puts what the
+// settings file holds in its place.
+struct WindowGeometry {
     int left = 0, top = 0, height = 0, width = 0, state = 0;
-    ProgramApp app(new TApp(folder.executable(), left, top, height, width, state));
+};
+
+inline ProgramApp MakeProgramApp(const QString& executable, WindowGeometry& geometry)
+{
+    ProgramApp app(new TApp(executable, geometry.left, geometry.top, geometry.height, geometry.width, geometry.state));
     App = app.get();
     return app;
+}
+
+inline ProgramApp MakeProgramApp(const QString& executable)
+{
+    WindowGeometry geometry;
+    return MakeProgramApp(executable, geometry);
+}
+
+inline ProgramApp MakeProgramApp(const ProgramFolder& folder)
+{
+    return MakeProgramApp(folder.executable());
 }
