@@ -46,14 +46,15 @@ inline QStringList CaptionMismatches(const QWidget* form, const CaptionTable& ta
     return wrong;
 }
 
-// The object names that Tab visits from first on, first included, count steps.
+// The object names that Tab visits from first on, first included, count steps. Widgets on a page
+// not shown count; widgets hidden themselves (a tab bar's scroll buttons) do not.
 inline QStringList TabOrder(QWidget* first, int count)
 {
     QWidget* next = first;
     QStringList order{next->objectName()};
     for (int i = 0; i < count; ++i) {
         next = next->nextInFocusChain();
-        while (!(next->focusPolicy() & Qt::TabFocus))
+        while (!(next->focusPolicy() & Qt::TabFocus) || next->isHidden())
             next = next->nextInFocusChain();
         order << next->objectName();
     }
