@@ -1,5 +1,5 @@
-#include "MessageRecorder.h"
-#include "ProgramApp.h"
+#include "ProgramFixture.h"
+#include "Widgets.h"
 
 #include "app/ModalResult.h"
 #include "app/ServiceClasses.h"
@@ -16,15 +16,7 @@
 class TestConnectionProfiles : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<ProgramFolder> folder;
-    ProgramApp app;
-    std::unique_ptr<MessageRecorder> boxes;
-
-    template <typename T>
-    static T* child(QWidget* parent, const char* name)
-    {
-        return parent->findChild<T*>(QString::fromLatin1(name));
-    }
+    std::unique_ptr<ProgramFixture> program;
 
     static QStringList items(QComboBox* box)
     {
@@ -37,27 +29,21 @@ class TestConnectionProfiles : public QObject {
 private Q_SLOTS:
     void init()
     {
-        folder = std::make_unique<ProgramFolder>();
-        app = MakeProgramApp(*folder);
-        boxes = std::make_unique<MessageRecorder>();
+        program = std::make_unique<ProgramFixture>();
+        program->startApp();
     }
 
-    void cleanup()
-    {
-        boxes.reset();
-        app.reset();
-        folder.reset();
-    }
+    void cleanup() { program.reset(); }
 
     void firstStartWithoutFiles()
     {
         TConnect descriptor;
         TFormLogon logon(descriptor);
-        QCOMPARE(child<QComboBox>(&logon, "ComboBox1")->count(), 0);
-        QVERIFY(child<QRadioButton>(&logon, "RadioButton1")->isChecked());
-        QVERIFY(!child<QLineEdit>(&logon, "Edit1")->isEnabled());
-        QVERIFY(!child<QLineEdit>(&logon, "Edit2")->isEnabled());
-        QCOMPARE(child<QLineEdit>(&logon, "Edit2")->echoMode(), QLineEdit::Password);
+        QCOMPARE(Child<QComboBox>(&logon, "ComboBox1")->count(), 0);
+        QVERIFY(Child<QRadioButton>(&logon, "RadioButton1")->isChecked());
+        QVERIFY(!Child<QLineEdit>(&logon, "Edit1")->isEnabled());
+        QVERIFY(!Child<QLineEdit>(&logon, "Edit2")->isEnabled());
+        QCOMPARE(Child<QLineEdit>(&logon, "Edit2")->echoMode(), QLineEdit::Password);
         QCOMPARE(descriptor.Sleep, 3);
         QCOMPARE(descriptor.QueryIndex, 0);
         QCOMPARE(descriptor.WindowState, 0);
@@ -66,7 +52,7 @@ private Q_SLOTS:
         QCOMPARE(descriptor.Height, 0);
         QCOMPARE(descriptor.TemplateDir, QString());
         QCOMPARE(logon.windowTitle(), QStringLiteral("Вход в систему - [Версия MDAC: 3.5]"));
-        QVERIFY(boxes->messages.isEmpty());
+        QVERIFY(program->boxes.messages.isEmpty());
     }
 
     void captionTakesThreeCharacters()
@@ -93,8 +79,8 @@ private Q_SLOTS:
 
     void serverWithoutSection()
     {
-        folder->write(QStringLiteral("Config/Servers.lst"), "SRV\r\n");
-        folder->write(QStringLiteral("Config/Connections.ini"), "[OTHER]\r\nSleep=9\r\n");
+        program->folder.write(QStringLiteral("Config/Servers.lst"), "SRV\r\n");
+        program->folder.write(QStringLiteral("Config/Connections.ini"), "[OTHER]\r\nSleep=9\r\n");
         TConnect descriptor;
         TFormLogon logon(descriptor);
         QCOMPARE(descriptor.Sleep, 3);
@@ -110,7 +96,7 @@ private Q_SLOTS:
 
     void listWithoutConnectionsFileGetsProfileAtClose()
     {
-        folder->write(QStringLiteral("Config/Servers.lst"), "SRV\r\n");
+        program->folder.write(QStringLiteral("Config/Servers.lst"), "SRV\r\n");
         TConnect descriptor;
         {
             TFormLogon logon(descriptor);
@@ -118,9 +104,9 @@ private Q_SLOTS:
             QCOMPARE(descriptor.ConnectionTimeout, 0);
             logon.done(mrCancel);
         }
-        QCOMPARE(folder->read(QStringLiteral("Config/Connections.ini")),
+        QCOMPARE(program->folder.read(QStringLiteral("Config/Connections.ini")),
                  QByteArray("[SRV]\r\nAuthorization=1\r\nLastUser=\r\n"));
-        QCOMPARE(folder->read(QStringLiteral("Config/Servers.lst")), QByteArray("SRV\r\n"));
+        QCOMPARE(program->folder.read(QStringLiteral("Config/Servers.lst")), QByteArray("SRV\r\n"));
     }
 
     void loginFilesAreReadableByTheirOwnerOnly()
@@ -128,108 +114,108 @@ private Q_SLOTS:
         TConnect descriptor;
         {
             TFormLogon logon(descriptor);
-            child<QComboBox>(&logon, "ComboBox1")->setEditText(QStringLiteral("SRV"));
+            Child<QComboBox>(&logon, "ComboBox1")->setEditText(QStringLiteral("SRV"));
             logon.done(mrCancel);
         }
         const auto readable = QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-        QCOMPARE(QFile::permissions(folder->file(QStringLiteral("Config/Servers.lst"))) & readable, QFileDevice::ReadOwner);
-        QCOMPARE(QFile::permissions(folder->file(QStringLiteral("Config/Connections.ini"))) & readable, QFileDevice::ReadOwner);
+        QCOMPARE(QFile::permissions(program->folder.file(QStringLiteral("Config/Servers.lst"))) & readable, QFileDevice::ReadOwner);
+        QCOMPARE(QFile::permissions(program->folder.file(QStringLiteral("Config/Connections.ini"))) & readable, QFileDevice::ReadOwner);
     }
 
     void profileOfFirstServerIsLoaded()
     {
-        folder->write(QStringLiteral("Config/Servers.lst"), "A\r\nB\r\n");
-        folder->write(QStringLiteral("Config/Connections.ini"),
+        program->folder.write(QStringLiteral("Config/Servers.lst"), "A\r\nB\r\n");
+        program->folder.write(QStringLiteral("Config/Connections.ini"),
                       "[a]\r\nAuthorization=0\r\nLastUser=sa\r\nSleep=abc\r\nQueryIndex=$2\r\nWidth=0x10\r\n"
                       "TemplateDir=C:\\T\\\r\nEncrypt=1\r\n[B]\r\nSleep=60\r\n");
         TConnect descriptor;
         TFormLogon logon(descriptor);
-        QVERIFY(child<QRadioButton>(&logon, "RadioButton2")->isChecked());
-        QVERIFY(child<QLineEdit>(&logon, "Edit1")->isEnabled());
-        QCOMPARE(child<QLineEdit>(&logon, "Edit1")->text(), QStringLiteral("sa"));
+        QVERIFY(Child<QRadioButton>(&logon, "RadioButton2")->isChecked());
+        QVERIFY(Child<QLineEdit>(&logon, "Edit1")->isEnabled());
+        QCOMPARE(Child<QLineEdit>(&logon, "Edit1")->text(), QStringLiteral("sa"));
         logon.show();
         QVERIFY(QTest::qWaitForWindowActive(&logon));
-        QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(&logon, "Edit1"));
+        QCOMPARE(QApplication::focusWidget(), Child<QLineEdit>(&logon, "Edit1"));
         QCOMPARE(descriptor.Sleep, 3);
         QCOMPARE(descriptor.QueryIndex, 2);
         QCOMPARE(descriptor.Width, 16);
         QCOMPARE(descriptor.TemplateDir, QStringLiteral("C:\\T\\"));
         QVERIFY(descriptor.Encrypt);
-        QCOMPARE(child<QComboBox>(&logon, "ComboBox1")->currentText(), QStringLiteral("A"));
+        QCOMPARE(Child<QComboBox>(&logon, "ComboBox1")->currentText(), QStringLiteral("A"));
     }
 
     void hexAuthorizationIsTrue()
     {
-        folder->write(QStringLiteral("Config/Servers.lst"), "A\r\n");
-        folder->write(QStringLiteral("Config/Connections.ini"), "[A]\r\nAuthorization=0x1\r\nLastUser=sa\r\n");
+        program->folder.write(QStringLiteral("Config/Servers.lst"), "A\r\n");
+        program->folder.write(QStringLiteral("Config/Connections.ini"), "[A]\r\nAuthorization=0x1\r\nLastUser=sa\r\n");
         TConnect descriptor;
         TFormLogon logon(descriptor);
-        QVERIFY(child<QRadioButton>(&logon, "RadioButton1")->isChecked());
+        QVERIFY(Child<QRadioButton>(&logon, "RadioButton1")->isChecked());
         logon.show();
         QVERIFY(QTest::qWaitForWindowActive(&logon));
-        QVERIFY(child<QComboBox>(&logon, "ComboBox1")->isAncestorOf(QApplication::focusWidget())
-                || QApplication::focusWidget() == child<QComboBox>(&logon, "ComboBox1"));
+        QVERIFY(Child<QComboBox>(&logon, "ComboBox1")->isAncestorOf(QApplication::focusWidget())
+                || QApplication::focusWidget() == Child<QComboBox>(&logon, "ComboBox1"));
     }
 
     void promotionAndEmptyLinesAreWrittenBack()
     {
-        folder->write(QStringLiteral("Config/Servers.lst"), "srv1\r\n\r\nother\r\n");
+        program->folder.write(QStringLiteral("Config/Servers.lst"), "srv1\r\n\r\nother\r\n");
         TConnect descriptor;
         {
             TFormLogon logon(descriptor);
-            auto* box = child<QComboBox>(&logon, "ComboBox1");
+            auto* box = Child<QComboBox>(&logon, "ComboBox1");
             QCOMPARE(items(box), (QStringList{"srv1", "", "other"}));
             box->setEditText(QStringLiteral("SRV1"));
             PromoteComboText(box);
             logon.done(mrCancel);
         }
-        QCOMPARE(folder->read(QStringLiteral("Config/Servers.lst")), QByteArray("SRV1\r\n\r\nother\r\n"));
+        QCOMPARE(program->folder.read(QStringLiteral("Config/Servers.lst")), QByteArray("SRV1\r\n\r\nother\r\n"));
     }
 
     void leavingServerBoxPromotesItsText()
     {
-        folder->write(QStringLiteral("Config/Servers.lst"), "srv1\r\nsrv2\r\n");
+        program->folder.write(QStringLiteral("Config/Servers.lst"), "srv1\r\nsrv2\r\n");
         TConnect descriptor;
         TFormLogon logon(descriptor);
         logon.show();
         QVERIFY(QTest::qWaitForWindowActive(&logon));
-        auto* box = child<QComboBox>(&logon, "ComboBox1");
+        auto* box = Child<QComboBox>(&logon, "ComboBox1");
         box->setFocus();
         box->setEditText(QStringLiteral("SRV2"));
-        child<QRadioButton>(&logon, "RadioButton2")->setFocus();
+        Child<QRadioButton>(&logon, "RadioButton2")->setFocus();
         QCOMPARE(items(box), (QStringList{"SRV2", "srv1"}));
         QCOMPARE(box->currentIndex(), 0);
     }
 
     void escapeInPasswordBoxLeavesAndWrites()
     {
-        folder->write(QStringLiteral("Config/Servers.lst"), "A\r\n");
-        folder->write(QStringLiteral("Config/Connections.ini"), "[A]\r\nAuthorization=0\r\nLastUser=sa\r\n");
+        program->folder.write(QStringLiteral("Config/Servers.lst"), "A\r\n");
+        program->folder.write(QStringLiteral("Config/Connections.ini"), "[A]\r\nAuthorization=0\r\nLastUser=sa\r\n");
         TConnect descriptor;
         TFormLogon logon(descriptor);
         logon.show();
         QVERIFY(QTest::qWaitForWindowActive(&logon));
-        auto* password = child<QLineEdit>(&logon, "Edit2");
+        auto* password = Child<QLineEdit>(&logon, "Edit2");
         password->setFocus();
         QTest::keyClick(password, Qt::Key_Escape);
         QCOMPARE(logon.result(), int(mrCancel));
-        QCOMPARE(folder->read(QStringLiteral("Config/Connections.ini")),
+        QCOMPARE(program->folder.read(QStringLiteral("Config/Connections.ini")),
                  QByteArray("[A]\r\nAuthorization=0\r\nLastUser=sa\r\n"));
-        QCOMPARE(folder->read(QStringLiteral("Config/Servers.lst")), QByteArray("A\r\n"));
+        QCOMPARE(program->folder.read(QStringLiteral("Config/Servers.lst")), QByteArray("A\r\n"));
     }
 
     void windowsAuthClearsUserAtClose()
     {
-        folder->write(QStringLiteral("Config/Servers.lst"), "A\r\n");
-        folder->write(QStringLiteral("Config/Connections.ini"), "[A]\r\nAuthorization=0\r\nLastUser=sa\r\n");
+        program->folder.write(QStringLiteral("Config/Servers.lst"), "A\r\n");
+        program->folder.write(QStringLiteral("Config/Connections.ini"), "[A]\r\nAuthorization=0\r\nLastUser=sa\r\n");
         TConnect descriptor;
         {
             TFormLogon logon(descriptor);
-            child<QRadioButton>(&logon, "RadioButton1")->click();
-            QVERIFY(!child<QLineEdit>(&logon, "Edit1")->isEnabled());
+            Child<QRadioButton>(&logon, "RadioButton1")->click();
+            QVERIFY(!Child<QLineEdit>(&logon, "Edit1")->isEnabled());
             logon.done(mrCancel);
         }
-        QCOMPARE(folder->read(QStringLiteral("Config/Connections.ini")),
+        QCOMPARE(program->folder.read(QStringLiteral("Config/Connections.ini")),
                  QByteArray("[A]\r\nAuthorization=1\r\nLastUser=\r\n"));
     }
 };

@@ -1,8 +1,8 @@
 #include "BoundedCall.h"
+#include "DatabaseTest.h"
 #include "HostileListener.h"
-#include "MessageRecorder.h"
-#include "ModalDriver.h"
-#include "ProgramApp.h"
+#include "ProgramFixture.h"
+#include "Widgets.h"
 
 #include "app/DriverWait.h"
 #include "app/ModalResult.h"
@@ -22,7 +22,7 @@
 
 // Connecting to servers that misbehave: every attempt ends within the caller's deadline (the login
 // time-out plus two seconds), whatever the driver would do on its own, and the interface goes on.
-class TestHostileServers : public QObject {
+class TestHostileServers : public DatabaseTest {
     Q_OBJECT
 
     using Mode = HostileListener::Mode;
@@ -45,11 +45,9 @@ class TestHostileServers : public QObject {
         return {};
     }
 
-private Q_SLOTS:
-    void initTestCase()
+    // Run where the test fixture ran, which configures the ODBC drivers.
+    void prepareDatabase() override
     {
-        if (qEnvironmentVariableIsEmpty("ODBCSYSINI"))
-            QSKIP("the test fixture's ODBC drivers are not configured");
         // Data sources of our own that point at the listeners; the FreeTDS ones leave the protocol
         // version to FreeTDS, as Debian's configuration does.
         QByteArray ini;
@@ -69,6 +67,7 @@ private Q_SLOTS:
         qputenv("ODBCINI", QFile::encodeName(file.fileName()));
     }
 
+private Q_SLOTS:
     void cleanupTestCase()
     {
         // With the listeners gone, every attempt that was let go hears its server close and ends.
@@ -116,22 +115,20 @@ private Q_SLOTS:
 
     void logonToASilentServerFailsWithinTheDeadline()
     {
-        ProgramFolder folder;
-        folder.write(QStringLiteral("Config/Sensors.ini"), "");
-        folder.write(QStringLiteral("Config/Servers.lst"), "HostileTDSSilent\r\n");
-        folder.write(QStringLiteral("Config/Connections.ini"),
-                     "[HostileTDSSilent]\r\nAuthorization=0\r\nLastUser=u\r\nConnectionTimeout=2\r\n");
-        const ProgramApp app = MakeProgramApp(folder);
-        MessageRecorder boxes;
-        ModalDriver driver;
+        ProgramFixture program;
+        program.writeCatalogue({});
+        program.folder.write(QStringLiteral("Config/Servers.lst"), "HostileTDSSilent\r\n");
+        program.folder.write(QStringLiteral("Config/Connections.ini"),
+                             "[HostileTDSSilent]\r\nAuthorization=0\r\nLastUser=u\r\nConnectionTimeout=2\r\n");
+        program.startApp();
         TConnect descriptor;
         TFormLogon logon(descriptor);
         qint64 elapsed = 0;
-        driver.next<TFormLogon>([&elapsed](TFormLogon* dialog) {
-            dialog->findChild<QLineEdit*>(QStringLiteral("Edit2"))->setText(QStringLiteral("p"));
+        program.modals.next<TFormLogon>([&elapsed](TFormLogon* dialog) {
+            Child<QLineEdit>(dialog, "Edit2")->setText(QStringLiteral("p"));
             QElapsedTimer clock;
             clock.start();
-            dialog->findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+            Child<QPushButton>(dialog, "BitBtn1")->click();
             elapsed = clock.elapsed();
         });
         int result = 0;
@@ -139,7 +136,7 @@ private Q_SLOTS:
         qInfo("the logon gave up after %lld ms", elapsed);
         QCOMPARE(result, int(mrNo));
         QVERIFY2(elapsed < Limit, qPrintable(QString::number(elapsed)));
-        QVERIFY(driver.failures.isEmpty());
+        program.verifyModals();
     }
 };
 

@@ -1,4 +1,5 @@
 #include "BoundedCall.h"
+#include "DatabaseTest.h"
 #include "StoppedBackend.h"
 #include "TestDatabase.h"
 
@@ -22,10 +23,10 @@ namespace {
 // the worker makes onto the user-interface thread, in order.
 class RecordingPort : public MonitorPort {
 public:
-    explicit RecordingPort(const QStringList& sql)
+    // A name of its own: the monitor tests end every session named as the program.
+    explicit RecordingPort(const QStringList& sql, const QString& application = QStringLiteral("Quillon worker test"))
     {
-        // A name of its own: the monitor tests end every session named as the program.
-        connection.setConnectionString(TestDatabase::pgConnectionString(QStringLiteral("Quillon worker test")));
+        connection.setConnectionString(TestDatabase::pgConnectionString(application));
         query.setConnection(&connection);
         query.setDecimalsAsFloat(true);
         query.setSql(sql);
@@ -102,7 +103,7 @@ bool stampedMessage(const QString& call, const QString& text)
 
 // The background worker against the real test server, through a port that records what it asks of
 // its window.
-class TestQueryThread : public QObject {
+class TestQueryThread : public DatabaseTest {
     Q_OBJECT
 
     // 25 ms steps: an interval of 1 s is due at the 41st step after a pass.
@@ -115,13 +116,18 @@ class TestQueryThread : public QObject {
         return StoppedBackend::activeBackend(QStringLiteral("Quillon worker test"), QStringLiteral("pg_sleep(20)"));
     }
 
-private Q_SLOTS:
-    void initTestCase()
+    // The process of the one session of application, waiting for a statement; 0 unless there is just one.
+    static int idleSession(const QString& application)
     {
-        if (!TestDatabase::available())
-            QSKIP("the test database is not running");
+        QString pid;
+        TestDatabase::psql(QStringLiteral("select case when count(*) = 1 then max(pid) else 0 end from pg_stat_activity"
+                                          " where application_name = '%1' and state = 'idle'")
+                               .arg(application),
+                           &pid);
+        return pid.toInt();
     }
 
+private Q_SLOTS:
     void passesComeAtTheirStep()
     {
         RecordingPort port(FiveRows);
@@ -310,14 +316,19 @@ private Q_SLOTS:
 
     void passPastItsDeadlineGoesOfflineAndLetsGo()
     {
-        RecordingPort port({QStringLiteral("select pg_sleep(20) is null as slept, 7 as id")});
+        // A name of this run's own: its one session is the worker's.
+        const QString application = QStringLiteral("Quillon deadline test %1").arg(QCoreApplication::applicationPid());
+        RecordingPort port({QStringLiteral("select pg_sleep(20) is null as slept, 7 as id")}, application);
         port.interval = 30;
         auto* worker = new TQueryThread(port, Step, PassDeadline{std::chrono::seconds(1), 500ms, 500ms});
         QPointer<TQueryThread> alive(worker);
-        worker->Start();
-        QTRY_VERIFY_WITH_TIMEOUT(backendOfSleep() > 0, 10000);
-        StoppedBackend silent(backendOfSleep());
+        // The server goes silent before the pass sends its statement, so that the statement's time-out,
+        // which the server keeps, cannot end the pass however late the test gets to stop the server.
+        int backend = 0;
+        QTRY_VERIFY_WITH_TIMEOUT((backend = idleSession(application)) > 0, 10000);
+        StoppedBackend silent(backend);
         QVERIFY(silent.stopped());
+        worker->Start();
         QTRY_COMPARE_WITH_TIMEOUT(port.calls.size(), 6, 10000);
         QCOMPARE(port.calls[0], QStringLiteral("filter off"));
         QVERIFY2(stampedMessage(port.calls[1], QStringLiteral("Offline - Ошибки исполнения скрипта или соединения с сервером.")),
@@ -325,7 +336,11 @@ private Q_SLOTS:
         QCOMPARE(port.calls.mid(2), (QStringList{"rows offline", "working 0", "reset counter", "indicator 2"}));
         QVERIFY(!worker->Ended());
         worker->ReleaseWhenFinished();
+        // The server answers again, and the test ends the session: the cancel that came while it was
+        // stopped may have reached it before the statement and been dropped. The worker ends with it.
         silent.resume();
+        QString error;
+        QVERIFY2(TestDatabase::psql(QStringLiteral("select pg_terminate_backend(%1)").arg(backend), nullptr, &error), qPrintable(error));
         QTRY_VERIFY_WITH_TIMEOUT(alive.isNull(), 20000);
         QCOMPARE(port.calls.size(), 6);
     }

@@ -1,3 +1,4 @@
+#include "DatabaseTest.h"
 #include "ReadingPaths.h"
 #include "RecordSets.h"
 #include "TestDatabase.h"
@@ -8,7 +9,7 @@
 
 // A data set over both reading paths; what its view does with the rows is tested without a
 // server (tst_record_view).
-class TestDataSet : public QObject {
+class TestDataSet : public DatabaseTest {
     Q_OBJECT
 
     const bool odbcOnly_;
@@ -28,15 +29,15 @@ class TestDataSet : public QObject {
 public:
     explicit TestDataSet(bool odbcOnly) : odbcOnly_(odbcOnly) {}
 
-private Q_SLOTS:
-    void initTestCase()
+protected:
+    void prepareDatabase() override
     {
-        QVERIFY2(TestDatabase::available(), "the database fixture did not run");
         connection_.setConnectionString(TestDatabase::pgConnectionString());
         connection_.setOdbcOnly(odbcOnly_);
         connection_.open();
     }
 
+private Q_SLOTS:
     // The rows the views are tested on (tests/RecordSets.h) are the rows each path reads, and a
     // filter set before the open applies to them.
     void readingGivesTheRowsTheViewsAreTestedOn()

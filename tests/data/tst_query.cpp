@@ -1,3 +1,4 @@
+#include "DatabaseTest.h"
 #include "ReadingPaths.h"
 #include "TestDatabase.h"
 #include "data/connection/Connection.h"
@@ -55,7 +56,7 @@ qint64 OpenedWhileCancelled(Connection& connection, std::chrono::milliseconds de
     return timer.elapsed();
 }
 
-class TestQuery : public QObject {
+class TestQuery : public DatabaseTest {
     Q_OBJECT
 
     const bool odbcOnly_;
@@ -92,10 +93,9 @@ class TestQuery : public QObject {
 public:
     explicit TestQuery(bool odbcOnly) : odbcOnly_(odbcOnly) {}
 
-private Q_SLOTS:
-    void initTestCase()
+protected:
+    void prepareDatabase() override
     {
-        QVERIFY2(TestDatabase::available(), "the database fixture did not run");
         QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
         QString error;
         QVERIFY2(TestDatabase::psql(QStringLiteral(
@@ -116,6 +116,7 @@ private Q_SLOTS:
         QCOMPARE(connection_.readsNatively(), !odbcOnly_);
     }
 
+private Q_SLOTS:
     void cleanupTestCase()
     {
         QLocale::setDefault(QLocale::c());

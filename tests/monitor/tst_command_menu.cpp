@@ -4,6 +4,7 @@
 #include "ProgramFixture.h"
 #include "ResultWindows.h"
 #include "TestDatabase.h"
+#include "Widgets.h"
 
 #include "app/ServiceClasses.h"
 #include "connection/Connect.h"
@@ -518,7 +519,7 @@ private Q_SLOTS:
         bool waitCursor = false;
         int refreshesDuringBox = 0;
         driver.next<CommandWaitBox>([&](CommandWaitBox* box) {
-            boxText = box->findChild<QLabel*>(QStringLiteral("WaitText"))->text();
+            boxText = Child<QLabel>(box, "WaitText")->text();
             waitCursor = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
             // The worker's hand-overs are served while the command runs.
             const int before = w->StatusBar->PanelText(StatusPanel::CounterLow).toInt();

@@ -32,18 +32,12 @@ class TestFormFilter : public DatabaseTest {
         "'x'::char(3) as code, (case when g = 3 then 'idle in transaction' else 'active' end)::text as note, "
         "(case when g = 4 then '' else 'host' || g end)::varchar(10) as host from generate_series(1, 6) g";
 
-    static std::unique_ptr<TFormMon> window()
+    static MonitorSettings settings()
     {
-        return ShowMonitor({.connectionString = TestDatabase::pgConnectionString(), .server = TestDatabase::pgDsn(), .interval = 1});
+        return {.connectionString = TestDatabase::pgConnectionString(), .server = TestDatabase::pgDsn(), .interval = 1};
     }
-
-    std::unique_ptr<TFormMon> started()
-    {
-        auto w = window();
-        w->acStart->trigger();
-        [&] { QTRY_VERIFY_WITH_TIMEOUT(w->Query->active(), 10000); }();
-        return w;
-    }
+    static std::unique_ptr<TFormMon> window() { return ShowMonitor(settings()); }
+    static std::unique_ptr<TFormMon> started() { return StartMonitor(settings()); }
 
     static void choose(QWidget* dialog, const char* box, const QString& text)
     {

@@ -1,5 +1,5 @@
-#include "MessageRecorder.h"
-#include "ProgramFolder.h"
+#include "ProgramFixture.h"
+#include "Widgets.h"
 
 #include "app/Application.h"
 #include "app/ServiceClasses.h"
@@ -8,7 +8,6 @@
 #include "shell/ProgramStart.h"
 #include "platform/QuillonError.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -21,7 +20,7 @@
 class TestFormMain : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<MessageRecorder> boxes;
+    std::unique_ptr<ProgramFixture> program;
 
     static QStringList menuTexts(const QMenu* menu)
     {
@@ -31,32 +30,36 @@ class TestFormMain : public QObject {
         return texts;
     }
 
-    static QAction* action(const TFormMain& form, const char* name)
+    static QAction* action(const TFormMain& form, const char* name) { return Child<QAction>(&form, name); }
+
+    // The program's executable; its folder holds the catalogue given and, if given, the settings.
+    QString programWith(const QList<CatalogueEntry>& catalogue = {}, const QByteArray& settings = {})
     {
-        return form.findChild<QAction*>(QString::fromLatin1(name));
+        program->writeCatalogue(catalogue);
+        if (!settings.isEmpty())
+            program->folder.write(QStringLiteral("Config/quillon.ini"), settings);
+        return program->folder.executable();
     }
 
+    QByteArray savedSettings() const { return program->folder.read(QStringLiteral("Config/quillon.ini")); }
+
 private Q_SLOTS:
-    void init() { boxes = std::make_unique<MessageRecorder>(); }
-    void cleanup() { boxes.reset(); }
+    void init() { program = std::make_unique<ProgramFixture>(); }
+    void cleanup() { program.reset(); }
 
     void startUpCaptionAndTitle()
     {
-        ProgramFolder folder;
-        folder.write(QStringLiteral("Config/Sensors.ini"), "A;1;a.sql\r\n");
-        TFormMain form(folder.executable());
+        TFormMain form(programWith({{QStringLiteral("A"), QStringLiteral("1"), "select 1"}}));
         SetProgramVersion(form);
         QCOMPARE(form.windowTitle(), QStringLiteral("Quillon 1.0.4.0"));
         QCOMPARE(Application::title(), QStringLiteral("Quillon"));
         QCOMPARE(App->Sensors.size(), std::size_t(1));
-        QVERIFY(boxes->messages.isEmpty());
+        QVERIFY(program->boxes.messages.isEmpty());
     }
 
     void menusActionsAndShortcuts()
     {
-        ProgramFolder folder;
-        folder.write(QStringLiteral("Config/Sensors.ini"), "");
-        TFormMain form(folder.executable());
+        TFormMain form(programWith());
         const QList<QAction*> top = form.menuBar()->actions();
         QStringList titles;
         for (QAction* a : top)
@@ -84,12 +87,9 @@ private Q_SLOTS:
 
     void placementRestoredAndSaved()
     {
-        ProgramFolder folder;
-        folder.write(QStringLiteral("Config/Sensors.ini"), "");
-        folder.write(QStringLiteral("Config/quillon.ini"),
-                     "[Window]\r\nWindowState=0\r\nLeft=50\r\nTop=60\r\nHeight=300\r\nWidth=500\r\n");
+        const QString executable = programWith({}, "[Window]\r\nWindowState=0\r\nLeft=50\r\nTop=60\r\nHeight=300\r\nWidth=500\r\n");
         {
-            TFormMain form(folder.executable());
+            TFormMain form(executable);
             QCOMPARE(form.pos(), QPoint(50, 60));
             QCOMPARE(form.size(), QSize(500, 300));
             form.show();
@@ -98,34 +98,30 @@ private Q_SLOTS:
             form.resize(640, 420);
         }
         QVERIFY(App == nullptr);
-        const QByteArray saved = folder.read(QStringLiteral("Config/quillon.ini"));
+        const QByteArray saved = savedSettings();
         QVERIFY2(saved.contains("WindowState=0\r\nLeft=70\r\nTop=80\r\nHeight=420\r\nWidth=640\r\n"), saved);
         QVERIFY(saved.contains("SLEEP_INTERVAL=200"));
     }
 
     void maximizedAtExitLeavesGeometry()
     {
-        ProgramFolder folder;
-        folder.write(QStringLiteral("Config/Sensors.ini"), "");
-        folder.write(QStringLiteral("Config/quillon.ini"),
-                     "[Window]\r\nWindowState=2\r\nLeft=5\r\nTop=6\r\nHeight=307\r\nWidth=408\r\n");
+        const QString executable = programWith({}, "[Window]\r\nWindowState=2\r\nLeft=5\r\nTop=6\r\nHeight=307\r\nWidth=408\r\n");
         {
-            TFormMain form(folder.executable());
+            TFormMain form(executable);
             QVERIFY(form.windowState() & Qt::WindowMaximized);
             form.show();
         }
-        const QByteArray saved = folder.read(QStringLiteral("Config/quillon.ini"));
+        const QByteArray saved = savedSettings();
         QVERIFY2(saved.contains("WindowState=2\r\nLeft=5\r\nTop=6\r\nHeight=307\r\nWidth=408\r\n"), saved);
     }
 
     void missingCatalogueIsReportedAndStartGoesOn()
     {
-        ProgramFolder folder;
-        folder.write(QStringLiteral("Config/quillon.ini"), "[Window]\r\nWindowState=0\r\nLeft=50\r\n");
-        TFormMain form(folder.executable());
-        QCOMPARE(boxes->messages.size(), 1);
-        QCOMPARE(boxes->messages[0].type, MessageType::Error);
-        QCOMPARE(boxes->messages[0].text, QStringLiteral("Cannot open file ") + folder.path() + QStringLiteral("/Config/Sensors.ini"));
+        program->folder.write(QStringLiteral("Config/quillon.ini"), "[Window]\r\nWindowState=0\r\nLeft=50\r\n");
+        TFormMain form(program->folder.executable());
+        QCOMPARE(program->boxes.messages.size(), 1);
+        QCOMPARE(program->boxes.messages[0].type, MessageType::Error);
+        QCOMPARE(program->boxes.messages[0].text, QStringLiteral("Cannot open file ") + program->folder.path() + QStringLiteral("/Config/Sensors.ini"));
         QVERIFY(App != nullptr);
         // The rest of the creation was skipped: the design placement stands.
         QCOMPARE(form.pos(), QPoint(362, 160));
@@ -133,11 +129,10 @@ private Q_SLOTS:
 
     void childWindowsCloseBeforeSettingsAreSaved()
     {
-        ProgramFolder folder;
-        folder.write(QStringLiteral("Config/Sensors.ini"), "");
+        const QString executable = programWith();
         QStringList order;
         {
-            TFormMain form(folder.executable());
+            TFormMain form(executable);
             for (const char* name : {"first", "second"}) {
                 auto* child = form.mdiArea()->addSubWindow(new QWidget);
                 child->setObjectName(QString::fromLatin1(name));
@@ -151,18 +146,21 @@ private Q_SLOTS:
 
     void aboutBoxShowsVersion()
     {
-        ProgramFolder folder;
-        folder.write(QStringLiteral("Config/Sensors.ini"), "");
-        TFormMain form(folder.executable());
+        TFormMain form(programWith());
         SetProgramVersion(form);
         TAboutBox box(&form);
-        QCOMPARE(box.findChild<QLabel*>(QStringLiteral("ProductName"))->text(), QStringLiteral("Product Name: Quillon"));
-        QCOMPARE(box.findChild<QLabel*>(QStringLiteral("Version"))->text(), QStringLiteral("Version: 1.0.4.0"));
-        QCOMPARE(box.findChild<QLabel*>(QStringLiteral("DateVersion"))->text(), QStringLiteral("Date: 21.10.2004"));
+        const CaptionTable captions{{"ProductName", "Product Name: Quillon"},
+                                    {"Version", "Version: 1.0.4.0"},
+                                    {"DateVersion", "Date: 21.10.2004"},
+                                    {"Copyright", "Copyright:"},
+                                    {"Comments", "Contacts:"},
+                                    {"OKButton", "OK"}};
+        const QStringList wrong = CaptionMismatches(&box, captions);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
         QCOMPARE(box.size(), QSize(298, 213));
         // The rights notice and the address show whole, from their first character.
         for (const char* name : {"Edit1", "Edit2"}) {
-            const auto* field = box.findChild<QLineEdit*>(QString::fromLatin1(name));
+            const auto* field = Child<QLineEdit>(&box, name);
             QCOMPARE(field->cursorPosition(), 0);
             QVERIFY2(field->fontMetrics().horizontalAdvance(field->text()) + 4 <= field->contentsRect().width(),
                      qPrintable(field->text()));
@@ -182,10 +180,10 @@ private Q_SLOTS:
         QCoreApplication::postEvent(&failing, new QEvent(QEvent::User));
         QCoreApplication::postEvent(&failing, new QEvent(QEvent::User));
         QCoreApplication::processEvents();
-        QCOMPARE(boxes->messages.size(), 2);
-        QCOMPARE(boxes->messages[0].type, MessageType::Error);
-        QCOMPARE(boxes->messages[0].text, QStringLiteral("Cannot open file x.sql"));
-        QCOMPARE(boxes->messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(program->boxes.messages.size(), 2);
+        QCOMPARE(program->boxes.messages[0].type, MessageType::Error);
+        QCOMPARE(program->boxes.messages[0].text, QStringLiteral("Cannot open file x.sql"));
+        QCOMPARE(program->boxes.messages[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     }
 
     void qtTextsAreInRussian()
@@ -198,18 +196,16 @@ private Q_SLOTS:
 
     void helpShowsManualWhenPresent()
     {
-        ProgramFolder folder;
-        folder.write(QStringLiteral("Config/Sensors.ini"), "");
-        TFormMain form(folder.executable());
+        TFormMain form(programWith());
         form.show();
         QVERIFY(QTest::qWaitForWindowActive(&form));
         action(form, "acHelp")->trigger();
-        QVERIFY(!form.findChild<QWidget*>(QStringLiteral("HelpWindow")));
+        QVERIFY(!Child(&form, "HelpWindow"));
 
-        folder.write(QStringLiteral("Help/QUILLON32.html"),
+        program->folder.write(QStringLiteral("Help/QUILLON32.html"),
                      "<html><head><title>Manual</title></head><body>Hello</body></html>");
         action(form, "acHelp")->trigger();
-        auto* help = form.findChild<QWidget*>(QStringLiteral("HelpWindow"));
+        auto* help = Child(&form, "HelpWindow");
         QVERIFY(help && help->isVisible());
         QCOMPARE(help->windowTitle(), QStringLiteral("Manual"));
     }

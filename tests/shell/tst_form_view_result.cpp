@@ -1,9 +1,8 @@
-#include "MessageRecorder.h"
-#include "ProgramFolder.h"
+#include "MonitorWindow.h"
+#include "ProgramFixture.h"
 
 #include "app/EvenAdvanceFont.h"
 #include "shell/FormMain.h"
-#include "connection/Connect.h"
 #include "monitor/FormMon.h"
 #include "monitor/FormViewResult.h"
 
@@ -20,25 +19,32 @@
 class TestFormViewResult : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<MessageRecorder> boxes;
-    std::unique_ptr<ProgramFolder> folder;
+    std::unique_ptr<ProgramFixture> program;
     std::unique_ptr<TFormMain> main;
     TFormMon* monitor = nullptr;
+
+    // The status bar's panels from left to right, which have no names: width, alignment, design text.
+    static QStringList panelsOf(const TFormViewResult& form)
+    {
+        QStringList panels;
+        for (const QLabel* panel : form.Panels) {
+            const Qt::Alignment across = panel->alignment() & Qt::AlignHorizontal_Mask;
+            const char* alignment = across == Qt::AlignHCenter ? "centred" : across == Qt::AlignLeft ? "left" : "other";
+            panels << QStringLiteral("%1 %2 \"%3\"").arg(panel->width()).arg(QLatin1String(alignment), panel->text());
+        }
+        return panels;
+    }
 
 private Q_SLOTS:
     void init()
     {
-        boxes = std::make_unique<MessageRecorder>();
-        folder = std::make_unique<ProgramFolder>();
-        folder->write(QStringLiteral("Config/Sensors.ini"), "A;A;a.sql\r\n");
-        main = std::make_unique<TFormMain>(folder->executable());
+        program = std::make_unique<ProgramFixture>();
+        program->writeCatalogue({{QStringLiteral("A"), "select 1"}});
+        main = std::make_unique<TFormMain>(program->folder.executable());
         main->setGeometry(QGuiApplication::primaryScreen()->availableGeometry().adjusted(20, 20, -20, -20));
         main->show();
         QVERIFY(QTest::qWaitForWindowExposed(main.get()));
-        TConnect* descriptor = new TConnect;
-        descriptor->Server = QStringLiteral("server");
-        descriptor->Width = 500;
-        descriptor->Height = 300;
+        TConnect* descriptor = MonitorDescriptor({.width = 500, .height = 300});
         monitor = new TFormMon(descriptor, main->mdiArea());
         main->mdiArea()->addSubWindow(monitor);
         monitor->show();
@@ -51,8 +57,8 @@ private Q_SLOTS:
         // the main window.
         delete monitor;
         main.reset();
-        folder.reset();
-        boxes.reset();
+        program->verifyModals();
+        program.reset();
     }
 
     void design()
@@ -69,13 +75,7 @@ private Q_SLOTS:
         const QFontMetrics metrics(form.rchEdit->font());
         QCOMPARE(metrics.horizontalAdvance(QStringLiteral("iiii")), metrics.horizontalAdvance(QStringLiteral("WWWW")));
         QCOMPARE(metrics.horizontalAdvance(QStringLiteral("ЖЖЖЖ")), metrics.horizontalAdvance(QStringLiteral("----")));
-        QCOMPARE(form.Panels.size(), 3);
-        QCOMPARE(form.Panels[0]->width(), 50);
-        QCOMPARE(form.Panels[1]->width(), 100);
-        QCOMPARE(form.Panels[2]->width(), 50);
-        QCOMPARE(form.Panels[1]->text(), QStringLiteral("записей"));
-        QVERIFY(form.Panels[1]->alignment() & Qt::AlignHCenter);
-        QVERIFY(form.Panels[0]->text().isEmpty() && form.Panels[2]->text().isEmpty());
+        QCOMPARE(panelsOf(form), (QStringList{"50 left \"\"", "100 centred \"записей\"", "50 left \"\""}));
     }
 
     void centredOnMainWindowAndSized()
@@ -119,19 +119,19 @@ private Q_SLOTS:
         QFETCH(int, modifiers);
         TFormViewResult form(monitor);
         bool stillOpen = true;
-        QTimer::singleShot(0, &form, [&] {
+        program->modals.next<TFormViewResult>([&](TFormViewResult* shown) {
             // As the operator meets it: the window active, the text box holding the focus.
             // The offscreen platform may hand the activation back to the main window.
-            form.activateWindow();
-            if (!QTest::qWaitFor([&] { return QApplication::activeWindow() == &form && QApplication::focusWidget() == form.rchEdit; })) {
-                form.done(QDialog::Rejected);
+            shown->activateWindow();
+            if (!QTest::qWaitFor([&] { return QApplication::activeWindow() == shown && QApplication::focusWidget() == shown->rchEdit; })) {
+                shown->done(QDialog::Rejected);
                 return;
             }
-            QTest::keyClicks(form.rchEdit, QStringLiteral("ab"));
-            QTest::keyClick(form.rchEdit, Qt::Key_Escape, Qt::KeyboardModifiers(modifiers));
-            stillOpen = form.isVisible();
+            QTest::keyClicks(shown->rchEdit, QStringLiteral("ab"));
+            QTest::keyClick(shown->rchEdit, Qt::Key_Escape, Qt::KeyboardModifiers(modifiers));
+            stillOpen = shown->isVisible();
             if (stillOpen)
-                form.done(QDialog::Rejected);
+                shown->done(QDialog::Rejected);
         });
         form.exec();
         QVERIFY(!stillOpen);

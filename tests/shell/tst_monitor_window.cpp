@@ -1,9 +1,9 @@
-#include "MessageRecorder.h"
-#include "ProgramFolder.h"
+#include "MonitorWindow.h"
+#include "ProgramFixture.h"
+#include "Widgets.h"
 
 #include "app/ServiceClasses.h"
 #include "shell/FormMain.h"
-#include "connection/Connect.h"
 #include "monitor/FormMon.h"
 #include "monitor/MonitorStatusBar.h"
 
@@ -21,20 +21,15 @@
 class TestMonitorWindow : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<ProgramFolder> folder;
-    std::unique_ptr<MessageRecorder> boxes;
+    std::unique_ptr<ProgramFixture> program;
     std::unique_ptr<TFormMain> form;
 
     TFormMon* open(QSize frame, int width, int height, int state)
     {
         form->resize(frame);
         QCoreApplication::processEvents();
-        auto* descriptor = new TConnect;
-        descriptor->Server = QStringLiteral("srv");
-        descriptor->Width = width;
-        descriptor->Height = height;
+        TConnect* descriptor = MonitorDescriptor({.interval = 3, .width = width, .height = height});
         descriptor->WindowState = static_cast<std::uint8_t>(state);
-        descriptor->Sleep = 3;
         TFormMon* window = form->OpenMonitor(descriptor);
         QCoreApplication::processEvents();
         return window;
@@ -46,7 +41,7 @@ class TestMonitorWindow : public QObject {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    static QToolBar* toolBar(TFormMon* window) { return window->findChild<QToolBar*>(QStringLiteral("ToolBar1")); }
+    static QToolBar* toolBar(TFormMon* window) { return Child<QToolBar>(window, "ToolBar1"); }
 
     // Every control of the tool bar is shown and lies inside the tool bar, which lies inside the window.
     static void verifyToolBarWhole(TFormMon* window)
@@ -58,7 +53,7 @@ class TestMonitorWindow : public QObject {
             QVERIFY2(control->isVisible(), qPrintable(action->text()));
             QVERIFY2(bar->rect().contains(control->geometry()), qPrintable(action->text()));
         }
-        const auto* overflow = bar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+        const auto* overflow = Child<QToolButton>(bar, "qt_toolbar_ext_button");
         QVERIFY(!overflow || !overflow->isVisible());
         QVERIFY(bar->geometry().right() < window->Body->width());
     }
@@ -68,7 +63,7 @@ class TestMonitorWindow : public QObject {
     static void verifyToolBarReachable(TFormMon* window)
     {
         QToolBar* bar = toolBar(window);
-        auto* overflow = bar->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button"));
+        auto* overflow = Child<QToolButton>(bar, "qt_toolbar_ext_button");
         if (!overflow || !overflow->isVisible()) {
             verifyToolBarWhole(window);
             return;
@@ -105,10 +100,10 @@ class TestMonitorWindow : public QObject {
 private Q_SLOTS:
     void init()
     {
-        folder = std::make_unique<ProgramFolder>();
-        folder->write(QStringLiteral("Config/Sensors.ini"), "A;1;a.sql\r\nB;2;b.sql\r\n");
-        boxes = std::make_unique<MessageRecorder>();
-        form = std::make_unique<TFormMain>(folder->executable());
+        program = std::make_unique<ProgramFixture>();
+        program->writeCatalogue({{QStringLiteral("A"), QStringLiteral("1"), "select 1"},
+                                 {QStringLiteral("B"), QStringLiteral("2"), "select 2"}});
+        form = std::make_unique<TFormMain>(program->folder.executable());
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     }
@@ -116,8 +111,7 @@ private Q_SLOTS:
     void cleanup()
     {
         form.reset();
-        boxes.reset();
-        folder.reset();
+        program.reset();
     }
 
     void storedSizeIsKeptAndWrittenBack_data()
@@ -135,7 +129,7 @@ private Q_SLOTS:
         QCOMPARE(window->size(), stored);
         QVERIFY(!window->isMaximized());
         closeAndDelete(window);
-        const QByteArray profile = folder->read(QStringLiteral("Config/Connections.ini"));
+        const QByteArray profile = program->folder.read(QStringLiteral("Config/Connections.ini"));
         QVERIFY2(profile.contains(QStringLiteral("Height=%1\r\nWidth=%2\r\nWindowState=0\r\n")
                                       .arg(stored.height())
                                       .arg(stored.width())
@@ -210,7 +204,7 @@ private Q_SLOTS:
         QList<TFormMon*> windows;
         for (int i = 0; i < 3; ++i)
             windows << open(QSize(1000, 700), 848, 638, 0);
-        form->findChild<QAction*>(QStringLiteral("WindowTileVertical1"))->trigger();
+        Child<QAction>(form.get(), "WindowTileVertical1")->trigger();
         QCoreApplication::processEvents();
         const QRect area = form->mdiArea()->viewport()->rect();
         for (int i = 0; i < windows.size(); ++i) {
