@@ -54,6 +54,7 @@ void TApp::create(int& Left, int& Top, int& Height, int& Width, int& WindowState
     ConnectionList = AppPath + QStringLiteral("Config/Connections.ini");
     MenuFile = AppPath + QStringLiteral("Config/Menus.ini");
     SensorsFile = AppPath + QStringLiteral("Config/Sensors.ini");
+    OptionsFile = AppPath + QStringLiteral("Config/Options.ini");
     ShowCaptions = true;
     IniDelimiter = QStringLiteral(";");
     SleepInterval = 200;
@@ -64,6 +65,7 @@ void TApp::create(int& Left, int& Top, int& Height, int& Width, int& WindowState
         ConnectionList = ini.ReadString(MainSection, QStringLiteral("ConnectionList"), ConnectionList);
         SensorsFile = ini.ReadString(MainSection, QStringLiteral("SensorsFile"), SensorsFile);
         MenuFile = ini.ReadString(MainSection, QStringLiteral("MenuFile"), MenuFile);
+        OptionsFile = ini.ReadString(MainSection, QStringLiteral("OptionsFile"), OptionsFile);
         ShowCaptions = ini.ReadBool(WindowSection, QStringLiteral("ShowCaptions"), ShowCaptions);
         WindowState = ini.ReadInteger(WindowSection, QStringLiteral("WindowState"), WindowState);
         // Only normal, minimized and maximized mean something; anything else opens a normal window.

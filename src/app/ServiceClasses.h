@@ -38,6 +38,9 @@ public:
     QString ConnectionList;
     QString SensorsFile;
     QString MenuFile;
+    // Read from the main settings file when it names one; never written there, so that a first
+    // start leaves the file as it always was.
+    QString OptionsFile;
     QString IniDelimiter = QStringLiteral(";");
     QString ProgramVersion;
     QString ProgramDate;

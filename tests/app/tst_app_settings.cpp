@@ -158,6 +158,9 @@ private Q_SLOTS:
         QCOMPARE(ExpandAppPath(app->ServerList), app->AppPath);
         QCOMPARE(app->SensorsFile, QStringLiteral("Config\\Other.ini"));
         QCOMPARE(app->MenuFile, app->AppPath + QStringLiteral("Config/Menus.ini"));
+        QCOMPARE(app->OptionsFile, app->AppPath + QStringLiteral("Config/Options.ini"));
+        folder.write(QStringLiteral("Config/quillon.ini"), "[Main]\r\nOptionsFile=Config\\Mine.ini\r\n");
+        QCOMPARE(MakeProgramApp(folder.executable(), g)->OptionsFile, QStringLiteral("Config\\Mine.ini"));
     }
 
     void pathRule_data()
