@@ -7,7 +7,9 @@ namespace {
 const QString KeyColumnsKey = QStringLiteral("KeyColumns");
 const QString CumulativeColumnsKey = QStringLiteral("CumulativeColumns");
 
-QStringList ColumnList(const QString& text)
+} // namespace
+
+QStringList ParseColumnList(const QString& text)
 {
     QStringList columns;
     for (const QString& part : text.split(QLatin1Char(','))) {
@@ -18,17 +20,15 @@ QStringList ColumnList(const QString& text)
     return columns;
 }
 
-} // namespace
-
 ScriptOptions ReadScriptOptions(const QString& file, const QString& scriptId)
 {
     const IniFile ini(file);
     ScriptOptions options;
     for (const IniValue& value : ini.ReadSectionValues(scriptId)) {
         if (value.key.compare(KeyColumnsKey, Qt::CaseInsensitive) == 0)
-            options.keyColumns = ColumnList(value.value);
+            options.keyColumns = ParseColumnList(value.value);
         else if (value.key.compare(CumulativeColumnsKey, Qt::CaseInsensitive) == 0)
-            options.cumulativeColumns = ColumnList(value.value);
+            options.cumulativeColumns = ParseColumnList(value.value);
     }
     return options;
 }

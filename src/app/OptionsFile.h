@@ -7,6 +7,9 @@
 // The options file (Windows-1251 INI like the other configuration files): one section per script
 // identifier. Column lists are stored comma-separated.
 
+// The column names of a comma-separated list, blanks around them and empty names dropped.
+QStringList ParseColumnList(const QString& text);
+
 // The options of one script; none when the file, the section or a key is missing.
 ScriptOptions ReadScriptOptions(const QString& file, const QString& scriptId);
 

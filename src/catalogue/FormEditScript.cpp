@@ -4,6 +4,7 @@
 #include "app/DialogPlacement.h"
 #include "app/Guarded.h"
 #include "app/ModalResult.h"
+#include "app/OptionsFile.h"
 #include "app/ServiceClasses.h"
 #include "app/Utils.h"
 #include "catalogue/DelimitedFields.h"
@@ -24,6 +25,11 @@ namespace {
 
 const QString ChooseFileTitle = QStringLiteral("Укажите файл содержащий SQL скрипт ...");
 
+QString ColumnListText(const QStringList& columns)
+{
+    return columns.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 TFormEditScript::TFormEditScript(EditorMode mode, int entryIndex, QWidget* owner)
@@ -41,6 +47,8 @@ TFormEditScript::TFormEditScript(EditorMode mode, int entryIndex, QWidget* owner
     rchEdit = ui->rchEdit;
     ToolBar1 = ui->ToolBar1;
     strGrid = ui->strGrid;
+    edKeyColumns = ui->edKeyColumns;
+    edCumulativeColumns = ui->edCumulativeColumns;
     BitBtn1 = ui->BitBtn1;
     BitBtn2 = ui->BitBtn2;
     acIns = ui->acIns;
@@ -98,11 +106,15 @@ void TFormEditScript::FormCreate()
         Edit1->setEnabled(false);
         const bool editable = Mode == EditorMode::Edit;
         for (QWidget* control : {static_cast<QWidget*>(Edit2), static_cast<QWidget*>(Edit3),
-                                 static_cast<QWidget*>(BitBtn3), static_cast<QWidget*>(rchEdit)})
+                                 static_cast<QWidget*>(BitBtn3), static_cast<QWidget*>(rchEdit),
+                                 static_cast<QWidget*>(edKeyColumns), static_cast<QWidget*>(edCumulativeColumns)})
             control->setEnabled(editable);
         if (editable)
             Edit2->setFocus();
         Menus = MenuFile(ExpandAppPath(App->MenuFile), App->IniDelimiter).Read(entry.Id);
+        options_ = ReadScriptOptions(ExpandAppPath(App->OptionsFile), entry.Id);
+        edKeyColumns->setText(ColumnListText(options_.keyColumns));
+        edCumulativeColumns->setText(ColumnListText(options_.cumulativeColumns));
     }
     SetUpEntryGrid(strGrid);
     FillEntryGrid(strGrid, Menus);
@@ -156,6 +168,8 @@ void TFormEditScript::BitBtn1Click()
                                   this))
         return;
     WriteScriptText(ExpandAppPath(Edit3->text()), rchEdit->toPlainText());
+    // Before the catalogue: an add whose options fail is applied again, and must add its entry once.
+    ApplyOptions();
     switch (Mode) {
     case EditorMode::View:
         break;
@@ -187,6 +201,15 @@ void TFormEditScript::BitBtn1Click()
         break;
     }
     done(mrOk);
+}
+
+void TFormEditScript::ApplyOptions()
+{
+    const ScriptOptions typed{ParseColumnList(edKeyColumns->text()), ParseColumnList(edCumulativeColumns->text())};
+    if (typed == options_)
+        return;
+    WriteScriptOptions(ExpandAppPath(App->OptionsFile), Edit1->text(), typed);
+    options_ = typed;
 }
 
 void TFormEditScript::DeleteEntry()

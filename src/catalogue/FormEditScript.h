@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/ScriptOptions.h"
 #include "catalogue/EditorMode.h"
 #include "catalogue/MenuFile.h"
 
@@ -22,9 +23,10 @@ class QToolButton;
 class TSensor;
 
 // The entry editor: one catalogue entry with the SQL text of its script file on page "Скрипт",
-// and its command menu on page "Вспомогательное меню". Apply writes the script file and the
-// catalogue; the items are written to the menu file by the item editor as each is applied. Every
-// close reloads the catalogue from the scripts file.
+// its command menu on page "Вспомогательное меню" and its options on page "Параметры". Apply
+// writes the script file, the options when they were changed, and the catalogue; the items are
+// written to the menu file by the item editor as each is applied. Every close reloads the
+// catalogue from the scripts file.
 class TFormEditScript : public QDialog {
     Q_OBJECT
 public:
@@ -49,6 +51,8 @@ public:
     QPlainTextEdit* rchEdit;
     QToolBar* ToolBar1;
     QTableWidget* strGrid;
+    QLineEdit* edKeyColumns;
+    QLineEdit* edCumulativeColumns;
     QPushButton* BitBtn1;
     QPushButton* BitBtn2;
     QFileDialog* OpenDlg;
@@ -69,6 +73,8 @@ private:
     void FormResize();
     void BitBtn3Click();
     void BitBtn1Click();
+    // Writes the options under the entry's identifier when the fields differ from what was read.
+    void ApplyOptions();
     // The one handler of the command menu's add, view, edit, delete and the grid's double click.
     void acInsExecute(const QObject* Sender);
     void acExitExecute();
@@ -78,4 +84,6 @@ private:
 
     std::unique_ptr<Ui::FormEditScript> ui;
     const int entryIndex_;
+    // The entry's options as last read or written: what the fields are compared with.
+    ScriptOptions options_;
 };

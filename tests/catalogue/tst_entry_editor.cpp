@@ -84,6 +84,8 @@ private Q_SLOTS:
         start(QStringLiteral("Процессы;WHO;Scripts\\who.sql\r\n"),
               QStringLiteral("[who]\r\n0=b;B;x.sql;spid;1\r\n1=A;A;y.sql;;0\r\n"));
         program->folder.write(QStringLiteral("Scripts/who.sql"), "exec sp_Who2\r\nselect 1\r\n");
+        program->folder.write(QStringLiteral("Config/Options.ini"),
+                              "[who]\r\nKeyColumns= SPID ,,Login\r\nCumulativeColumns=CPUTime\r\n");
         const struct {
             EditorMode mode;
             const char* caption;
@@ -99,8 +101,11 @@ private Q_SLOTS:
             QCOMPARE(editor.Edit3->text(), QStringLiteral("Scripts\\who.sql"));
             QCOMPARE(editor.rchEdit->toPlainText(), QStringLiteral("exec sp_Who2\nselect 1"));
             QVERIFY(!editor.Edit1->isEnabled());
-            for (QWidget* control : std::initializer_list<QWidget*>{editor.Edit2, editor.Edit3, editor.BitBtn3, editor.rchEdit})
+            for (QWidget* control : std::initializer_list<QWidget*>{editor.Edit2, editor.Edit3, editor.BitBtn3, editor.rchEdit,
+                                                                    editor.edKeyColumns, editor.edCumulativeColumns})
                 QCOMPARE(control->isEnabled(), editable);
+            QCOMPARE(editor.edKeyColumns->text(), QStringLiteral("SPID, Login"));
+            QCOMPARE(editor.edCumulativeColumns->text(), QStringLiteral("CPUTime"));
             if (editable)
                 QCOMPARE(editor.focusWidget(), editor.Edit2);
             // The section is found without regard to case and read sorted.
@@ -116,22 +121,32 @@ private Q_SLOTS:
         QVERIFY(add.Edit1->text().isEmpty() && add.Edit2->text().isEmpty() && add.rchEdit->toPlainText().isEmpty());
         QCOMPARE(add.focusWidget(), add.Edit1);
         QCOMPARE(add.Edit3->text(), QDir::toNativeSeparators(program->folder.path() + QStringLiteral("/Scripts/")));
-        for (QWidget* control : std::initializer_list<QWidget*>{add.Edit1, add.Edit2, add.Edit3, add.BitBtn3, add.rchEdit})
+        for (QWidget* control : std::initializer_list<QWidget*>{add.Edit1, add.Edit2, add.Edit3, add.BitBtn3, add.rchEdit,
+                                                                add.edKeyColumns, add.edCumulativeColumns})
             QVERIFY(control->isEnabled());
+        QVERIFY(add.edKeyColumns->text().isEmpty() && add.edCumulativeColumns->text().isEmpty());
         QCOMPARE(add.strGrid->rowCount(), 2);
         QVERIFY(add.Menus.empty());
-        QStringList tabs{add.PageControl1->tabText(0), add.PageControl1->tabText(1)};
-        QCOMPARE(tabs, (QStringList{"Скрипт", "Вспомогательное меню"}));
-        const CaptionTable captions{{"Label1", "Идентификатор"}, {"Label2", "Наименование"},
-                                    {"Label3", "Скрипт-файл"},   {"BitBtn1", "Применить"},
+        QStringList tabs;
+        for (int page = 0; page < add.PageControl1->count(); ++page)
+            tabs << add.PageControl1->tabText(page);
+        QCOMPARE(tabs, (QStringList{"Скрипт", "Вспомогательное меню", "Параметры"}));
+        const CaptionTable captions{{"Label1", "Идентификатор"},
+                                    {"Label2", "Наименование"},
+                                    {"Label3", "Скрипт-файл"},
+                                    {"lblKeyColumns", "Ключевые столбцы"},
+                                    {"lblCumulativeColumns", "Накопительные столбцы"},
+                                    {"lblOptionsHint", "Через запятую. Для накопительных столбцов рядом показывается "
+                                                       "изменение в секунду; строки сопоставляются по ключевым столбцам."},
+                                    {"BitBtn1", "Применить"},
                                     {"BitBtn2", "Отменить"}};
         const QStringList wrong = CaptionMismatches(&add, captions);
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
         // One focus ring: the page tabs, the fields, the buttons and back to the page control, which
         // hands its focus to its tabs.
-        QCOMPARE(TabOrder(add.PageControl1->tabBar(), 9),
+        QCOMPARE(TabOrder(add.PageControl1->tabBar(), 11),
                  (QStringList{"qt_tabwidget_tabbar", "Edit1", "Edit2", "Edit3", "BitBtn3", "rchEdit", "strGrid",
-                              "BitBtn1", "BitBtn2", "PageControl1"}));
+                              "edKeyColumns", "edCumulativeColumns", "BitBtn1", "BitBtn2", "PageControl1"}));
         QCOMPARE(add.PageControl1->focusProxy(), add.PageControl1->tabBar());
         QVERIFY(add.BitBtn1->isDefault());
         QCOMPARE(add.rchEdit->lineWrapMode(), QPlainTextEdit::NoWrap);
@@ -276,6 +291,75 @@ private Q_SLOTS:
         QCOMPARE(bytes(QStringLiteral("Scripts/missing.sql")), QByteArray());
         QCOMPARE(bytes(QStringLiteral("Config/Sensors.ini")), catalogue);
         QVERIFY(program->boxes.messages.isEmpty());
+    }
+
+    void optionsAreWrittenWhenChangedAndApplied()
+    {
+        start(QStringLiteral("Процессы;WHO;Scripts\\who.sql\r\n"));
+        // Blanks that a rewrite drops show whether the file was written.
+        const QByteArray options = ToCp1251(QStringLiteral("; заметка оператора\r\n[who]\r\nRule1=x\r\nKeyColumns= SPID , Login\r\n"
+                                                           "CumulativeColumns=CPUTime\r\n[LOCKS]\r\nKeyColumns=spid\r\n"));
+        program->folder.write(QStringLiteral("Config/Options.ini"), options);
+        for (const EditorMode mode : {EditorMode::View, EditorMode::Edit}) {
+            TFormEditScript editor(mode, 0, nullptr);
+            editor.edKeyColumns->setText(QStringLiteral("SPID,Login,"));
+            editor.BitBtn1->click();
+            QCOMPARE(editor.result(), int(mrOk));
+        }
+        {
+            TFormEditScript editor(EditorMode::Edit, 0, nullptr);
+            editor.show();
+            editor.edCumulativeColumns->setText(QStringLiteral("CPUTime, DiskIO"));
+            editor.BitBtn2->click();
+            QCOMPARE(editor.result(), int(mrCancel));
+        }
+        QCOMPARE(bytes(QStringLiteral("Config/Options.ini")), options);
+
+        TFormEditScript editor(EditorMode::Edit, 0, nullptr);
+        editor.edKeyColumns->clear();
+        editor.edCumulativeColumns->setText(QStringLiteral(" CPUTime ,DiskIO"));
+        editor.BitBtn1->click();
+        QCOMPARE(editor.result(), int(mrOk));
+        QCOMPARE(bytes(QStringLiteral("Config/Options.ini")),
+                 ToCp1251(QStringLiteral("; заметка оператора\r\n[who]\r\nRule1=x\r\nCumulativeColumns=CPUTime,DiskIO\r\n"
+                                         "[LOCKS]\r\nKeyColumns=spid\r\n")));
+        QVERIFY(program->boxes.messages.isEmpty());
+    }
+
+    void addWritesItsOptionsOnceWhenAppliedAgain()
+    {
+        start(QStringLiteral("B;2;b.sql\r\n"));
+        {
+            TFormEditScript editor(EditorMode::Add, -1, nullptr);
+            editor.Edit1->setText(QStringLiteral("1"));
+            editor.Edit2->setText(QStringLiteral("A"));
+            editor.Edit3->setText(QStringLiteral("Scripts/a.sql"));
+            editor.BitBtn1->click();
+            QCOMPARE(editor.result(), int(mrOk));
+        }
+        // No options typed, no file.
+        QVERIFY(!QFile::exists(program->folder.file(QStringLiteral("Config/Options.ini"))));
+
+        App->OptionsFile = QStringLiteral("Later\\Options.ini");
+        TFormEditScript editor(EditorMode::Add, -1, nullptr);
+        editor.show();
+        editor.Edit1->setText(QStringLiteral("PG"));
+        editor.Edit2->setText(QStringLiteral("Сеансы"));
+        editor.Edit3->setText(QStringLiteral("Scripts/pg.sql"));
+        editor.edKeyColumns->setText(QStringLiteral("pid, backend_start"));
+        editor.BitBtn1->click();
+        QCOMPARE(program->boxes.messages.size(), 1);
+        QCOMPARE(program->boxes.messages[0].text, QStringLiteral("Unable to write to ")
+                                                + QDir::toNativeSeparators(App->AppPath + QStringLiteral("Later/Options.ini")));
+        QVERIFY(editor.isVisible());
+        QCOMPARE(editor.edKeyColumns->text(), QStringLiteral("pid, backend_start"));
+        QCOMPARE(names(), (QStringList{"A", "B"}));
+
+        QDir(program->folder.path()).mkpath(QStringLiteral("Later"));
+        editor.BitBtn1->click();
+        QCOMPARE(editor.result(), int(mrOk));
+        QCOMPARE(bytes(QStringLiteral("Later/Options.ini")), QByteArray("[PG]\r\nKeyColumns=pid,backend_start\r\n"));
+        QCOMPARE(names(), (QStringList{"A", "B", "Сеансы"}));
     }
 
     void editWritesTheCatalogueSorted()
