@@ -4,9 +4,12 @@
 #include "data/records/RecordSet.h"
 
 #include <QHashFunctions>
+#include <QVarLengthArray>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -39,7 +42,7 @@ bool Readable(const FieldKind& kind)
     return kind.number || kind.form == ValueForm::Text;
 }
 
-double CumulativeValue(const RecordColumn& column, int row, TextScratch& scratch)
+double CumulativeValue(const RecordColumn& column, int row)
 {
     if (column.isNull(row))
         return NoValue;
@@ -51,30 +54,76 @@ double CumulativeValue(const RecordColumn& column, int row, TextScratch& scratch
     case RecordColumn::Storage::Text:
         break;
     }
-    bool ok = false;
-    const double value = column.text(row, scratch).trimmed().toDouble(&ok);
-    return ok && std::isfinite(value) ? value : NoValue;
+    // Read as bytes: Qt's own reading of a number costs many times more, and a refresh may hold
+    // hundreds of thousands of these. A one-byte column is read in place.
+    char bytes[64];
+    const char* begin = bytes;
+    const char* end = bytes;
+    if (!column.wide()) {
+        const QLatin1StringView text = column.latin1Text(row).trimmed();
+        begin = text.data();
+        end = begin + text.size();
+    } else {
+        const QStringView text = column.utf16Text(row).trimmed();
+        if (text.size() > qsizetype(sizeof bytes))
+            return NoValue;
+        qsizetype size = 0;
+        for (const QChar c : text) {
+            if (c.unicode() >= 0x80)
+                return NoValue;
+            bytes[size++] = char(c.unicode());
+        }
+        end = bytes + size;
+    }
+    if (begin == end)
+        return NoValue;
+    if (*begin == '+' && end - begin > 1 && begin[1] != '-')
+        ++begin;
+    double value = 0;
+    const auto [stop, error] = std::from_chars(begin, end, value);
+    return error == std::errc() && stop == end && std::isfinite(value) ? value : NoValue;
 }
 
 // The key as the grid shows its cells, each cell's text after its length, so that no two
 // different rows of cells make the same key.
-void AppendKeyPart(const RecordSet& records, int row, int column, TextScratch& scratch, QString& key)
+using KeyText = QVarLengthArray<char16_t, 256>;
+
+void AppendKeyPart(const RecordSet& records, int row, int column, TextScratch& scratch, KeyText& key)
 {
     const RecordColumn& cells = records.column(column);
+    // One character for a length below 0x8000, two with the first's top bit set for the rest.
     const auto appendLength = [&key](qsizetype length) {
-        key.append(QChar(char16_t(length & 0xffff)));
-        key.append(QChar(char16_t((length >> 16) & 0xffff)));
+        if (length < 0x8000) {
+            key.append(char16_t(length));
+            return;
+        }
+        key.append(char16_t(0x8000 | ((length >> 16) & 0x7fff)));
+        key.append(char16_t(length & 0xffff));
     };
-    if (FieldKindOf(records.field(column).type).form == ValueForm::Text) {
+    const ValueForm form = FieldKindOf(records.field(column).type).form;
+    if (form == ValueForm::Text) {
         // Text shows as it is held: read in place.
         const QStringView text = cells.isNull(row) ? QStringView() : cells.text(row, scratch);
         appendLength(text.size());
-        key.append(text);
+        key.append(text.utf16(), text.size());
+        return;
+    }
+    if (form == ValueForm::Integer) {
+        // An integer shows as its digits, one text for each value: the value stands for its text.
+        // A null shows as the empty text, which a length of 0 stands for as it does for text.
+        if (cells.isNull(row)) {
+            appendLength(0);
+            return;
+        }
+        const quint64 value = quint64(cells.integer(row));
+        key.append(char16_t(0xffff));
+        for (int shift = 0; shift < 64; shift += 16)
+            key.append(char16_t((value >> shift) & 0xffff));
         return;
     }
     const QString text = records.displayText(row, column);
     appendLength(text.size());
-    key.append(text);
+    key.append(reinterpret_cast<const char16_t*>(text.utf16()), text.size());
 }
 
 } // namespace
@@ -116,6 +165,7 @@ std::unique_ptr<RecordSet> CumulativeRates::apply(std::unique_ptr<RecordSet> rec
     if (keyColumns_.isEmpty() || keys.size() != std::size_t(keyColumns_.size()) || cumulative.empty()) {
         hasPrevious_ = false;
         previous_ = KeyedValues();
+        spare_ = KeyedValues();
         previousColumns_.clear();
         return records;
     }
@@ -124,21 +174,29 @@ std::unique_ptr<RecordSet> CumulativeRates::apply(std::unique_ptr<RecordSet> rec
     const int width = int(cumulative.size());
     const double seconds = double(milliseconds - previousTime_) / 1000.0;
     const bool matched = hasPrevious_ && previousColumns_ == cumulative && seconds > 0;
-    KeyedValues current(width, rows);
-    // Per row: its entry in current, and its previous refresh's entry or -1.
-    std::vector<int> entries(static_cast<std::size_t>(rows));
-    std::vector<int> before(std::size_t(rows), -1);
-    std::vector<char> repeated;
+    // Much the keys of the last refresh again.
+    KeyedValues current = std::move(spare_);
+    current.reset(width, rows, matched ? previous_.chars() + previous_.chars() / 8 : 0);
+    // Per row: its entry in current, and its previous refresh's entry or -1; per entry, whether
+    // its key repeats.
+    std::vector<int>& entries = entries_;
+    std::vector<int>& before = before_;
+    std::vector<char>& repeated = repeated_;
+    entries.assign(std::size_t(rows), 0);
+    before.assign(std::size_t(rows), -1);
+    repeated.clear();
     repeated.reserve(std::size_t(rows));
     {
-        QString key;
+        KeyText key;
         TextScratch scratch;
+        int hint = 0;
         for (int row = 0; row < rows; ++row) {
             key.clear();
             for (const int column : keys)
                 AppendKeyPart(*records, row, column, scratch, key);
-            const std::size_t hash = qHash(QStringView(key));
-            const int entry = current.insert(key, hash);
+            const QStringView text(key.data(), key.size());
+            const std::size_t hash = qHash(text);
+            const int entry = current.insert(text, hash);
             if (entry < 0) {
                 entries[std::size_t(row)] = -1 - entry;
                 repeated[std::size_t(-1 - entry)] = 1;
@@ -148,9 +206,13 @@ std::unique_ptr<RecordSet> CumulativeRates::apply(std::unique_ptr<RecordSet> rec
             repeated.push_back(0);
             double* values = current.values(entry);
             for (int c = 0; c < width; ++c)
-                values[c] = CumulativeValue(records->column(cumulative[std::size_t(c)]), row, scratch);
-            if (matched)
-                before[std::size_t(row)] = previous_.find(key, hash);
+                values[c] = CumulativeValue(records->column(cumulative[std::size_t(c)]), row);
+            if (matched) {
+                const int earlier = previous_.find(text, hash, hint);
+                before[std::size_t(row)] = earlier;
+                if (earlier >= 0)
+                    hint = earlier + 1;
+            }
         }
     }
 
@@ -204,7 +266,7 @@ std::unique_ptr<RecordSet> CumulativeRates::apply(std::unique_ptr<RecordSet> rec
         if (repeated[std::size_t(entry)])
             std::fill_n(current.values(entry), width, NoValue);
     }
-    previous_ = std::move(current);
+    spare_ = std::exchange(previous_, std::move(current));
     previousColumns_ = std::move(cumulative);
     previousTime_ = milliseconds;
     hasPrevious_ = true;

@@ -42,6 +42,11 @@ private:
     QStringList cumulativeColumns_;
     RateProblems problems_;
     KeyedValues previous_;
+    // What the refresh before held, and each row's entries: room kept for the next refresh.
+    KeyedValues spare_;
+    std::vector<int> entries_;
+    std::vector<int> before_;
+    std::vector<char> repeated_;
     // The result's cumulative columns that previous_ holds, in its order.
     std::vector<int> previousColumns_;
     qint64 previousTime_ = 0;

@@ -5,12 +5,34 @@
 #include <bit>
 #include <limits>
 
-KeyedValues::KeyedValues(int width, int expected)
-    : width_(width), slots_(std::bit_ceil(std::size_t(std::max(expected, 4)) * 2), 0)
+namespace {
+
+// The hash's bits spread over the table's: keys that differ in a digit or two of their text must not
+// crowd into neighbouring slots.
+std::size_t FirstSlot(std::size_t hash, std::size_t mask)
 {
+    return std::size_t((quint64(hash) * 0x9E3779B97F4A7C15ULL) >> 32) & mask;
+}
+
+} // namespace
+
+KeyedValues::KeyedValues(int width, int expected, qsizetype expectedChars) : width_(width)
+{
+    reset(width, expected, expectedChars);
+}
+
+void KeyedValues::reset(int width, int expected, qsizetype expectedChars)
+{
+    width_ = width;
+    chars_.clear();
+    ends_.clear();
+    hashes_.clear();
+    values_.clear();
+    chars_.reserve(std::size_t(std::max<qsizetype>(expectedChars, 0)));
     ends_.reserve(std::size_t(std::max(expected, 0)));
     hashes_.reserve(std::size_t(std::max(expected, 0)));
     values_.reserve(std::size_t(std::max(expected, 0)) * std::size_t(width));
+    slots_.assign(std::bit_ceil(std::size_t(std::max(expected, 4)) * 2), 0);
 }
 
 QStringView KeyedValues::keyOf(int entry) const
@@ -22,7 +44,7 @@ QStringView KeyedValues::keyOf(int entry) const
 std::size_t KeyedValues::slotOf(QStringView key, std::size_t hash) const
 {
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    for (std::size_t slot = FirstSlot(hash, mask);; slot = (slot + 1) & mask) {
         const quint32 held = slots_[slot];
         if (held == 0)
             return slot;
@@ -32,8 +54,10 @@ std::size_t KeyedValues::slotOf(QStringView key, std::size_t hash) const
     }
 }
 
-int KeyedValues::find(QStringView key, std::size_t hash) const
+int KeyedValues::find(QStringView key, std::size_t hash, int hint) const
 {
+    if (hint >= 0 && hint < size() && hashes_[std::size_t(hint)] == hash && keyOf(hint) == key)
+        return hint;
     return int(slots_[slotOf(key, hash)]) - 1;
 }
 
@@ -62,7 +86,7 @@ void KeyedValues::grow()
     slots_.swap(old);
     const std::size_t mask = slots_.size() - 1;
     for (std::size_t entry = 0; entry < hashes_.size(); ++entry) {
-        std::size_t slot = hashes_[entry] & mask;
+        std::size_t slot = FirstSlot(hashes_[entry], mask);
         while (slots_[slot] != 0)
             slot = (slot + 1) & mask;
         slots_[slot] = quint32(entry + 1);

@@ -10,14 +10,20 @@
 // fraction of what the rows themselves hold, and no allocation per row.
 class KeyedValues {
 public:
-    // width doubles per key; room for expected keys without growing.
-    explicit KeyedValues(int width = 0, int expected = 0);
+    // width doubles per key; room for expected keys of expectedChars characters in all without growing.
+    explicit KeyedValues(int width = 0, int expected = 0, qsizetype expectedChars = 0);
+
+    // Empties it for the keys of a new refresh, keeping the room it has: no fresh pages to fault in.
+    void reset(int width, int expected, qsizetype expectedChars);
 
     int width() const { return width_; }
     int size() const { return int(hashes_.size()); }
+    qsizetype chars() const { return qsizetype(chars_.size()); }
 
-    // The entry of key, whose hash is qHash(key); -1 when it is not there.
-    int find(QStringView key, std::size_t hash) const;
+    // The entry of key, whose hash is qHash(key); -1 when it is not there. Entry hint is tried first:
+    // rows mostly come in the order of the previous refresh, and reading the entries in their order
+    // spares the table's scattered reads.
+    int find(QStringView key, std::size_t hash, int hint = -1) const;
     // Adds key with its values unset (NaN) and gives its entry; when key is there already, its
     // entry as -1 - entry.
     int insert(QStringView key, std::size_t hash);
