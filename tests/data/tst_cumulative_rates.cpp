@@ -68,12 +68,12 @@ private Q_SLOTS:
 
     void rowsAreMatchedByTheirKeyAsShown()
     {
-        // Two key columns; a null key cell shows as empty text, as the grid shows it.
-        CumulativeRates rates({"host", "spid"}, {"cpu"});
-        rates.apply(sessions({{1, "a", 10, "0"}, {1, "b", 20, "0"}, {2, QVariant(), 30, "0"}, {12, "", 40, "0"}}), 0);
-        std::unique_ptr<RecordSet> next =
-            rates.apply(sessions({{1, "b", 21, "0"}, {2, "", 32, "0"}, {1, "a", 13, "0"}, {1, "2", 50, "0"}}), 1000);
-        QCOMPARE(values(*next, "cpu/с"), (QStringList{"1", "2", "3", "-"}));
+        // Two text key columns: "ab" and "c" is another key than "a" and "bc"; a null key cell shows
+        // as empty text, as the grid shows it.
+        CumulativeRates rates({"host", "io"}, {"cpu"});
+        rates.apply(sessions({{1, "ab", 10, "c"}, {2, "x", 20, QVariant()}, {3, "y", 30, "1"}}), 0);
+        std::unique_ptr<RecordSet> next = rates.apply(sessions({{1, "a", 15, "bc"}, {2, "x", 22, ""}, {3, "y", 33, "1"}}), 1000);
+        QCOMPARE(values(*next, "cpu/с"), (QStringList{"-", "2", "3"}));
     }
 
     void repeatedKeysGiveNoRateAndAreCounted()
