@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <algorithm>
+#include <utility>
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -27,14 +28,17 @@ double ThreadCpuMillis()
 // The refresh number refresh of a process list: every total a little higher than the last time.
 std::unique_ptr<RecordSet> Refresh(int refresh)
 {
-    auto records = std::make_unique<RecordSet>(QList<FieldInfo>{
-        {QStringLiteral("spid"), FieldType::Integer},
-        {QStringLiteral("host"), FieldType::VarWChar},
-        {QStringLiteral("status"), FieldType::VarWChar},
-        {QStringLiteral("cpu"), FieldType::BigInt},
-        {QStringLiteral("wait"), FieldType::Float},
-        {QStringLiteral("io"), FieldType::VarChar},
-        {QStringLiteral("program"), FieldType::VarWChar}});
+    QList<FieldInfo> fields;
+    for (const auto& [name, type] : {std::pair{"spid", FieldType::Integer}, {"host", FieldType::VarWChar},
+                                     {"status", FieldType::VarWChar}, {"cpu", FieldType::BigInt},
+                                     {"wait", FieldType::Float}, {"io", FieldType::VarChar},
+                                     {"program", FieldType::VarWChar}}) {
+        FieldInfo field;
+        field.name = QString::fromLatin1(name);
+        field.type = type;
+        fields.append(field);
+    }
+    auto records = std::make_unique<RecordSet>(fields);
     for (int row = 0; row < Rows; ++row) {
         const auto text = [&records](int column, const QString& value) {
             records->column(column).appendText(reinterpret_cast<const char16_t*>(value.utf16()), value.size());
