@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ScriptOptions.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -26,6 +28,9 @@ public:
     // The script file of the catalogue entry selected in the window, resolved against the program
     // folder; throws when the selection lies outside the catalogue.
     virtual QString SelectedScriptFile() const = 0;
+    // The options of that entry: its key and cumulative columns. None when the options file cannot
+    // be read, which the window tells in its message field.
+    virtual ScriptOptions SelectedScriptOptions() const = 0;
 
     // The refresh counter: one more refresh, or back to "0" and "0".
     virtual void CountRefresh() = 0;

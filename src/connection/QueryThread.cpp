@@ -3,9 +3,12 @@
 #include "app/RunAside.h"
 #include "app/Texts.h"
 #include "connection/MonitorPort.h"
+#include "connection/RateMessage.h"
 #include "data/view/Bookmark.h"
 #include "data/connection/Connection.h"
 #include "data/DataErrors.h"
+#include "data/history/CumulativeRates.h"
+#include "data/records/RecordSet.h"
 #include "data/Query.h"
 #include "platform/LineFile.h"
 
@@ -304,19 +307,29 @@ TQueryThread::PassResult TQueryThread::Pass()
     WorkQuery = std::move(fresh);
 
     const bool reloaded = ScriptChanged;
-    if (reloaded) {
+    if (reloaded || !Rates) {
         QString file;
-        // The catalogue and the script box belong to the user-interface thread.
-        Synchronize([&] { file = Monitor.SelectedScriptFile(); });
-        const QStringList lines = ReadLines(file);
-        WorkQuery->setSql(lines);
-        if (lines.isEmpty()) {
-            Synchronize([&] {
-                Monitor.SetMessage(QLatin1Char(' ') + TimeStamp() + Texts::OfflineScriptLoad);
-                Monitor.ShowRowsOffline();
-                Monitor.SetIndicator(Indicator::Red);
-            });
-            return PassResult::End;
+        ScriptOptions options;
+        // The catalogue and the script box belong to the user-interface thread. The options come
+        // with the script, the first one included, and the rates start over with them.
+        Synchronize([&] {
+            if (reloaded)
+                file = Monitor.SelectedScriptFile();
+            options = Monitor.SelectedScriptOptions();
+        });
+        Rates = std::make_unique<CumulativeRates>(options.keyColumns, options.cumulativeColumns);
+        ratesToldOf_ = false;
+        if (reloaded) {
+            const QStringList lines = ReadLines(file);
+            WorkQuery->setSql(lines);
+            if (lines.isEmpty()) {
+                Synchronize([&] {
+                    Monitor.SetMessage(QLatin1Char(' ') + TimeStamp() + Texts::OfflineScriptLoad);
+                    Monitor.ShowRowsOffline();
+                    Monitor.SetIndicator(Indicator::Red);
+                });
+                return PassResult::End;
+            }
         }
     }
 
@@ -324,7 +337,10 @@ TQueryThread::PassResult TQueryThread::Pass()
     passStarted_ = started;
     QMetaObject::invokeMethod(this, [this, started] { ArmPassDeadline(started); }, Qt::QueuedConnection);
     try {
-        WorkQuery->open();
+        if (Rates->active())
+            WorkQuery->setRecords(Rates->apply(WorkQuery->fetch(), started));
+        else
+            WorkQuery->open();
         passStarted_ = 0;
         Stopped = false;
     } catch (const QuillonError& error) {
@@ -409,6 +425,11 @@ void TQueryThread::HandOver(bool reloaded)
     }
     if (wasFiltered && !query.filtered())
         Monitor.SwitchFilterOff();
+    // Once per script: the same problems would otherwise come back at every refresh.
+    if (!ratesToldOf_ && Rates->problems().any()) {
+        ratesToldOf_ = true;
+        Monitor.SetMessage(QLatin1Char(' ') + TimeStamp() + RateProblemsMessage(Rates->problems()));
+    }
 
     if (reloaded)
         ScriptChanged = false;

@@ -9,6 +9,7 @@
 #include <memory>
 
 class Connection;
+class CumulativeRates;
 class MonitorPort;
 class Query;
 class QTimer;
@@ -104,6 +105,10 @@ private:
     MonitorPort& Monitor;
     std::unique_ptr<Connection> WorkConnection;
     std::unique_ptr<Query> WorkQuery;
+    // The rates of the script's cumulative columns, made when the script is loaded: a new script
+    // starts them over. Whether its problems were told since.
+    std::unique_ptr<CumulativeRates> Rates;
+    bool ratesToldOf_ = false;
     // The worker's own, and read by the hand-over while the worker waits for it.
     bool RunNow = false;
     bool Stopped = false;

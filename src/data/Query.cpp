@@ -10,6 +10,11 @@ Query::~Query() = default;
 
 void Query::open()
 {
+    setRecords(fetch());
+}
+
+std::unique_ptr<RecordSet> Query::fetch()
+{
     if (!connection_ || !connection_->connected())
         throw DataError(QStringLiteral("%1: The connection is not open").arg(displayName()));
     close();
@@ -22,5 +27,5 @@ void Query::open()
     }
     if (!records)
         throw DataError(QStringLiteral("CommandText does not return a result set"));
-    setRecords(std::move(records));
+    return records;
 }

@@ -3,8 +3,10 @@
 #include "data/view/RecordView.h"
 
 #include <QStringList>
+#include <memory>
 
 class Connection;
+class RecordSet;
 
 // A data set: runs its SQL text as one batch on a connection and shows the first result set
 // through its record view, which orders and narrows the rows without asking the server again.
@@ -32,6 +34,9 @@ public:
     // Throws DataError ("CommandText does not return a result set", no connection) or
     // DatabaseError (the server's message). A failed open leaves the data set closed.
     void open();
+    // Runs the batch as open() does and gives its rows to the caller instead of showing them; the
+    // data set is closed afterwards. For a caller that changes the rows before setRecords().
+    std::unique_ptr<RecordSet> fetch();
 
 private:
     Connection* connection_ = nullptr;

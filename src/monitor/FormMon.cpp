@@ -6,6 +6,7 @@
 #include "app/Guarded.h"
 #include "app/ImageList.h"
 #include "app/MessageBox.h"
+#include "app/OptionsFile.h"
 #include "app/PopupAccessibility.h"
 #include "app/ServiceClasses.h"
 #include "app/Texts.h"
@@ -32,6 +33,7 @@
 #include "monitor/ResultText.h"
 #include "monitor/SortMarkerHeader.h"
 #include "monitor/ToolBarFolding.h"
+#include "platform/FileSystem.h"
 #include "platform/LineFile.h"
 #include "platform/QuillonError.h"
 
@@ -55,6 +57,8 @@ namespace {
 
 // Keys "0" to "127" of a menu section: the window's command menu holds no more.
 constexpr int CommandMenuLimit = 128;
+
+const QString OptionsReadError = QStringLiteral("Ошибка чтения файла параметров скриптов: ");
 
 const QString NoDataWarning =
     QStringLiteral("Запрос не возвращает данных, проверте настройки скрипта данного пункта меню.");
@@ -650,6 +654,19 @@ void TFormMon::SetIndicator(Indicator state)
 QString TFormMon::SelectedScriptFile() const
 {
     return ScriptFileAt(cmBox->currentIndex());
+}
+
+ScriptOptions TFormMon::SelectedScriptOptions() const
+{
+    const QString file = ExpandAppPath(App->OptionsFile);
+    // The options file reads as empty when it cannot be opened; the operator learns why the
+    // script's rates are gone.
+    QFile probe(FileSystemPath(file));
+    if (probe.exists() && !probe.open(QIODevice::ReadOnly)) {
+        StatusBar->SetPanelText(StatusPanel::Message, QLatin1Char(' ') + TimeStamp() + OptionsReadError + DisplayPath(file));
+        return {};
+    }
+    return ReadScriptOptions(file, SensorAt(cmBox->currentIndex()).Id);
 }
 
 void TFormMon::CountRefresh()

@@ -126,6 +126,7 @@ private:
     int Interval() const override { return interval_.load(); }
     ::Query& DataSet() override { return *Query; }
     QString SelectedScriptFile() const override;
+    ScriptOptions SelectedScriptOptions() const override;
     void CountRefresh() override;
     void ResetCounter() override;
     void ShowPosition() override;

@@ -48,6 +48,7 @@ public:
             throw DataError(QStringLiteral("List index out of bounds (7)"));
         return scriptFile;
     }
+    ScriptOptions SelectedScriptOptions() const override { return options; }
     void CountRefresh() override
     {
         // The wait steps that led to this pass, with the check after the previous one.
@@ -83,6 +84,7 @@ public:
     mutable std::atomic<int> intervalReads{0};
     mutable std::atomic<int> readsOfOne{0};
     QString scriptFile;
+    ScriptOptions options;
     mutable QStringList calls;
     QList<int> readsBeforeCount;
     QList<int> readsOfOneBeforeCount;
@@ -343,6 +345,86 @@ private Q_SLOTS:
         QVERIFY2(TestDatabase::psql(QStringLiteral("select pg_terminate_backend(%1)").arg(backend), nullptr, &error), qPrintable(error));
         QTRY_VERIFY_WITH_TIMEOUT(alive.isNull(), 20000);
         QCOMPARE(port.calls.size(), 6);
+    }
+
+    void ratesOfATableUpdatedBetweenRefreshes()
+    {
+        const QString table = QStringLiteral("rates_%1").arg(QCoreApplication::applicationPid());
+        QString error;
+        QVERIFY2(TestDatabase::psql(QStringLiteral("drop table if exists %1; create table %1 (id int, total bigint, reads text);"
+                                                   "insert into %1 values (1, 1000, '10'), (2, 1000, '10'), (3, 1000, '10'),"
+                                                   " (4, 1000, '10'); alter table %1 owner to %2")
+                                        .arg(table, TestDatabase::user()),
+                                    nullptr, &error),
+                 qPrintable(error));
+        RecordingPort port({QStringLiteral("select id, total, reads from %1 order by id").arg(table)});
+        port.options = {{"ID"}, {"reads", "Total"}};
+        TQueryThread worker(port, Step);
+        worker.Start();
+        QTRY_COMPARE_WITH_TIMEOUT(port.refreshes(), 1, 10000);
+        const QStringList titles{"id", "total", "total/с", "reads", "reads/с"};
+        const auto columns = [&port] {
+            QStringList names;
+            for (int i = 0; i < port.query.fieldCount(); ++i)
+                names << port.query.fieldName(i);
+            return names;
+        };
+        QCOMPARE(columns(), titles);
+        QVERIFY(port.query.isNull(0, 2));
+        // The operator sorts by a rate: a column like any other, kept across refreshes.
+        port.query.setSort(QStringLiteral("[total/с] DESC"));
+        QVERIFY2(TestDatabase::psql(QStringLiteral("update %1 set total = total + 100 * id, reads = (10 + 2 * id)::text"
+                                                   " where id < 4; update %1 set total = 5 where id = 4").arg(table),
+                                    nullptr, &error),
+                 qPrintable(error));
+        QTRY_COMPARE_WITH_TIMEOUT(port.refreshes(), 2, 10000);
+        BoundedCall("Finish", [&] { QVERIFY(worker.Finish(Grace)); });
+        QCOMPARE(columns(), titles);
+        QCOMPARE(port.query.sort(), QStringLiteral("[total/с] DESC"));
+        QStringList ids;
+        for (int row = 0; row < port.query.viewRowCount(); ++row)
+            ids << port.query.displayText(row, 0);
+        // The reset row has no rate and goes last.
+        QCOMPARE(ids, (QStringList{"3", "2", "1", "4"}));
+        QVERIFY(port.query.isNull(3, 2));
+        // The same seconds for every row: the rates keep the proportions of the changes.
+        const auto rate = [&port](int row, int column) { return port.query.displayText(row, column).toDouble(); };
+        QVERIFY2(rate(2, 2) > 50 && rate(2, 2) <= 100, qPrintable(port.query.displayText(2, 2)));
+        QCOMPARE(rate(0, 2), 3 * rate(2, 2));
+        QCOMPARE(rate(1, 2), 2 * rate(2, 2));
+        QCOMPARE(rate(0, 4) * 100, 2 * rate(0, 2));
+        QVERIFY(!port.calls.join(u' ').contains(QStringLiteral("message")));
+    }
+
+    void rateProblemsAreToldOncePerScript()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("other.sql"));
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write("select 1 as id, 5 as total union all select 1, 6 union all select 2, 7\r\n");
+        out.close();
+
+        RecordingPort port({QStringLiteral("select 1 as id, 5 as total union all select 1, 6 union all select 2, 7")});
+        port.scriptFile = file;
+        port.options = {{"id"}, {"total", "reads"}};
+        TQueryThread worker(port, Step);
+        worker.Start();
+        QTRY_COMPARE_WITH_TIMEOUT(port.refreshes(), 2, 10000);
+        const QString told = QStringLiteral("Нет столбцов: reads; 2 строк с повторяющимся ключом: без скорости");
+        QCOMPARE(port.calls.size(), 5);
+        QVERIFY2(stampedMessage(port.calls[0], told), qPrintable(port.calls[0]));
+        QCOMPARE(port.calls.mid(1), (QStringList{"count", "position 1:3", "count", "position 1:3"}));
+        QCOMPARE(port.query.fieldName(2), QStringLiteral("total/с"));
+        QVERIFY(port.query.isNull(0, 2));
+        QCOMPARE(port.query.displayText(2, 2), QStringLiteral("0"));
+        // A new script starts over: told again.
+        worker.ScriptChanged = true;
+        QTRY_COMPARE_WITH_TIMEOUT(port.refreshes(), 4, 10000);
+        BoundedCall("Finish", [&] { QVERIFY(worker.Finish(Grace)); });
+        QCOMPARE(port.calls.mid(5, 4).value(0), QStringLiteral("script file"));
+        QVERIFY2(stampedMessage(port.calls[6], told), qPrintable(port.calls[6]));
+        QCOMPARE(port.calls.filter(QStringLiteral("message")).size(), 2);
     }
 
     void unreachableServerLeavesNoWorker()

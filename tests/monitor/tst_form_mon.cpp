@@ -315,6 +315,44 @@ private Q_SLOTS:
         stopBounded(*w);
     }
 
+    // The selected entry's options reach the worker: a rate column beside the running total, kept
+    // sorted across refreshes. An options file that cannot be read is told, and the rows come plain.
+    void scriptOptionsGiveRateColumns()
+    {
+        program->folder.write(QStringLiteral("Config/Options.ini"), "[2wide]\r\nKeyColumns=id\r\nCumulativeColumns=TWICE\r\n");
+        auto w = window(1, 1);
+        const auto titles = [&w] {
+            QStringList names;
+            for (int i = 0; i < w->Query->fieldCount(); ++i)
+                names << w->Query->fieldName(i);
+            return names;
+        };
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->Query->active(), 10000);
+        QCOMPARE(titles(), (QStringList{"id", "twice", "twice/с", "tag"}));
+        QVERIFY(w->Query->isNull(0, 2));
+        w->DBGridTitleBtnClick(2);
+        const int before = refreshes(*w);
+        QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) >= before + 2, 15000);
+        QCOMPARE(w->Query->sort(), QStringLiteral("[twice/с]"));
+        QCOMPARE(w->DBGridGetBtnParams(2), SortMarker::Ascending);
+        // The totals stand still.
+        QCOMPARE(w->Query->displayText(0, 2), QStringLiteral("0"));
+        QCOMPARE(w->StatusBar->PanelText(StatusPanel::Message), QString());
+        stopBounded(*w);
+
+        QFile::remove(program->folder.file(QStringLiteral("Config/Options.ini")));
+        QVERIFY(QDir().mkpath(program->folder.file(QStringLiteral("Config/Options.ini"))));
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) >= 1, 10000);
+        QCOMPARE(titles(), (QStringList{"id", "twice", "tag"}));
+        const QString message = w->StatusBar->PanelText(StatusPanel::Message);
+        QVERIFY2(message.contains(QStringLiteral("Ошибка чтения файла параметров скриптов: "))
+                     && message.endsWith(QStringLiteral("Options.ini")),
+                 qPrintable(message));
+        stopBounded(*w);
+    }
+
     void scriptChangeWhileRunningLoadsNewScript()
     {
         auto w = window(1);

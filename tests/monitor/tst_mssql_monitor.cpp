@@ -23,7 +23,9 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QtTest>
+#include <thread>
 
 // A monitor window on SQL Server, as an operator uses it: the sample catalogue's sp_Who2 script on
 // the SQL Server stand-in (a test fixture) through FreeTDS, with its command menu; long statements
@@ -194,6 +196,50 @@ private Q_SLOTS:
         // Only that session ended.
         QCOMPARE(run(*bystander, QStringLiteral("select 2")), QStringLiteral("2"));
         QVERIFY(rowOf(*w, QStringLiteral("bystander")) >= 0);
+        BoundedCall("Stop", [&w] { w->acStart->trigger(); });
+    }
+
+    // With SPID as the key and CPUTime and DiskIO as running totals, a session that starts working
+    // tops the window sorted by its processor time per second within two refreshes.
+    void busySessionTopsTheCpuRate()
+    {
+        QString error;
+        QVERIFY2(TestDatabase::psql(QStringLiteral(
+                                        "create or replace function quillon_burn(seconds float) returns bigint language plpgsql as $$"
+                                        " declare n bigint := 0; begin"
+                                        " while clock_timestamp() < statement_timestamp() + seconds * interval '1 second' loop"
+                                        " n := n + 1; end loop; return n; end $$"),
+                                    nullptr, &error),
+                 qPrintable(error));
+        program->folder.write(QStringLiteral("Config/Options.ini"), "[WHO]\r\nKeyColumns=SPID\r\nCumulativeColumns=CPUTime,DiskIO\r\n");
+        const QString busyProgram = QStringLiteral("busy");
+        const std::unique_ptr<Connection> busy = session(busyProgram);
+        auto w = window(QStringLiteral("WHO"), 1);
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->Query->active() && rowOf(*w, busyProgram) >= 0, 10000);
+        const int rate = w->Query->fieldIndex(QStringLiteral("CPUTime/с"));
+        QCOMPARE(rate, 8);
+        QCOMPARE(w->Query->fieldName(10), QStringLiteral("DiskIO/с"));
+        w->DBGridTitleBtnClick(rate);
+        w->DBGridTitleBtnClick(rate);
+        QCOMPARE(w->Query->sort(), QStringLiteral("[CPUTime/с] DESC"));
+
+        std::thread burner([&busy] {
+            try {
+                run(*busy, QStringLiteral("select quillon_burn(8) as n"));
+            } catch (const QuillonError&) {
+                // Cancelled at the end of a failed test.
+            }
+        });
+        const auto stopBurning = qScopeGuard([&] {
+            busy->cancel();
+            burner.join();
+        });
+        const int before = refreshes(*w);
+        QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) >= before + 2, 10000);
+        QCOMPARE(w->Query->displayText(0, w->Query->fieldIndex(QStringLiteral("ProgramName"))).trimmed(), busyProgram);
+        QVERIFY2(w->Query->displayText(0, rate).toDouble() > 100, qPrintable(w->Query->displayText(0, rate)));
+        QCOMPARE(w->StatusBar->PanelText(StatusPanel::Message), QString());
         BoundedCall("Stop", [&w] { w->acStart->trigger(); });
     }
 

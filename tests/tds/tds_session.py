@@ -7,6 +7,7 @@ Part of the TDS stand-in, a test fixture: nothing here is used by the program it
 """
 
 import datetime
+import os
 import threading
 import time
 
@@ -21,6 +22,18 @@ from tds_wire import Closed, Wire
 # A batch that begins with this comment is answered with its result cut off in the middle of the
 # first row, and the connection closed: a server that fails while it sends.
 CUT_MID_ROW = '-- tds-standin: cut mid-row'
+
+
+def backend_cpu_ms(pid):
+    """The processor time a PostgreSQL backend of this machine has used so far, in milliseconds; None
+    where /proc cannot tell."""
+    try:
+        with open('/proc/%d/stat' % pid, encoding='ascii') as stat:
+            # After the command's name in parentheses, utime and stime are the 12th and 13th fields.
+            fields = stat.read().rsplit(')', 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) * 1000 // os.sysconf('SC_CLK_TCK')
+    except (OSError, ValueError, IndexError):
+        return None
 
 
 class Cancelled(Exception):
@@ -70,6 +83,8 @@ class Session:
         self._batch = None
         self._last_batch = datetime.datetime.now()
         self._cpu = 0
+        self._backend = None
+        self._backend_cpu_start = None
         self._io = 0
         self._waited = 0.0
         self._cancel = threading.Event()
@@ -78,10 +93,20 @@ class Session:
     # What other sessions read ------------------------------------------------------------------
 
     def snapshot(self):
+        cpu = self._cpu_ms()
         with self._lock:
             return {'login': self.login.user, 'host': self.login.host, 'program': self.login.application,
                     'database': self.database, 'running': self._running, 'waiting': self._waiting,
-                    'batch': self._batch, 'last_batch': self._last_batch, 'cpu': self._cpu, 'io': self._io}
+                    'batch': self._batch, 'last_batch': self._last_batch, 'cpu': cpu, 'io': self._io}
+
+    def _cpu_ms(self):
+        """sp_who2's CPUTime: the work of the session's PostgreSQL backend, growing while a statement
+        runs, as SQL Server's does; where /proc cannot tell, the time its finished batches ran."""
+        used = backend_cpu_ms(self._backend) if self._backend is not None else None
+        if used is None or self._backend_cpu_start is None:
+            with self._lock:
+                return self._cpu
+        return used - self._backend_cpu_start
 
     def kill(self):
         """Ends the session from another one, as kill does: what runs stops and the connection closes."""
@@ -171,6 +196,8 @@ class Session:
                                     % self.database, severity=11) + failed
             return failed
         self.pg.autocommit = True
+        self._backend = self.pg.get_backend_pid()
+        self._backend_cpu_start = backend_cpu_ms(self._backend)
         text = psycopg2.extensions.new_type(self.server.text_oids(self.pg), 'TDS_STANDIN_TEXT', lambda value, cursor: value)
         psycopg2.extensions.register_type(text, self.pg)
         return None
