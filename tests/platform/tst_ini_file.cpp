@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <thread>
+
 namespace {
 QString S(const char* text)
 {
@@ -345,6 +348,31 @@ private Q_SLOTS:
         QCOMPARE(ini.ReadString(S("A"), S("x"), S("def")), S("def"));
         QVERIFY_THROWS_EXCEPTION(FileError, ini.WriteString(S("A"), S("x"), S("1")));
         QVERIFY(QFileInfo(ini.FileName()).isDir());
+    }
+
+    void fileReplacedMeanwhileIsNeverTakenForMissing()
+    {
+        // Another program replaces the file over and over while this one adds its key: a write
+        // that took the file for missing would leave the other program's keys out.
+        PutBytes(Path(), "[S]\r\nother=1\r\n");
+        std::atomic<bool> stop{false};
+        std::thread other([&] {
+            while (!stop)
+                WriteFileAtomically(Path(), "[S]\r\nother=1\r\n");
+        });
+        int lost = 0;
+        for (int i = 0; i < 400; ++i) {
+            IniFile(Path()).WriteString(S("S"), S("mine"), QString::number(i));
+            // This check's own reading may race a rename as well: an empty reading is read again.
+            QByteArray bytes;
+            for (int attempt = 0; attempt < 10 && bytes.isEmpty(); ++attempt)
+                bytes = GetBytes(Path());
+            if (!bytes.contains("other=1"))
+                ++lost;
+        }
+        stop = true;
+        other.join();
+        QCOMPARE(lost, 0);
     }
 };
 
