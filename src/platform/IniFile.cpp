@@ -5,6 +5,7 @@
 #include "platform/QuillonError.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -15,14 +16,19 @@ FileError WriteError(const QString& path)
     return FileError(QStringLiteral("Unable to write to %1").arg(DisplayPath(path)));
 }
 
-// A missing file reads as empty; nullopt when the file is there but cannot be read.
+// A missing file reads as empty; nullopt when the file is there but cannot be read (a dangling
+// link counts as there). Opened before asking whether it is there: while another writer's rename
+// replaces the file, the old one shows a link count of 0 for a moment, which QFile::exists()
+// takes for gone, whereas opening it gets one whole version.
 std::optional<QByteArray> ReadWholeFile(const QString& path)
 {
     QFile file(FileSystemPath(path));
-    if (!file.exists())
+    if (!file.open(QIODevice::ReadOnly)) {
+        const QFileInfo entry(file.fileName());
+        if (entry.exists() || entry.isSymLink())
+            return std::nullopt;
         return QByteArray();
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
+    }
     QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return std::nullopt;

@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <thread>
+
 namespace {
 QString S(const char* text)
 {
@@ -345,6 +348,52 @@ private Q_SLOTS:
         QCOMPARE(ini.ReadString(S("A"), S("x"), S("def")), S("def"));
         QVERIFY_THROWS_EXCEPTION(FileError, ini.WriteString(S("A"), S("x"), S("1")));
         QVERIFY(QFileInfo(ini.FileName()).isDir());
+    }
+
+    void danglingLinkIsNotReplaced()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("links made by QFile::link are shortcut files on Windows");
+#else
+        const QString target = dir_.filePath(QStringLiteral("target.ini"));
+        QVERIFY(QFile::link(target, Path()));
+        IniFile ini(Path());
+        QCOMPARE(ini.ReadString(S("A"), S("x"), S("def")), S("def"));
+        QVERIFY_THROWS_EXCEPTION(FileError, ini.WriteString(S("A"), S("x"), S("1")));
+        QVERIFY(!QFileInfo::exists(target));
+#endif
+    }
+
+    void fileReplacedMeanwhileIsNeverTakenForMissing()
+    {
+        // Another program replaces the file over and over while this one reads it and adds its
+        // key: a reading that took the file for missing would give defaults, and a write that did
+        // would leave the other program's keys out.
+        PutBytes(Path(), "[S]\r\nother=1\r\n");
+        std::atomic<bool> stop{false};
+        std::atomic<int> replaced{0};
+        std::thread other([&] {
+            while (!stop) {
+                if (WriteFileAtomically(Path(), "[S]\r\nother=1\r\n"))
+                    ++replaced;
+            }
+        });
+        int missed = 0;
+        int lost = 0;
+        for (int i = 0; i < 200; ++i) {
+            for (int r = 0; r < 200; ++r) {
+                if (IniFile(Path()).ReadString(S("S"), S("other"), S("missing")) != S("1"))
+                    ++missed;
+            }
+            IniFile(Path()).WriteString(S("S"), S("mine"), QString::number(i));
+            if (!GetBytes(Path()).contains("other=1"))
+                ++lost;
+        }
+        stop = true;
+        other.join();
+        QVERIFY(replaced > 0);
+        QCOMPARE(missed, 0);
+        QCOMPARE(lost, 0);
     }
 };
 
