@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QVariant>
+#include <memory>
 #include <vector>
 
 // The rows of one result set as fetched, held column by column. A data set owns one and hands
@@ -25,6 +26,11 @@ public:
     bool isNull(int row, int column) const { return columns_[std::size_t(column)].isNull(row); }
     QString displayText(int row, int column) const;
     QVariant value(int row, int column) const;
+
+    // A copy, field for field and cell for cell.
+    std::unique_ptr<RecordSet> clone() const;
+    // Appends row of source, a record set of the same fields, cell for cell.
+    void appendRow(const RecordSet& source, int row);
 
     const DisplayFormat& format() const { return format_; }
     // Once the last row is in: gives back the room the columns reserved for more.

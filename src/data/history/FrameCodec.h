@@ -1,0 +1,18 @@
+#pragma once
+
+#include "data/history/HistoryFrame.h"
+
+#include <memory>
+#include <vector>
+
+class RecordSet;
+
+// A delta's rows: per row of the new result, the row of the frame before it that it continues
+// (its unchanged cells are taken from there), or -1 for a row stored whole.
+HistoryFrame EncodeKeyframe(const RecordSet& records, qint64 time);
+HistoryFrame EncodeDelta(const RecordSet& records, const RecordSet& before, const std::vector<int>& beforeRows,
+                         qint64 time);
+
+// The result a frame holds; before is the result of the frame before it, needed by a delta.
+// Throws DataError on data that is not a frame this codec wrote, or a delta without its frame before.
+std::unique_ptr<RecordSet> DecodeFrame(const HistoryFrame& frame, const RecordSet* before);
