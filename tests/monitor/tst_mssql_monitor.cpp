@@ -159,7 +159,8 @@ private Q_SLOTS:
 
     void cleanup() { program.reset(); }
 
-    // sp_Who2's thirteen columns with the live sessions; the popup's "Текст запроса" shows what a
+    // sp_Who2's thirteen columns, with the sample options' rates beside its running totals, and the
+    // live sessions; the popup's "Текст запроса" shows what a
     // session sent last and "Завершить сеанс" ends it, whatever its program calls itself.
     void whoAndItsCommands()
     {
@@ -175,7 +176,7 @@ private Q_SLOTS:
         for (int i = 0; i < w->Query->fieldCount(); ++i)
             titles << w->Query->fieldName(i);
         QCOMPARE(titles, QStringList({"SPID", "Status", "Login", "HostName", "BlkBy", "DBName", "Command", "CPUTime",
-                                      "DiskIO", "LastBatch", "ProgramName", "SPID", "REQUESTID"}));
+                                      "CPUTime/с", "DiskIO", "DiskIO/с", "LastBatch", "ProgramName", "SPID", "REQUESTID"}));
         QVERIFY(rowOf(*w, Application) >= 0);
         QVERIFY(rowOf(*w, QStringLiteral("bystander")) >= 0);
         QCOMPARE(w->PopupMenu->actions()[0]->text(), QStringLiteral("Завершить сеанс"));
