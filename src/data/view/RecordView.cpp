@@ -33,9 +33,9 @@ int RecordView::requireCurrentRow() const
     return view_[std::size_t(current_)];
 }
 
-void RecordView::setRecords(std::unique_ptr<RecordSet> records)
+void RecordView::setRecords(std::unique_ptr<RecordSet> records, RowMarks marks)
 {
-    installRecords(std::move(records));
+    installRecords(std::move(records), std::move(marks));
 }
 
 void RecordView::close()
@@ -45,6 +45,7 @@ void RecordView::close()
     Q_EMIT dataAboutToChange();
     rowFilter_.reset();
     records_.reset();
+    marks_ = {};
     order_.clear();
     view_.clear();
     current_ = 0;
@@ -59,6 +60,7 @@ void RecordView::adopt(RecordView& source, const Bookmark& keep)
         throw DataError(QStringLiteral("%1: Cannot perform this operation on a closed dataset").arg(source.displayName()));
     Q_EMIT source.dataAboutToChange();
     std::unique_ptr<RecordSet> records = std::move(source.records_);
+    RowMarks marks = std::exchange(source.marks_, {});
     // Rows the source already holds in this view's sort order (the monitor's worker sorts
     // them off the user-interface thread) keep that order instead of being sorted again.
     std::vector<int> presorted;
@@ -69,7 +71,7 @@ void RecordView::adopt(RecordView& source, const Bookmark& keep)
     source.view_.clear();
     source.current_ = 0;
     Q_EMIT source.dataChanged();
-    installRecords(std::move(records), std::move(presorted), keep);
+    installRecords(std::move(records), std::move(marks), std::move(presorted), keep);
 }
 
 namespace {
@@ -83,6 +85,45 @@ int FieldIndexIn(const RecordSet& records, const QString& name)
             return i;
     }
     return -1;
+}
+
+// Record order, except that each vanished row follows the row it followed before.
+std::vector<int> NaturalOrder(int rowCount, const RowMarks& marks)
+{
+    std::vector<int> order;
+    order.reserve(std::size_t(rowCount));
+    if (marks.placeAfter.empty()) {
+        order.resize(std::size_t(rowCount));
+        std::iota(order.begin(), order.end(), 0);
+        return order;
+    }
+    // Vanished rows by the row they follow (slot 0: none held), each placed once.
+    std::vector<std::vector<int>> followers(std::size_t(rowCount) + 1);
+    for (int row = 0; row < rowCount && std::size_t(row) < marks.placeAfter.size(); ++row) {
+        if (marks.row(row) != RowChange::Vanished)
+            continue;
+        const int after = marks.placeAfter[std::size_t(row)];
+        followers[after >= 0 && after < rowCount && after != row ? std::size_t(after) + 1 : 0].push_back(row);
+    }
+    std::vector<char> placed(std::size_t(rowCount), 0);
+    const auto emit = [&](auto& self, int row) -> void {
+        if (placed[std::size_t(row)])
+            return;
+        placed[std::size_t(row)] = 1;
+        order.push_back(row);
+        for (const int follower : followers[std::size_t(row) + 1])
+            self(self, follower);
+    };
+    for (const int follower : followers[0])
+        emit(emit, follower);
+    for (int row = 0; row < rowCount; ++row) {
+        if (marks.row(row) != RowChange::Vanished)
+            emit(emit, row);
+    }
+    // A vanished row whose chain of places leads nowhere held still shows, at the end.
+    for (int row = 0; row < rowCount; ++row)
+        emit(emit, row);
+    return order;
 }
 
 std::vector<int> ViewOf(const std::vector<int>& order, const RowFilter* filter)
@@ -103,7 +144,8 @@ std::vector<int> ViewOf(const std::vector<int>& order, const RowFilter* filter)
 // the new fields, the rows stay (unsorted or unfiltered) and the error follows the signals. All
 // that is new is made before the signals, so that a listener learns whether the change keeps the
 // shape of the view before it happens; the rows held before go as soon as they have been compared.
-void RecordView::installRecords(std::unique_ptr<RecordSet> records, std::vector<int> presorted, const Bookmark& keep)
+void RecordView::installRecords(std::unique_ptr<RecordSet> records, RowMarks marks, std::vector<int> presorted,
+                                const Bookmark& keep)
 {
     std::optional<DataError> failure;
     QString sortText = sortText_;
@@ -112,10 +154,9 @@ void RecordView::installRecords(std::unique_ptr<RecordSet> records, std::vector<
         order = std::move(presorted);
     } else {
         try {
-            order = orderOf(*records, ParseSortText(sortText));
+            order = orderOf(*records, ParseSortText(sortText), marks);
         } catch (const DataError& e) {
-            order.resize(std::size_t(records->rowCount()));
-            std::iota(order.begin(), order.end(), 0);
+            order = NaturalOrder(records->rowCount(), marks);
             sortText.clear();
             failure = e;
         }
@@ -137,15 +178,20 @@ void RecordView::installRecords(std::unique_ptr<RecordSet> records, std::vector<
     // a repaint of the rows in sight: a large result is reset as it always was.
     keepsShape_ = records_ && view.size() == view_.size() && SameFields(*records_, *records)
         && qint64(view.size()) * records->fieldCount() <= ComparedCellsAtMost;
+    // Marks come and go on cells whose text stays: a marked result repaints all it shows.
+    const bool marked = !marks_.empty() || !marks.empty();
     Q_EMIT dataAboutToChange();
     std::unique_ptr<RecordSet> previous = std::exchange(records_, std::move(records));
     std::vector<int> previousView = std::exchange(view_, std::move(view));
     order_ = std::move(order);
+    marks_ = std::move(marks);
     rowFilter_ = std::move(filter);
     filtered_ = filtered;
     const bool sortDropped = sortText != sortText_;
     sortText_ = sortText;
-    if (keepsShape_)
+    if (keepsShape_ && marked && !view_.empty())
+        changedCells_ = {CellRange{0, int(view_.size()) - 1, 0, records_->fieldCount() - 1}};
+    else if (keepsShape_)
         changedCells_ = ChangedCells(*previous, previousView, *records_, view_);
     previous.reset();
     previousView = {};
@@ -275,7 +321,7 @@ void RecordView::gotoBookmark(const Bookmark& bookmark)
     moveTo(int(it - view_.begin()));
 }
 
-std::vector<int> RecordView::orderOf(const RecordSet& records, const QList<SortKey>& keys) const
+std::vector<int> RecordView::orderOf(const RecordSet& records, const QList<SortKey>& keys, const RowMarks& marks) const
 {
     std::vector<bool> descending;
     std::vector<int> indexes;
@@ -286,10 +332,10 @@ std::vector<int> RecordView::orderOf(const RecordSet& records, const QList<SortK
         indexes.push_back(index);
         descending.push_back(key.descending);
     }
+    if (indexes.empty())
+        return NaturalOrder(records.rowCount(), marks);
     std::vector<int> order(std::size_t(records.rowCount()));
     std::iota(order.begin(), order.end(), 0);
-    if (indexes.empty())
-        return order;
     // The keys of one sort live no longer than the sort.
     std::vector<std::vector<qint64>> columns;
     for (const int index : indexes)
@@ -313,7 +359,7 @@ void RecordView::setSort(const QString& text)
     const QList<SortKey> keys = ParseSortText(text);
     const Bookmark current = bookmark();
     // The sort that stays in force while an unknown field is named.
-    std::vector<int> order = orderOf(*records_, keys);
+    std::vector<int> order = orderOf(*records_, keys, marks_);
     Q_EMIT dataAboutToChange();
     order_ = std::move(order);
     sortText_ = text;

@@ -4,6 +4,7 @@
 #include "data/view/CellChanges.h"
 #include "data/records/FieldInfo.h"
 #include "data/view/FilterExpression.h"
+#include "data/view/RowMarks.h"
 #include "data/view/SortText.h"
 
 #include <QObject>
@@ -24,13 +25,13 @@ public:
     explicit RecordView(QObject* parent = nullptr);
     ~RecordView() override;
 
-    // Takes these rows in place of those held and applies this view's own sort and filter to them;
-    // a sort or filter that does not fit them throws as adopt does.
-    void setRecords(std::unique_ptr<RecordSet> records);
+    // Takes these rows in place of those held, with the marks of their changes, and applies this
+    // view's own sort and filter to them; a sort or filter that does not fit them throws as adopt does.
+    void setRecords(std::unique_ptr<RecordSet> records, RowMarks marks = {});
     void close();
     bool active() const { return records_ != nullptr; }
 
-    // Takes over the rows source holds (a pointer move); source is closed afterwards.
+    // Takes over the rows source holds (a pointer move) and their marks; source is closed afterwards.
     // This view keeps its own sort text, filter text and filter switch and applies them to
     // the new rows; the current row is keep when the view shows that row, else the first of the
     // view. A sort or filter that does not fit the new fields throws DataError after the rows
@@ -58,6 +59,13 @@ public:
     int viewRowCount() const { return int(view_.size()); }
     QString displayText(int viewRow, int column) const;
     bool isNull(int viewRow, int column) const;
+    // The record row a view row shows, for a bookmark or the marks.
+    int recordRow(int viewRow) const { return view_[std::size_t(viewRow)]; }
+    const RecordSet* records() const { return records_.get(); }
+
+    // The marks of the rows' changes since the result they were compared with; empty when they were
+    // not. Without a sort, a vanished row is shown where it stood.
+    const RowMarks& marks() const { return marks_; }
 
     void first();
     void next();
@@ -111,13 +119,14 @@ private:
     void requireActive() const;
     int requireCurrentRow() const;
     // The rows of records in the order of keys; throws DataError naming a field records lacks.
-    std::vector<int> orderOf(const RecordSet& records, const QList<SortKey>& keys) const;
+    std::vector<int> orderOf(const RecordSet& records, const QList<SortKey>& keys, const RowMarks& marks) const;
     void rebuildView();
     void moveTo(int position);
-    void installRecords(std::unique_ptr<RecordSet> records, std::vector<int> presorted = {},
+    void installRecords(std::unique_ptr<RecordSet> records, RowMarks marks, std::vector<int> presorted = {},
                         const Bookmark& keep = Bookmark());
 
     std::unique_ptr<RecordSet> records_;
+    RowMarks marks_;
     std::vector<int> order_;   // every held row, in sort order
     std::vector<int> view_;    // the rows of order_ that pass the filter
     int current_ = 0;
