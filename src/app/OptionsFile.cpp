@@ -6,6 +6,16 @@ namespace {
 
 const QString KeyColumnsKey = QStringLiteral("KeyColumns");
 const QString CumulativeColumnsKey = QStringLiteral("CumulativeColumns");
+const QString HistoryMinutesKey = QStringLiteral("HistoryMinutes");
+const QString HistoryMegabytesKey = QStringLiteral("HistoryMegabytes");
+
+// A limit typed by hand that is no positive whole number counts as not given: the default holds.
+int ReadLimit(const QString& text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return ok && value > 0 ? value : 0;
+}
 
 } // namespace
 
@@ -29,6 +39,10 @@ ScriptOptions ReadScriptOptions(const QString& file, const QString& scriptId)
             options.keyColumns = ParseColumnList(value.value);
         else if (value.key.compare(CumulativeColumnsKey, Qt::CaseInsensitive) == 0)
             options.cumulativeColumns = ParseColumnList(value.value);
+        else if (value.key.compare(HistoryMinutesKey, Qt::CaseInsensitive) == 0)
+            options.historyMinutes = ReadLimit(value.value);
+        else if (value.key.compare(HistoryMegabytesKey, Qt::CaseInsensitive) == 0)
+            options.historyMegabytes = ReadLimit(value.value);
     }
     return options;
 }
@@ -45,5 +59,13 @@ void WriteScriptOptions(const QString& file, const QString& scriptId, const Scri
     };
     put(KeyColumnsKey, options.keyColumns);
     put(CumulativeColumnsKey, options.cumulativeColumns);
+    const auto putLimit = [&](const QString& key, int limit) {
+        if (limit > 0)
+            values.append({key, QString::number(limit)});
+        else
+            removed << key;
+    };
+    putLimit(HistoryMinutesKey, options.historyMinutes);
+    putLimit(HistoryMegabytesKey, options.historyMegabytes);
     IniFile(file).WriteSection(scriptId, values, removed);
 }

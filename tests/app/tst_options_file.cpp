@@ -23,6 +23,11 @@ private Q_SLOTS:
         // Section and key names as the other INI files read them: without regard to case.
         QCOMPARE(ReadScriptOptions(file(), QStringLiteral("сеансы")).keyColumns, QStringList{"pid"});
         QVERIFY(ReadScriptOptions(file(), QStringLiteral("OTHER")).empty());
+        // A history limit typed wrong leaves the default in force.
+        folder.write(QStringLiteral("Config/Options.ini"), "[WHO]\r\nHistoryMinutes= 15\r\nHistoryMegabytes=-3\r\n");
+        const ScriptOptions limits = ReadScriptOptions(file(), QStringLiteral("WHO"));
+        QCOMPARE(limits.keptMinutes(), 15);
+        QCOMPARE(limits.keptMegabytes(), ScriptOptions::DefaultHistoryMegabytes);
         QVERIFY(ReadScriptOptions(folder.file(QStringLiteral("Config/None.ini")), QStringLiteral("WHO")).empty());
     }
 
