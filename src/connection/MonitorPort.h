@@ -4,8 +4,22 @@
 
 #include <QString>
 #include <cstdint>
+#include <memory>
 
 class Query;
+class RecordSet;
+class RecordingWriter;
+struct HistoryFrame;
+
+// What the worker does with each refresh beyond handing it over, as the window last asked.
+struct Tracking {
+    // Mark the rows and cells that changed, and keep the rows that vanished to be shown.
+    bool mark = false;
+    // Mark against this result instead of the refresh before.
+    std::shared_ptr<const RecordSet> baseline;
+    // Write every refresh here; the worker alone writes to it.
+    std::shared_ptr<RecordingWriter> recorder;
+};
 
 // What the state indicator of a monitor window shows.
 enum class Indicator : std::uint8_t {
@@ -31,6 +45,16 @@ public:
     // The options of that entry: its key and cumulative columns. None when the options file cannot
     // be read, which the window tells in its message field.
     virtual ScriptOptions SelectedScriptOptions() const = 0;
+
+    // The worker starts the selected script (over) with these options: the window's history follows.
+    virtual void ScriptStarts(const ScriptOptions& options) = 0;
+    // What to do with the refreshes from the next on; read with the options and at every hand-over.
+    virtual Tracking TrackingWanted() const = 0;
+    // Every refresh as the window's history keeps it, before its hand-over. False while the window
+    // shows an earlier refresh: the refresh is then not handed over.
+    virtual bool KeepRefresh(HistoryFrame frame) = 0;
+    // Writing the recording failed with message: the worker has stopped writing to it.
+    virtual void RecordingFailed(const QString& message) = 0;
 
     // The refresh counter: one more refresh, or back to "0" and "0".
     virtual void CountRefresh() = 0;

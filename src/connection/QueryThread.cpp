@@ -8,10 +8,13 @@
 #include "data/connection/Connection.h"
 #include "data/DataErrors.h"
 #include "data/history/CumulativeRates.h"
+#include "data/history/RecordingFile.h"
+#include "data/history/ResultTracker.h"
 #include "data/records/RecordSet.h"
 #include "data/Query.h"
 #include "platform/LineFile.h"
 
+#include <QDateTime>
 #include <QLoggingCategory>
 #include <QTimer>
 #include <exception>
@@ -316,9 +319,13 @@ TQueryThread::PassResult TQueryThread::Pass()
             if (reloaded)
                 file = Monitor.SelectedScriptFile();
             options = Monitor.SelectedScriptOptions();
+            Monitor.ScriptStarts(options);
+            tracking_ = Monitor.TrackingWanted();
         });
         Rates = std::make_unique<CumulativeRates>(options.keyColumns, options.cumulativeColumns);
+        Tracker = std::make_unique<ResultTracker>(options.keyColumns);
         ratesToldOf_ = false;
+        marksToldOf_ = false;
         if (reloaded) {
             const QStringList lines = ReadLines(file);
             WorkQuery->setSql(lines);
@@ -334,14 +341,15 @@ TQueryThread::PassResult TQueryThread::Pass()
     }
 
     const qint64 started = SteadyMilliseconds();
+    const qint64 fetchedAt = QDateTime::currentMSecsSinceEpoch();
     passStarted_ = started;
     QMetaObject::invokeMethod(this, [this, started] { ArmPassDeadline(started); }, Qt::QueuedConnection);
     try {
-        if (Rates->active())
-            WorkQuery->setRecords(Rates->apply(WorkQuery->fetch(), started));
-        else
-            WorkQuery->open();
+        std::unique_ptr<RecordSet> records = WorkQuery->fetch();
         passStarted_ = 0;
+        if (Rates->active())
+            records = Rates->apply(std::move(records), started);
+        Track(std::move(records), fetchedAt);
         Stopped = false;
     } catch (const QuillonError& error) {
         passStarted_ = 0;
@@ -362,6 +370,28 @@ TQueryThread::PassResult TQueryThread::Pass()
     Synchronize([&] { HandOver(reloaded); });
     MayRun = true;
     return PassResult::Done;
+}
+
+void TQueryThread::Track(std::unique_ptr<RecordSet> records, qint64 fetchedAt)
+{
+    // A recording begins with a whole result: its first frame is a keyframe.
+    const bool newRecorder = tracking_.recorder && tracking_.recorder != recorderUsed_;
+    ResultTracker::Refresh refresh =
+        Tracker->track(std::move(records), fetchedAt, tracking_.baseline.get(), newRecorder, tracking_.mark);
+    recorderUsed_ = tracking_.recorder;
+    if (recorderUsed_) {
+        try {
+            recorderUsed_->write(refresh.frame);
+        } catch (const QuillonError& error) {
+            qCWarning(lcWorker) << "recording stopped:" << error.message();
+            recordingError_ = error.message();
+            tracking_.recorder.reset();
+        }
+    }
+    missingKeys_ = refresh.missingKeyColumns;
+    repeatedKeys_ = refresh.marks.repeatedKeys;
+    WorkQuery->setRecords(std::move(refresh.records), std::move(refresh.marks));
+    frame_ = std::move(refresh.frame);
 }
 
 void TQueryThread::PresortForHandOver()
@@ -395,6 +425,20 @@ void TQueryThread::HandOver(bool reloaded)
 {
     if (Stopped)
         return;
+    if (!recordingError_.isEmpty()) {
+        Monitor.RecordingFailed(recordingError_);
+        recordingError_.clear();
+    }
+    const bool live = Monitor.KeepRefresh(std::move(frame_));
+    frame_ = {};
+    tracking_ = Monitor.TrackingWanted();
+    if (!live) {
+        // The operator looks at an earlier refresh: this one waits in the history.
+        if (reloaded)
+            ScriptChanged = false;
+        Monitor.CountRefresh();
+        return;
+    }
     Query& query = Monitor.DataSet();
     const bool wasActive = query.active();
     const Bookmark bookmark = wasActive && query.recordCount() > 0 ? query.bookmark() : Bookmark{};
@@ -429,6 +473,9 @@ void TQueryThread::HandOver(bool reloaded)
     if (!ratesToldOf_ && Rates->problems().any()) {
         ratesToldOf_ = true;
         Monitor.SetMessage(QLatin1Char(' ') + TimeStamp() + RateProblemsMessage(Rates->problems()));
+    } else if (!marksToldOf_ && tracking_.mark && (!missingKeys_.isEmpty() || repeatedKeys_ > 0)) {
+        marksToldOf_ = true;
+        Monitor.SetMessage(QLatin1Char(' ') + TimeStamp() + MarkProblemsMessage(missingKeys_, repeatedKeys_));
     }
 
     if (reloaded)

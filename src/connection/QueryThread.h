@@ -1,6 +1,10 @@
 #pragma once
 
+#include "connection/MonitorPort.h"
+#include "data/history/HistoryFrame.h"
+
 #include <QString>
+#include <QStringList>
 #include <QThread>
 #include <atomic>
 #include <chrono>
@@ -10,8 +14,9 @@
 
 class Connection;
 class CumulativeRates;
-class MonitorPort;
 class Query;
+class RecordSet;
+class ResultTracker;
 class QTimer;
 
 // How long the worker lets a pass run. A driver may wait for a silent server for ever, even past
@@ -82,6 +87,9 @@ private:
     // One wait step has passed: a pass if it is due. On the worker thread.
     void Step(QTimer& stepTimer);
     PassResult Pass();
+    // Compares the refresh with the one before, marks it, records it and keeps its frame for the
+    // hand-over; the rows go into the worker's data set.
+    void Track(std::unique_ptr<RecordSet> records, qint64 fetchedAt);
     // Sorting takes the longest part of a hand-over of many rows: done here, the window's data set
     // only takes the order over.
     void PresortForHandOver();
@@ -109,6 +117,18 @@ private:
     // starts them over. Whether its problems were told since.
     std::unique_ptr<CumulativeRates> Rates;
     bool ratesToldOf_ = false;
+    // History, marking and recording of the script's refreshes, made with the rates.
+    std::unique_ptr<ResultTracker> Tracker;
+    // As the window asked at the last hand-over; the recorder the last pass wrote to.
+    Tracking tracking_;
+    std::shared_ptr<RecordingWriter> recorderUsed_;
+    // The refresh's frame and what the recorder reported, kept for the hand-over.
+    HistoryFrame frame_;
+    QString recordingError_;
+    // What the marking of the refresh met: key columns the result lacks, rows with a repeated key.
+    QStringList missingKeys_;
+    int repeatedKeys_ = 0;
+    bool marksToldOf_ = false;
     // The worker's own, and read by the hand-over while the worker waits for it.
     bool RunNow = false;
     bool Stopped = false;

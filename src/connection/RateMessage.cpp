@@ -19,3 +19,14 @@ QString RateProblemsMessage(const RateProblems& problems)
         parts << QStringLiteral("%1 строк с повторяющимся ключом: без скорости").arg(problems.repeatedKeyRows);
     return parts.join(QStringLiteral("; "));
 }
+
+QString MarkProblemsMessage(const QStringList& missingKeyColumns, int repeatedKeyRows)
+{
+    QStringList parts;
+    if (!missingKeyColumns.isEmpty())
+        parts << QStringLiteral("Нет ключевых столбцов: %1: строки сравниваются по порядку")
+                     .arg(missingKeyColumns.join(QStringLiteral(", ")));
+    if (repeatedKeyRows > 0)
+        parts << QStringLiteral("%1 строк с повторяющимся ключом: без отметок").arg(repeatedKeyRows);
+    return parts.join(QStringLiteral("; "));
+}

@@ -20,7 +20,10 @@
 #include "data/DataErrors.h"
 #include "data/display/DataSetModel.h"
 #include "data/Query.h"
+#include "data/history/RecordingFile.h"
+#include "data/records/RecordSet.h"
 #include "data/view/ToggleTitleSort.h"
+#include "monitor/ChangeMarkDelegate.h"
 #include "monitor/CommandRun.h"
 #include "monitor/ExcelExport.h"
 #include "monitor/ExportSpreadsheets.h"
@@ -28,25 +31,25 @@
 #include "monitor/FormViewResult.h"
 #include "monitor/GridColumnWidths.h"
 #include "monitor/GridCopy.h"
+#include "monitor/HistoryBar.h"
 #include "monitor/MarkSubstitution.h"
 #include "monitor/MonitorStatusBar.h"
 #include "monitor/ResultText.h"
 #include "monitor/SortMarkerHeader.h"
 #include "monitor/ToolBarFolding.h"
+#include "monitor/WindowHistory.h"
 #include "platform/FileSystem.h"
 #include "platform/LineFile.h"
 #include "platform/QuillonError.h"
 
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
+#include <QDir>
 #include <QFileDialog>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMimeData>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -62,6 +65,24 @@ const QString OptionsReadError = QStringLiteral("Ошибка чтения фа�
 
 const QString NoDataWarning =
     QStringLiteral("Запрос не возвращает данных, проверте настройки скрипта данного пункта меню.");
+
+const QString PastRowQuestion = QStringLiteral(
+    "Строка показана из прошлого (%1): команда выполнится над тем, что есть на сервере сейчас. Выполнить?");
+const QString VanishedRowQuestion = QStringLiteral(
+    "Этой строки нет в последнем обновлении: команда выполнится над тем, что есть на сервере сейчас. Выполнить?");
+const QString RecordingStarted = QStringLiteral("Запись: ");
+const QString RecordingStopped = QStringLiteral("Запись остановлена: ");
+
+// A file name of its own for each recording: the script and the minute it began.
+QString RecordingFileName(const QString& scriptId)
+{
+    QString name = scriptId;
+    for (QChar& c : name) {
+        if (!c.isLetterOrNumber() && c != QLatin1Char('-') && c != QLatin1Char('_'))
+            c = QLatin1Char('_');
+    }
+    return name + QDateTime::currentDateTime().toString(QStringLiteral("-yyyyMMdd-HHmmss")) + QStringLiteral(".qrec");
+}
 
 // The stamp of the command's connection warning: milliseconds, then a single blank.
 QString CommandTimeStamp()
@@ -174,6 +195,14 @@ TFormMon::TFormMon(TConnect*& connectInfo, QWidget* parent)
     DBGrid->setModel(model_);
     DBGrid->verticalHeader()->setDefaultSectionSize(DBGrid->fontMetrics().height() + 4);
     columnWidths_ = std::make_unique<GridColumnWidths>(DBGrid);
+    markDelegate_ = new ChangeMarkDelegate(DBGrid);
+    DBGrid->setItemDelegate(markDelegate_);
+    HistoryControls = new HistoryBar(true, Body);
+    Body->addToolBarBreak();
+    Body->addToolBar(Qt::TopToolBarArea, HistoryControls);
+    History = new WindowHistory(*Query, *HistoryControls, *markDelegate_, *DBGrid, true, this);
+    ConnectGuarded(History, &WindowHistory::shownChanged, this, [this] { ShowPosition(); });
+    ConnectGuarded(HistoryControls->acRecord, &QAction::toggled, this, [this](bool on) { acRecordExecute(on); });
 
     ConnectGuarded(acStart, &QAction::triggered, this, [this] { acStartExecute(); });
     ConnectGuarded(acSetFilter, &QAction::triggered, this, [this] { acSetFilterExecute(); });
@@ -420,6 +449,8 @@ void TFormMon::cmBoxChange()
         menuError = std::current_exception();
     }
     SwitchFilterOff();
+    if (recorder_)
+        StopRecording(RecordingStopped + DisplayPath(recorder_->path()));
     if (!QueryThread->Ended())
         QueryThread->ScriptChanged = true;
     if (menuError)
@@ -475,6 +506,19 @@ void TFormMon::UserMenuOnClick(QAction* sender)
     const bool showResult = (item.ShowResult & 0xFF) != 0;
     const QString idField = item.IdField;
 
+    // A row of an earlier refresh may name a session that has ended or been reused since.
+    if (Query->recNo() > 0) {
+        const bool vanished = Query->marks().row(Query->bookmark().row) == RowChange::Vanished;
+        if (History->ShowingPast() || vanished) {
+            const QString question = History->ShowingPast()
+                ? PastRowQuestion.arg(QDateTime::fromMSecsSinceEpoch(History->ShownTime()).toString(QStringLiteral("HH:mm:ss")))
+                : VanishedRowQuestion;
+            if (ShowMessage(MessageType::Confirmation, question, QMessageBox::Yes | QMessageBox::No, this)
+                != QMessageBox::Yes)
+                return;
+        }
+    }
+
     if (!ADOC->connected()) {
         try {
             OpenConnection(*ADOC, this);
@@ -527,6 +571,70 @@ void TFormMon::UserMenuOnClick(QAction* sender)
     count->setText(QString::number(command.recordCount()) + QLatin1Char(' ') + count->text());
     form.rchEdit->moveCursor(QTextCursor::Start);
     form.exec();
+}
+
+void TFormMon::ScriptStarts(const ScriptOptions& options)
+{
+    const QString script = SensorAt(cmBox->currentIndex()).Id;
+    // A restart of the same script adds to what the window has kept of it.
+    if (script != historyScript_)
+        History->SetScript(options.keyColumns, options.keptMinutes(), options.keptMegabytes());
+    historyScript_ = script;
+}
+
+Tracking TFormMon::TrackingWanted() const
+{
+    return Tracking{History->Marking(), History->Baseline(), recorder_};
+}
+
+bool TFormMon::KeepRefresh(HistoryFrame frame)
+{
+    return History->Keep(std::move(frame));
+}
+
+void TFormMon::RecordingFailed(const QString& message)
+{
+    StopRecording(message);
+}
+
+void TFormMon::StopRecording(const QString& message)
+{
+    recorder_.reset();
+    const QSignalBlocker quiet(HistoryControls->acRecord);
+    HistoryControls->acRecord->setChecked(false);
+    SetMessage(QLatin1Char(' ') + TimeStamp() + message);
+}
+
+void TFormMon::acRecordExecute(bool on)
+{
+    if (!on) {
+        if (recorder_)
+            StopRecording(RecordingStopped + DisplayPath(recorder_->path()));
+        return;
+    }
+    try {
+        const int index = std::max(cmBox->currentIndex(), 0);
+        const TSensor& sensor = SensorAt(index);
+        const QString optionsFile = ExpandAppPath(App->OptionsFile);
+        const ScriptOptions options = ReadScriptOptions(optionsFile, sensor.Id);
+        RecordingHeader header;
+        header.server = ConnectInfo->Server;
+        header.scriptName = sensor.Name;
+        header.scriptId = sensor.Id;
+        header.scriptText = ReadLines(ScriptFileAt(index)).join(QLatin1Char('\n'));
+        header.keyColumns = options.keyColumns;
+        header.cumulativeColumns = options.cumulativeColumns;
+        header.started = QDateTime::currentMSecsSinceEpoch();
+        const QString folder = ExpandAppPath(QStringLiteral("Recordings"));
+        QDir().mkpath(FileSystemPath(folder));
+        recorder_ = std::make_shared<RecordingWriter>(folder + QLatin1Char('/') + RecordingFileName(sensor.Id), header);
+    } catch (const QuillonError& error) {
+        const QSignalBlocker quiet(HistoryControls->acRecord);
+        HistoryControls->acRecord->setChecked(false);
+        ShowMessage(MessageType::Error, error.message(), QMessageBox::Cancel, this);
+        return;
+    }
+    SetMessage(QLatin1Char(' ') + TimeStamp() + RecordingStarted + DisplayPath(recorder_->path()));
 }
 
 void TFormMon::SwitchFilterOff()
@@ -582,14 +690,7 @@ void TFormMon::acExitExecute()
 
 void TFormMon::acCopyExecute()
 {
-    const CopiedCells cells =
-        CopyGridCells(*model_, DBGrid->selectionModel()->selectedIndexes(), DBGrid->currentIndex().row());
-    if (cells.Text.isEmpty())
-        return;
-    auto* data = new QMimeData;
-    data->setText(cells.Text);
-    data->setHtml(cells.Html);
-    QGuiApplication::clipboard()->setMimeData(data);
+    CopyGridToClipboard(*DBGrid);
 }
 
 void TFormMon::QueryAfterScroll()
@@ -684,6 +785,7 @@ void TFormMon::ShowPosition()
 {
     StatusBar->ShowPosition(std::max(Query->recNo(), 0), Query->recordCount());
 }
+
 
 void TFormMon::SetMessage(const QString& text)
 {

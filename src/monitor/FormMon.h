@@ -27,8 +27,12 @@ class QPainter;
 class QSpinBox;
 class QTableView;
 class TConnect;
+class ChangeMarkDelegate;
+class HistoryBar;
+class RecordingWriter;
 class TQueryThread;
 class ToolBarFolding;
+class WindowHistory;
 
 // The monitor window: one script's result for one server, refreshed by a background worker that
 // reaches the window only through its port.
@@ -67,6 +71,9 @@ public:
     QAction* acCopy;
     // The export's template dialog.
     QFileDialog* OpenDialog;
+    // The history's slider, "Сейчас", the marking switches and "Записывать".
+    HistoryBar* HistoryControls;
+    WindowHistory* History;
 
     void acStartExecute();
     void acSetFilterExecute();
@@ -77,6 +84,8 @@ public:
     void acExitExecute();
     // The selected cells, or the current row, with the column titles onto the clipboard.
     void acCopyExecute();
+    // Starts or stops writing every refresh to a recording file of its own.
+    void acRecordExecute(bool on);
     void QueryAfterScroll();
     void DBGridTitleBtnClick(int field);
     SortMarker DBGridGetBtnParams(int field) const;
@@ -133,6 +142,12 @@ private:
     void SetMessage(const QString& text) override;
     void SetWorking(bool working) override;
     void DropSort() override;
+    void ScriptStarts(const ScriptOptions& options) override;
+    Tracking TrackingWanted() const override;
+    bool KeepRefresh(HistoryFrame frame) override;
+    void RecordingFailed(const QString& message) override;
+    // The recording stops: the worker lets go of its file at its next hand-over.
+    void StopRecording(const QString& message);
 
     // A refresh keeps the grid scrolled where the operator left it.
     void KeepScrollPosition();
@@ -142,6 +157,10 @@ private:
 
     std::unique_ptr<Ui::FormMon> ui;
     DataSetModel* model_ = nullptr;
+    ChangeMarkDelegate* markDelegate_ = nullptr;
+    std::shared_ptr<RecordingWriter> recorder_;
+    // The script the history holds, by its identifier.
+    QString historyScript_;
     std::unique_ptr<GridColumnWidths> columnWidths_;
     ToolBarFolding* toolBarFolding_ = nullptr;
     std::atomic<int> interval_{0};

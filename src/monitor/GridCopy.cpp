@@ -1,6 +1,10 @@
 #include "monitor/GridCopy.h"
 
 #include <QAbstractItemModel>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QTableView>
 #include <QSet>
 #include <algorithm>
 #include <vector>
@@ -73,4 +77,16 @@ CopiedCells CopyGridCells(const QAbstractItemModel& model, const QModelIndexList
     }
     html += QStringLiteral("</table>");
     return {lines.join(QLatin1Char('\n')) + QLatin1Char('\n'), html};
+}
+
+void CopyGridToClipboard(const QTableView& grid)
+{
+    const CopiedCells cells =
+        CopyGridCells(*grid.model(), grid.selectionModel()->selectedIndexes(), grid.currentIndex().row());
+    if (cells.Text.isEmpty())
+        return;
+    auto* data = new QMimeData;
+    data->setText(cells.Text);
+    data->setHtml(cells.Html);
+    QGuiApplication::clipboard()->setMimeData(data);
 }

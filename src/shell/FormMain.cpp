@@ -16,9 +16,13 @@
 #include "connection/Connect.h"
 #include "connection/FormLogon.h"
 #include "monitor/FormMon.h"
+#include "monitor/FormRecording.h"
+#include "app/Utils.h"
+#include "platform/QuillonError.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTableView>
@@ -55,7 +59,15 @@ TFormMain::TFormMain(const QString& executablePath, QWidget* parent)
         action->setShortcutContext(Qt::ApplicationShortcut);
     setWindowIcon(ProgramIcon());
 
+    // Beside the form's own items: the form stays as designed.
+    acOpenRecording = new QAction(QStringLiteral("Открыть запись..."), this);
+    acOpenRecording->setObjectName(QStringLiteral("acOpenRecording"));
+    acOpenRecording->setShortcutContext(Qt::ApplicationShortcut);
+    ui->mnMain->insertAction(ui->acConnect, acOpenRecording);
+    ui->mnMain->insertAction(acOpenRecording, ui->acConnect);
+
     ConnectGuarded(ui->acConnect, &QAction::triggered, this, [this] { acConnectExecute(); });
+    ConnectGuarded(acOpenRecording, &QAction::triggered, this, [this] { acOpenRecordingExecute(); });
     ConnectGuarded(ui->acExit, &QAction::triggered, this, [this] { acExitExecute(); });
     ConnectGuarded(ui->acScripts, &QAction::triggered, this, [this] { acScriptsExecute(); });
     ConnectGuarded(ui->acSettings, &QAction::triggered, this, [this] { acSettingsExecute(); });
@@ -148,6 +160,29 @@ void TFormMain::acConnectExecute()
         ShowMessage(MessageType::Error, Texts::ConnectFailed + QLatin1Char('\r') + Texts::WorkEnded,
                     QMessageBox::Ok, this);
     Connect = nullptr;
+}
+
+void TFormMain::acOpenRecordingExecute()
+{
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Открыть запись"),
+                                                      ExpandAppPath(QStringLiteral("Recordings")),
+                                                      QStringLiteral("Записи (*.qrec);;Все файлы (*)"));
+    if (!path.isEmpty())
+        OpenRecording(path);
+}
+
+TFormRecording* TFormMain::OpenRecording(const QString& path)
+{
+    TFormRecording* recording = nullptr;
+    try {
+        recording = new TFormRecording(path, ui->MdiArea);
+    } catch (const QuillonError& error) {
+        ShowMessage(MessageType::Error, error.message(), QMessageBox::Ok, this);
+        return nullptr;
+    }
+    ui->MdiArea->addSubWindow(recording);
+    recording->show();
+    return recording;
 }
 
 TFormMon* TFormMain::OpenMonitor(TConnect*& descriptor)

@@ -8,7 +8,9 @@ class FormMain;
 }
 class QMdiArea;
 class TConnect;
+class QAction;
 class TFormMon;
+class TFormRecording;
 class TFormScriptList;
 
 // The main window: the frame of the monitor and catalogue windows, with the program's main menu.
@@ -25,6 +27,11 @@ public:
     TFormMon* OpenMonitor(TConnect*& descriptor);
     // A new catalogue window in the frame.
     TFormScriptList* OpenScriptList();
+    // A recording replayed in a window of its own; null, with the error told, when it cannot be read.
+    TFormRecording* OpenRecording(const QString& path);
+
+    // "Открыть запись…" in the main menu, below the logon.
+    QAction* acOpenRecording;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -33,6 +40,7 @@ private:
     void FormCreate(const QString& executablePath);
     void FormDestroy();
     void acConnectExecute();
+    void acOpenRecordingExecute();
     void acExitExecute();
     void acScriptsExecute();
     void acSettingsExecute();

@@ -96,6 +96,23 @@ QVariant DataSetModel::data(const QModelIndex& index, int role) const
         if (IsNumberFieldType(view_->fieldType(index.column())))
             return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
         return QVariant();
+    case MarkRole: {
+        const RowMarks& marks = view_->marks();
+        if (marks.empty())
+            return QVariant();
+        const int record = view_->recordRow(index.row());
+        switch (marks.row(record)) {
+        case RowChange::Appeared:
+            return int(CellMark::RowAppeared);
+        case RowChange::Vanished:
+            return int(CellMark::RowVanished);
+        case RowChange::Same:
+            return marks.cellChanged(record, index.column()) ? QVariant(int(CellMark::CellChanged)) : QVariant();
+        case RowChange::Unmarked:
+            break;
+        }
+        return QVariant();
+    }
     default:
         return QVariant();
     }

@@ -16,6 +16,9 @@ class DataSetModel : public QAbstractTableModel {
 public:
     // Header data role of a column: the field's SortMarker as an int.
     static constexpr int SortMarkerRole = Qt::UserRole + 1;
+    // Data role of a cell: its CellMark as an int; none when the view's rows are not marked.
+    static constexpr int MarkRole = Qt::UserRole + 2;
+    enum class CellMark { None = 0, RowAppeared = 1, RowVanished = 2, CellChanged = 3 };
 
     explicit DataSetModel(RecordView* view, QObject* parent = nullptr);
 
