@@ -287,6 +287,46 @@ private Q_SLOTS:
         QCOMPARE(resets.count(), 1);
         QCOMPARE(model.rowCount(), 1);
     }
+
+    // Marks go with the rows they mark: an unsorted view shows a vanished row where it stood, a
+    // sorted one where the sort puts it, and a marked refresh of the same shape repaints all it shows.
+    void marksTravelWithTheirRows()
+    {
+        RecordView window;
+        DataSetModel model(&window);
+        RecordView worker;
+        worker.setRecords(Processes());
+        window.adopt(worker);
+        QSignalSpy cells(&model, &QAbstractItemModel::dataChanged);
+
+        // 7 and 52 stay, 60 is new; 51 (after 7) and 1 (first) vanished and are kept at the end.
+        RowMarks marks;
+        marks.fieldCount = 3;
+        marks.rows = {RowChange::Same, RowChange::Same, RowChange::Appeared, RowChange::Vanished, RowChange::Vanished};
+        marks.placeAfter = {-1, -1, -1, 0, -1};
+        marks.changed = {quint64(1) << (1 * 3 + 1)};
+        worker.setRecords(ProcessesOf({{7, "a", "x"}, {52, "b", "y"}, {60, "c", "z"}, {51, "d", "w"}, {1, "e", "v"}}), marks);
+        QCOMPARE(worker.marks().rows.size(), std::size_t(5));
+        window.adopt(worker);
+        QVERIFY(worker.marks().empty());
+        QStringList shown;
+        for (int row = 0; row < model.rowCount(); ++row)
+            shown << model.index(row, 0).data().toString() + u'/' + model.index(row, 0).data(DataSetModel::MarkRole).toString();
+        QCOMPARE(shown, (QStringList{"1/2", "7/", "51/2", "52/", "60/1"}));
+        QCOMPARE(model.index(3, 1).data(DataSetModel::MarkRole).toInt(), int(DataSetModel::CellMark::CellChanged));
+        QList<int> sorted;
+        ToggleTitleSort(window, 0, sorted);
+        QCOMPARE(model.index(1, 0).data().toString(), QStringLiteral("7"));
+        QCOMPARE(model.index(3, 0).data().toString(), QStringLiteral("52"));
+
+        worker.setRecords(ProcessesOf({{7, "a", "x"}, {52, "b", "y"}, {60, "c", "z"}, {51, "d", "w"}, {1, "e", "v"}}));
+        cells.clear();
+        window.adopt(worker);
+        QCOMPARE(cells.count(), 1);
+        QCOMPARE(cells[0][0].toModelIndex(), model.index(0, 0));
+        QCOMPARE(cells[0][1].toModelIndex(), model.index(4, 2));
+        QVERIFY(!model.index(4, 0).data(DataSetModel::MarkRole).isValid());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRecordView)
