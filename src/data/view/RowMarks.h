@@ -20,9 +20,9 @@ struct RowMarks {
     std::vector<RowChange> rows;
     // Bit row * fieldCount + column: the cell differs from the cell of its row in the earlier result.
     std::vector<quint64> changed;
-    // Per vanished row, by record row: the record row it followed in the earlier result's order
-    // that is still held (a matched row or another vanished row), or -1 for the first place. Lets
-    // an unsorted view show a vanished row where it was.
+    // Per record row (empty when nothing vanished): for a vanished row, the record row it followed
+    // in the earlier result that is still held (a matched row or another vanished row), or -1 for
+    // the first place; -1 for the other rows. Lets an unsorted view show a vanished row where it was.
     std::vector<int> placeAfter;
     // No key columns: rows were matched by their position.
     bool byPosition = false;
