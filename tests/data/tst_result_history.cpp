@@ -154,7 +154,7 @@ private Q_SLOTS:
         }
         QCOMPARE(keyframes, (QList<bool>{true, false, false, false, true, false, true, false}));
         // Out of order, so that the decoded result kept serves some and not others.
-        for (const int i : {5, 0, 2, 3, 1, 7, 4, 6, 7}) {
+        for (const int i : {5, 0, 2, 3, 1, 2, 7, 4, 6, 7}) {
             const QStringList held = dump(*history.snapshot(i));
             QCOMPARE(held, dump(*results[std::size_t(i)]));
         }
@@ -226,6 +226,7 @@ private Q_SLOTS:
         // Against the pinned first result, not the refresh before; the frame is still a delta.
         ResultTracker::Refresh pinned = tracker.track(sessions({{51, "a", 2}, {53, "c", 1}}), 2000, first.get(), false, true);
         QCOMPARE(marksOf(pinned.marks), (QStringList{"S..*", "A...", "V..."}));
+        QCOMPARE(dump(*pinned.records).last(), QStringLiteral("52|52;b|b;1|1"));
         QVERIFY(!pinned.frame.keyframe);
         QCOMPARE(pinned.frame.rowCount, 2);
         // Asked for, a keyframe; unmarked, nothing appended.
