@@ -1,10 +1,10 @@
 #include "data/history/CumulativeRates.h"
 
+#include "data/history/RowKeys.h"
 #include "data/records/FieldKinds.h"
 #include "data/records/RecordSet.h"
 
 #include <QHashFunctions>
-#include <QVarLengthArray>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -15,15 +15,6 @@
 namespace {
 
 constexpr double NoValue = std::numeric_limits<double>::quiet_NaN();
-
-int FieldIndexIn(const RecordSet& records, const QString& name)
-{
-    for (int i = 0; i < records.fieldCount(); ++i) {
-        if (records.field(i).name.compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
-}
 
 QStringList WithoutRepeats(const QStringList& names)
 {
@@ -82,48 +73,6 @@ double CumulativeValue(const RecordColumn& column, int row)
     double value = 0;
     const auto [stop, error] = std::from_chars(begin, end, value);
     return error == std::errc() && stop == end && std::isfinite(value) ? value : NoValue;
-}
-
-// The key as the grid shows its cells, each cell's text after its length, so that no two
-// different rows of cells make the same key.
-using KeyText = QVarLengthArray<char16_t, 256>;
-
-void AppendKeyPart(const RecordSet& records, int row, int column, TextScratch& scratch, KeyText& key)
-{
-    const RecordColumn& cells = records.column(column);
-    // One character for a length below 0x8000, two with the first's top bit set for the rest.
-    const auto appendLength = [&key](qsizetype length) {
-        if (length < 0x8000) {
-            key.append(char16_t(length));
-            return;
-        }
-        key.append(char16_t(0x8000 | ((length >> 16) & 0x7fff)));
-        key.append(char16_t(length & 0xffff));
-    };
-    const ValueForm form = FieldKindOf(records.field(column).type).form;
-    if (form == ValueForm::Text) {
-        // Text shows as it is held: read in place.
-        const QStringView text = cells.isNull(row) ? QStringView() : cells.text(row, scratch);
-        appendLength(text.size());
-        key.append(text.utf16(), text.size());
-        return;
-    }
-    if (form == ValueForm::Integer) {
-        // An integer shows as its digits, one text for each value: the value stands for its text.
-        // A null shows as the empty text, which a length of 0 stands for as it does for text.
-        if (cells.isNull(row)) {
-            appendLength(0);
-            return;
-        }
-        const quint64 value = quint64(cells.integer(row));
-        key.append(char16_t(0xffff));
-        for (int shift = 0; shift < 64; shift += 16)
-            key.append(char16_t((value >> shift) & 0xffff));
-        return;
-    }
-    const QString text = records.displayText(row, column);
-    appendLength(text.size());
-    key.append(reinterpret_cast<const char16_t*>(text.utf16()), text.size());
 }
 
 } // namespace
@@ -192,8 +141,7 @@ std::unique_ptr<RecordSet> CumulativeRates::apply(std::unique_ptr<RecordSet> rec
         int hint = 0;
         for (int row = 0; row < rows; ++row) {
             key.clear();
-            for (const int column : keys)
-                AppendKeyPart(*records, row, column, scratch, key);
+            AppendRowKey(*records, row, keys, scratch, key);
             const QStringView text(key.data(), key.size());
             const std::size_t hash = qHash(text);
             const int entry = current.insert(text, hash);

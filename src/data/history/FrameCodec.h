@@ -7,8 +7,13 @@
 
 class RecordSet;
 
+// Whether records can be a delta against before: the fields alike in all that a frame keeps of them
+// (a delta keeps none of its own).
+bool DeltaFits(const RecordSet& records, const RecordSet& before);
+
 // A delta's rows: per row of the new result, the row of the frame before it that it continues
-// (its unchanged cells are taken from there), or -1 for a row stored whole.
+// (its unchanged cells are taken from there), or -1 for a row stored whole. Records that do not fit a
+// delta against before are encoded as a keyframe.
 HistoryFrame EncodeKeyframe(const RecordSet& records, qint64 time);
 HistoryFrame EncodeDelta(const RecordSet& records, const RecordSet& before, const std::vector<int>& beforeRows,
                          qint64 time);

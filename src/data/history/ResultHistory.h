@@ -15,6 +15,7 @@ class RecordSet;
 class ResultHistory {
 public:
     ResultHistory(qint64 maxAgeMilliseconds, qint64 maxBytes);
+    ~ResultHistory();
 
     void setLimits(qint64 maxAgeMilliseconds, qint64 maxBytes);
     // The first frame, and every frame after a group was dropped, must be a keyframe: a delta that
@@ -37,5 +38,14 @@ public:
 private:
     std::deque<HistoryFrame> frames_;
     qint64 firstSerial_ = 0;
-    // implementation's own members follow
+    // Drops the oldest groups the limits no longer allow.
+    void trim();
+    void dropFirstGroup();
+
+    qint64 maxAge_;
+    qint64 maxBytes_;
+    qint64 frameBytes_ = 0;
+    // The result of the refresh numbered decodedSerial_, the last one decoded; -1 for none.
+    std::unique_ptr<RecordSet> decoded_;
+    qint64 decodedSerial_ = -1;
 };

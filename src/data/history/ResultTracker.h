@@ -37,5 +37,9 @@ public:
     qint64 bytesKept() const;
 
 private:
-    // implementation's own members
+    QStringList keyColumns_;
+    int keyframeEvery_;
+    // The refresh before as fetched, without vanished rows: what the next frame is a delta against.
+    std::unique_ptr<RecordSet> previous_;
+    int sinceKeyframe_ = 0;
 };

@@ -30,8 +30,23 @@ public:
         std::swap(capacity_, other.capacity_);
         return *this;
     }
-    ColumnBuffer(const ColumnBuffer&) = delete;
-    ColumnBuffer& operator=(const ColumnBuffer&) = delete;
+    // A copy holds the values alone, without the room growth reserved: history keeps many.
+    ColumnBuffer(const ColumnBuffer& other)
+    {
+        if (other.size_ != 0) {
+            reallocate(other.size_);
+            std::memcpy(data_, other.data_, other.size_ * sizeof(T));
+            size_ = other.size_;
+        }
+    }
+    ColumnBuffer& operator=(const ColumnBuffer& other)
+    {
+        if (this != &other) {
+            ColumnBuffer copy(other);
+            *this = std::move(copy);
+        }
+        return *this;
+    }
 
     const T* data() const { return data_; }
     T* data() { return data_; }

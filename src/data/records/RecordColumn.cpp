@@ -61,15 +61,55 @@ void RecordColumn::appendUtf8(const char* text, qsizetype length)
         for (qsizetype i = 0; i < length && ascii; ++i)
             ascii = uchar(text[i]) < 0x80;
         if (ascii) {
-            const std::size_t end = endAfter(length);
-            bytes_.append(text, std::size_t(length));
-            ends_.push_back(quint32(end));
-            appendNullBit(false);
+            appendLatin1(text, length);
             return;
         }
     }
     const QString decoded = QString::fromUtf8(text, length);
     appendText(reinterpret_cast<const char16_t*>(decoded.utf16()), decoded.size());
+}
+
+void RecordColumn::appendLatin1(const char* text, qsizetype length)
+{
+    const std::size_t end = endAfter(length);
+    if (!wide_) {
+        bytes_.append(text, std::size_t(length));
+    } else {
+        const std::size_t start = chars_.size();
+        chars_.resize(start + std::size_t(length));
+        for (qsizetype i = 0; i < length; ++i)
+            chars_.data()[start + std::size_t(i)] = char16_t(uchar(text[i]));
+    }
+    ends_.push_back(quint32(end));
+    appendNullBit(false);
+}
+
+void RecordColumn::appendCell(const RecordColumn& source, int row)
+{
+    if (source.isNull(row)) {
+        appendNull();
+        return;
+    }
+    switch (storage_) {
+    case Storage::Integer:
+        if (withOffsets_)
+            appendOffsetDateTime(source.offsetDateTime(row));
+        else
+            appendInteger(source.integer(row));
+        break;
+    case Storage::Real:
+        appendReal(source.real(row));
+        break;
+    case Storage::Text:
+        if (source.wide()) {
+            const QStringView text = source.utf16Text(row);
+            appendText(text.utf16(), text.size());
+        } else {
+            const QLatin1StringView text = source.latin1Text(row);
+            appendLatin1(text.data(), text.size());
+        }
+        break;
+    }
 }
 
 void RecordColumn::widen()
@@ -91,6 +131,26 @@ QStringView RecordColumn::text(int row, TextScratch& scratch) const
     for (qsizetype i = 0; i < narrow.size(); ++i)
         scratch[i] = char16_t(uchar(narrow.data()[i]));
     return QStringView(scratch.data(), scratch.size());
+}
+
+bool RecordColumn::sameText(int row, const RecordColumn& other, int otherRow) const
+{
+    const qsizetype length = textLength(row);
+    if (length != other.textLength(otherRow))
+        return false;
+    if (length == 0)
+        return true;
+    if (wide_ == other.wide_) {
+        return wide_ ? std::memcmp(utf16Text(row).data(), other.utf16Text(otherRow).data(), std::size_t(length) * 2) == 0
+                     : std::memcmp(latin1Text(row).data(), other.latin1Text(otherRow).data(), std::size_t(length)) == 0;
+    }
+    const char* narrow = wide_ ? other.latin1Text(otherRow).data() : latin1Text(row).data();
+    const QChar* wide = wide_ ? utf16Text(row).data() : other.utf16Text(otherRow).data();
+    for (qsizetype i = 0; i < length; ++i) {
+        if (wide[i].unicode() != char16_t(uchar(narrow[i])))
+            return false;
+    }
+    return true;
 }
 
 QString RecordColumn::textString(int row) const

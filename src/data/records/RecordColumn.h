@@ -8,6 +8,7 @@
 #include <QStringView>
 #include <QVarLengthArray>
 #include <QtGlobal>
+#include <cstring>
 
 // Room for a short text read out of a one-byte column as UTF-16, on the caller's stack.
 using TextScratch = QVarLengthArray<char16_t, 64>;
@@ -47,6 +48,9 @@ public:
     }
     void appendText(const char16_t* text, qsizetype length);
     void appendUtf8(const char* text, qsizetype length);
+    void appendLatin1(const char* text, qsizetype length);
+    // Appends the cell of row of source, a column of the same storage.
+    void appendCell(const RecordColumn& source, int row);
 
     bool isNull(int row) const { return (nulls_[std::size_t(row) >> 6] >> (row & 63)) & 1u; }
     qint64 integer(int row) const { return integers_[std::size_t(row)]; }
@@ -64,6 +68,27 @@ public:
     QStringView text(int row, TextScratch& scratch) const;
     QString textString(int row) const;
 
+    // Whether the cell of row holds what the cell of otherRow of other, a column of the same
+    // storage, holds: both null, or the same value (a real to the bit, a text whichever its form).
+    bool sameCell(int row, const RecordColumn& other, int otherRow) const
+    {
+        const bool null = isNull(row);
+        if (null != other.isNull(otherRow))
+            return false;
+        if (null)
+            return true;
+        switch (storage_) {
+        case Storage::Integer:
+            return integers_[std::size_t(row)] == other.integers_[std::size_t(otherRow)]
+                && (!withOffsets_ || offsets_[std::size_t(row)] == other.offsets_[std::size_t(otherRow)]);
+        case Storage::Real:
+            return std::memcmp(&reals_[std::size_t(row)], &other.reals_[std::size_t(otherRow)], sizeof(double)) == 0;
+        case Storage::Text:
+            break;
+        }
+        return sameText(row, other, otherRow);
+    }
+
     // Gives back the room growth reserved ahead, once the last row is in.
     void squeeze();
 
@@ -79,6 +104,7 @@ private:
             nulls_.back() |= quint64(1) << (size_ & 63);
         ++size_;
     }
+    bool sameText(int row, const RecordColumn& other, int otherRow) const;
     std::size_t endAfter(qsizetype length) const;
     void widen();
     quint32 textBegin(int row) const { return row == 0 ? 0 : ends_[std::size_t(row) - 1]; }

@@ -79,6 +79,19 @@ QVariant RecordSet::value(int row, int column) const
     return QVariant(c.textString(row));
 }
 
+std::unique_ptr<RecordSet> RecordSet::clone() const
+{
+    auto copy = std::make_unique<RecordSet>(fields_);
+    copy->columns_ = columns_;
+    return copy;
+}
+
+void RecordSet::appendRow(const RecordSet& source, int row)
+{
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        columns_[i].appendCell(source.columns_[i], row);
+}
+
 void RecordSet::squeeze()
 {
     for (RecordColumn& c : columns_)
