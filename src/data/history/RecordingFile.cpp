@@ -188,6 +188,9 @@ struct RecordingWriter::Impl {
     {
         if (connection.open(file.toUtf8(), SQLITE_OPEN_READWRITE) != SQLITE_OK)
             fail(Step::Create);
+        // Small pages: a frame of a few kilobytes wastes at most the end of its last page, where
+        // larger ones leave room that no frame fits into (a fifth of an hour's file at 4 KB).
+        exec("PRAGMA page_size=1024");
         // A frame committed to the write-ahead log survives the process being killed; NORMAL syncs
         // only at checkpoints, so a refresh costs no flush to disk.
         exec("PRAGMA journal_mode=WAL");
