@@ -14,6 +14,7 @@ packages=(
   clang libclang-rt-14-dev llvm
   libxlsxwriter-dev unzip libreoffice-dev
   libicu-dev
+  libsqlite3-dev
   # The SQL Server stand-in of the tests and the demo (tests/tds, a test fixture), and FreeTDS's
   # own client, with which the demo's test reads it.
   python3 python3-psycopg2 python3-cryptography freetds-bin

@@ -23,3 +23,10 @@ private:
     QString sqlState_;
     int nativeError_;
 };
+
+// A recording file that cannot be created, written or read. The message names the file and says
+// what is wrong with it, in the operator's words.
+class RecordingError : public DataError {
+public:
+    using DataError::DataError;
+};
