@@ -7,6 +7,7 @@
 #include "connection/QueryThread.h"
 #include "data/connection/Connection.h"
 #include "data/DataErrors.h"
+#include "data/history/RecordingFile.h"
 #include "data/Query.h"
 
 #include <QElapsedTimer>
@@ -69,6 +70,14 @@ public:
     void ShowRowsOffline() override { calls << QStringLiteral("rows offline"); }
     void SetWorking(bool working) override { calls << QStringLiteral("working %1").arg(working); }
     void DropSort() override { calls << QStringLiteral("drop sort"); }
+    void ScriptStarts(const ScriptOptions&) override {}
+    Tracking TrackingWanted() const override { return tracking; }
+    bool KeepRefresh(HistoryFrame frame) override
+    {
+        frames.push_back(std::move(frame));
+        return !showingPast;
+    }
+    void RecordingFailed(const QString& message) override { calls << QStringLiteral("recording failed ") + message; }
     void SwitchFilterOff() override
     {
         query.setFiltered(false);
@@ -85,6 +94,9 @@ public:
     mutable std::atomic<int> readsOfOne{0};
     QString scriptFile;
     ScriptOptions options;
+    Tracking tracking;
+    std::vector<HistoryFrame> frames;
+    bool showingPast = false;
     mutable QStringList calls;
     QList<int> readsBeforeCount;
     QList<int> readsOfOneBeforeCount;
@@ -394,6 +406,51 @@ private Q_SLOTS:
         QCOMPARE(rate(1, 2), 2 * rate(2, 2));
         QCOMPARE(rate(0, 4) * 100, 2 * rate(0, 2));
         QVERIFY(!port.calls.join(u' ').contains(QStringLiteral("message")));
+    }
+
+    // Every refresh reaches the window's history as a frame, marked when asked and recorded when
+    // asked; a refresh that comes while the window shows the past stays out of its data set.
+    void refreshesAreKeptMarkedAndRecorded()
+    {
+        const QString table = QStringLiteral("tracked_%1").arg(QCoreApplication::applicationPid());
+        const auto sql = [&table](const QString& text) {
+            QString error;
+            QVERIFY2(TestDatabase::psql(text.arg(table, TestDatabase::user()), nullptr, &error), qPrintable(error));
+        };
+        sql(QStringLiteral("drop table if exists %1; create table %1 (id int, v int); insert into %1 values (1, 1), (2, 2);"
+                           "alter table %1 owner to %2"));
+        QTemporaryDir dir;
+        RecordingPort port({QStringLiteral("select id, v from %1 order by id").arg(table)});
+        port.options = {{"id"}, {}};
+        port.tracking.mark = true;
+        port.tracking.recorder = std::make_shared<RecordingWriter>(dir.filePath(QStringLiteral("r.qrec")), RecordingHeader{});
+        TQueryThread worker(port, Step);
+        worker.Start();
+        QTRY_COMPARE_WITH_TIMEOUT(port.refreshes(), 1, 10000);
+        sql(QStringLiteral("delete from %1 where id = 1; insert into %1 values (3, 3); update %1 set v = 20 where id = 2"));
+        QTRY_COMPARE_WITH_TIMEOUT(port.refreshes(), 2, 10000);
+        const RowMarks marks = port.query.marks();
+        QCOMPARE(port.query.recordCount(), 3);
+        QCOMPARE(port.query.displayText(2, 0), QStringLiteral("1"));
+        QCOMPARE(marks.row(0), RowChange::Same);
+        QVERIFY(marks.cellChanged(0, 1));
+        QCOMPARE(marks.row(1), RowChange::Appeared);
+        QCOMPARE(marks.row(2), RowChange::Vanished);
+        // Shown in the past, the window keeps its rows; the frames keep coming.
+        port.showingPast = true;
+        port.tracking.recorder.reset();
+        sql(QStringLiteral("insert into %1 values (4, 4)"));
+        QTRY_COMPARE_WITH_TIMEOUT(port.refreshes(), 4, 10000);
+        BoundedCall("Finish", [&] { QVERIFY(worker.Finish(Grace)); });
+        QCOMPARE(port.query.recordCount(), 3);
+        QCOMPARE(int(port.frames.size()), 4);
+        QVERIFY(port.frames[0].keyframe);
+        QCOMPARE(port.frames[3].rowCount, 3);
+        // The recorder had the refreshes until the window let it go at the third hand-over.
+        const RecordingReader recording(dir.filePath(QStringLiteral("r.qrec")));
+        QCOMPARE(recording.frameCount(), 3);
+        QCOMPARE(recording.frame(1).time, port.frames[1].time);
+        QVERIFY(!port.calls.join(u' ').contains(QStringLiteral("recording failed")));
     }
 
     void rateProblemsAreToldOncePerScript()
