@@ -269,12 +269,23 @@ private Q_SLOTS:
         }
     }
 
-    void fullDiskFailsTheWriteAndKeepsTheFramesBefore()
+    void fullDiskFailsCleanlyAndKeepsTheFramesBefore()
     {
         SmallDisk disk;
         if (!disk.mounted())
             QSKIP(disk.why());
         const QString path = disk.file("full.rec");
+        // A recording that cannot be made leaves nothing behind.
+        QVERIFY(disk.fill(0));
+        try {
+            RecordingWriter writer(path, SampleHeader());
+            QFAIL("a recording was made on a full disk");
+        } catch (const RecordingError& error) {
+            QCOMPARE(error.message(), QString("Не удалось создать запись «%1»: диск заполнен.").arg(path));
+        }
+        QCOMPARE(FolderEntries(disk.path()), QStringList{SmallDisk::fillerName()});
+        disk.empty();
+
         const auto small = [](int serial) {
             HistoryFrame frame = MadeUpFrame(serial);
             frame.data.truncate(2000);
