@@ -115,7 +115,8 @@ private Q_SLOTS:
     {
         program = HistoryProgram();
         psql(QStringLiteral("drop table if exists quillon_history; create table quillon_history(id int, v int);"
-                            "insert into quillon_history values (1, 10), (2, 20), (3, 30)"));
+                            "insert into quillon_history values (1, 10), (2, 20), (3, 30);"
+                            "alter table quillon_history owner to %1").arg(TestDatabase::user()));
     }
 
     void cleanup() { program.reset(); }
@@ -220,6 +221,8 @@ private Q_SLOTS:
         QCOMPARE(recordings().size(), 1);
         QVERIFY(w->StatusBar->PanelText(StatusPanel::Message).contains(QStringLiteral("Запись: ")));
         const QString path = program->folder.file(QStringLiteral("Recordings/") + recordings().first());
+        // The worker takes the recording up at its next hand-over.
+        nextRefresh(*w);
         nextRefresh(*w);
         psql(QStringLiteral("insert into quillon_history values (5, 50)"));
         nextRefresh(*w);
