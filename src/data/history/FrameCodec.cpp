@@ -21,7 +21,7 @@ constexpr char Magic[] = {'Q', 'H', 'F'};
 constexpr char Version = 1;
 constexpr int HeaderSize = sizeof Magic + 2;
 enum Kind : char { KeyframeKind = 0, DeltaKind = 1 };
-// Chosen by the history benchmark: higher levels cost several times the time for a few per cent.
+// The fastest level: on the history benchmark's session list, level 6 saves only 6 % of the bytes.
 constexpr int CompressionLevel = 1;
 // Deflate never packs more than about a thousand bytes into one.
 constexpr qint64 MostInflation = 1100;
