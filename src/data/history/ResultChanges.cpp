@@ -181,12 +181,12 @@ std::unique_ptr<RecordSet> WithVanishedRows(std::unique_ptr<RecordSet> after, co
         heldAs[std::size_t(changes.vanished[i])] = first + int(i);
 
     RowMarks& marks = changes.marks;
-    marks.placeAfter.clear();
+    marks.placeAfter.assign(std::size_t(first) + changes.vanished.size(), -1);
     int last = -1;
     auto vanished = changes.vanished.begin();
     for (int row = 0; row < before.rowCount(); ++row) {
         if (vanished != changes.vanished.end() && *vanished == row) {
-            marks.placeAfter.push_back(last);
+            marks.placeAfter[std::size_t(heldAs[std::size_t(row)])] = last;
             ++vanished;
         }
         if (heldAs[std::size_t(row)] >= 0)
