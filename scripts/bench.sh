@@ -143,6 +143,9 @@ sessions=()
 # The menu file of a script with 3,000 commands, as the editors and Start use it; no server needed.
 menu_table=$("$build/bench/quillon_bench_menu" 3000 "$runs")
 
+# A window's history of a session list with realistic churn; no server needed.
+history_table=$("$build/bench/quillon_bench_history")
+
 office_plugin=$(ls "$build"/bin/libquillon_office.so 2>/dev/null || true)
 export_line=$("$build/bench/quillon_bench_export" "select * from bench order by id limit 10000" $office_plugin)
 
@@ -221,3 +224,6 @@ while IFS='|' read -r _ what ms _; do
 done < <(echo "$menu_table" | grep '^| menu file')
 echo "Sort figures are wall and processor milliseconds inside the process in the environment's locale unless"
 echo "named; watching is each program's own processor time after 5 s of start-up, over 20 s, 3 pairs."
+echo
+echo "History of results, session lists built by hand with 5 % of cells changed and 1 row in 100 replaced per refresh:"
+echo "$history_table"

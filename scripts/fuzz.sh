@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=build-fuzz
 # The targets the "fuzz" build preset builds.
-targets=(fuzz_ini_document fuzz_line_file fuzz_filter_sort fuzz_connection_string fuzz_pg_text)
+targets=(fuzz_ini_document fuzz_line_file fuzz_filter_sort fuzz_connection_string fuzz_pg_text fuzz_history_frame)
 
 bash scripts/setup.sh
 # shellcheck source=scripts/presets.sh

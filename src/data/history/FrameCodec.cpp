@@ -21,7 +21,7 @@ constexpr char Magic[] = {'Q', 'H', 'F'};
 constexpr char Version = 1;
 constexpr int HeaderSize = sizeof Magic + 2;
 enum Kind : char { KeyframeKind = 0, DeltaKind = 1 };
-// Chosen by the history benchmark: higher levels cost several times the time for a few per cent.
+// The fastest level: on the history benchmark's session list, level 6 saves only 6 % of the bytes.
 constexpr int CompressionLevel = 1;
 // Deflate never packs more than about a thousand bytes into one.
 constexpr qint64 MostInflation = 1100;
@@ -398,11 +398,13 @@ std::unique_ptr<RecordSet> DecodeFrame(const HistoryFrame& frame, const RecordSe
         RecordColumn& column = records->column(c);
         if (frame.keyframe) {
             const bool wide = in.bounded(1);
+            column.reserve(rows, 0);
             for (int row = 0; row < rows; ++row)
                 ReadCell(in, column, wide, nullptr, 0);
             continue;
         }
         const RecordColumn& earlier = before->column(c);
+        column.reserve(rows, earlier.textLength() + earlier.textLength() / 8);
         changed.resize(std::size_t(in.count()));
         int last = -1;
         for (int& row : changed) {
@@ -428,15 +430,23 @@ std::unique_ptr<RecordSet> DecodeFrame(const HistoryFrame& frame, const RecordSe
         int nextFresh = 0;
         int nextChanged = freshRows;
         auto change = changed.begin();
-        for (int row = 0; row < rows; ++row) {
+        for (int row = 0; row < rows;) {
             const int from = beforeRows[std::size_t(row)];
             if (from < 0) {
                 column.appendCell(fresh, nextFresh++);
+                ++row;
             } else if (change != changed.end() && *change == row) {
                 column.appendCell(fresh, nextChanged++);
                 ++change;
+                ++row;
             } else {
-                column.appendCell(earlier, from);
+                // Unchanged rows in the order before: a block copied at once.
+                const int stop = change == changed.end() ? rows : *change;
+                int run = 1;
+                while (row + run < stop && beforeRows[std::size_t(row + run)] == from + run)
+                    ++run;
+                column.appendCells(earlier, from, run);
+                row += run;
             }
         }
     }

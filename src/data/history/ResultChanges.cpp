@@ -186,7 +186,7 @@ std::unique_ptr<RecordSet> WithVanishedRows(std::unique_ptr<RecordSet> after, co
     auto vanished = changes.vanished.begin();
     for (int row = 0; row < before.rowCount(); ++row) {
         if (vanished != changes.vanished.end() && *vanished == row) {
-            marks.placeAfter[std::size_t(first) + std::size_t(vanished - changes.vanished.begin())] = last;
+            marks.placeAfter[std::size_t(heldAs[std::size_t(row)])] = last;
             ++vanished;
         }
         if (heldAs[std::size_t(row)] >= 0)

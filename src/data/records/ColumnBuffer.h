@@ -81,6 +81,13 @@ public:
         size_ = size;
     }
 
+    // Room for size values, so that a known number of appends copies nothing as it grows.
+    void reserve(std::size_t size)
+    {
+        if (size > capacity_)
+            reallocate(size);
+    }
+
     // Gives back what growth reserved ahead, once no more values come.
     void shrinkToFit()
     {

@@ -133,6 +133,46 @@ QStringView RecordColumn::text(int row, TextScratch& scratch) const
     return QStringView(scratch.data(), scratch.size());
 }
 
+void RecordColumn::appendCells(const RecordColumn& source, int first, int count)
+{
+    if (count <= 0)
+        return;
+    switch (storage_) {
+    case Storage::Integer:
+        integers_.append(source.integers_.data() + first, std::size_t(count));
+        if (withOffsets_)
+            offsets_.append(source.offsets_.data() + first, std::size_t(count));
+        break;
+    case Storage::Real:
+        reals_.append(source.reals_.data() + first, std::size_t(count));
+        break;
+    case Storage::Text: {
+        const quint32 begin = source.textBegin(first);
+        const qsizetype length = qsizetype(source.ends_[std::size_t(first + count - 1)] - begin);
+        const std::size_t base = endAfter(length) - std::size_t(length);
+        if (source.wide_ && !wide_)
+            widen();
+        if (!wide_) {
+            bytes_.append(source.bytes_.data() + begin, std::size_t(length));
+        } else if (source.wide_) {
+            chars_.append(source.chars_.data() + begin, std::size_t(length));
+        } else {
+            const std::size_t start = chars_.size();
+            chars_.resize(start + std::size_t(length));
+            for (qsizetype i = 0; i < length; ++i)
+                chars_.data()[start + std::size_t(i)] = char16_t(uchar(source.bytes_[begin + std::size_t(i)]));
+        }
+        const std::size_t from = ends_.size();
+        ends_.resize(from + std::size_t(count));
+        for (int i = 0; i < count; ++i)
+            ends_.data()[from + std::size_t(i)] = quint32(base + (source.ends_[std::size_t(first + i)] - begin));
+        break;
+    }
+    }
+    for (int row = first; row < first + count; ++row)
+        appendNullBit(source.isNull(row));
+}
+
 bool RecordColumn::sameText(int row, const RecordColumn& other, int otherRow) const
 {
     const qsizetype length = textLength(row);
@@ -156,6 +196,29 @@ bool RecordColumn::sameText(int row, const RecordColumn& other, int otherRow) co
 QString RecordColumn::textString(int row) const
 {
     return wide_ ? utf16Text(row).toString() : latin1Text(row).toString();
+}
+
+void RecordColumn::reserve(int rows, qsizetype textLength)
+{
+    const std::size_t total = std::size_t(size_) + std::size_t(rows);
+    nulls_.reserve((total + 63) / 64);
+    switch (storage_) {
+    case Storage::Integer:
+        integers_.reserve(total);
+        if (withOffsets_)
+            offsets_.reserve(total);
+        break;
+    case Storage::Real:
+        reals_.reserve(total);
+        break;
+    case Storage::Text:
+        ends_.reserve(total);
+        if (wide_)
+            chars_.reserve(chars_.size() + std::size_t(textLength));
+        else
+            bytes_.reserve(bytes_.size() + std::size_t(textLength));
+        break;
+    }
 }
 
 void RecordColumn::squeeze()

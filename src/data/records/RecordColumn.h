@@ -51,6 +51,8 @@ public:
     void appendLatin1(const char* text, qsizetype length);
     // Appends the cell of row of source, a column of the same storage.
     void appendCell(const RecordColumn& source, int row);
+    // Appends count cells of source from first on, a column of the same storage, a block at a time.
+    void appendCells(const RecordColumn& source, int first, int count);
 
     bool isNull(int row) const { return (nulls_[std::size_t(row) >> 6] >> (row & 63)) & 1u; }
     qint64 integer(int row) const { return integers_[std::size_t(row)]; }
@@ -88,6 +90,11 @@ public:
         }
         return sameText(row, other, otherRow);
     }
+
+    // Room for rows more rows holding text of textLength characters in all.
+    void reserve(int rows, qsizetype textLength);
+    // Characters of text held, all rows together.
+    qsizetype textLength() const { return ends_.empty() ? 0 : qsizetype(ends_.back()); }
 
     // Gives back the room growth reserved ahead, once the last row is in.
     void squeeze();
