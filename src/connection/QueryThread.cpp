@@ -324,6 +324,8 @@ TQueryThread::PassResult TQueryThread::Pass()
         });
         Rates = std::make_unique<CumulativeRates>(options.keyColumns, options.cumulativeColumns);
         Tracker = std::make_unique<ResultTracker>(options.keyColumns);
+        keyColumns_ = options.keyColumns;
+        keepRow_ = {};
         ratesToldOf_ = false;
         marksToldOf_ = false;
         if (reloaded) {
@@ -390,6 +392,8 @@ void TQueryThread::Track(std::unique_ptr<RecordSet> records, qint64 fetchedAt)
     }
     missingKeys_ = refresh.missingKeyColumns;
     repeatedKeys_ = refresh.marks.repeatedKeys;
+    // Looked for here, not in the hand-over: a search of many rows would hold up the window.
+    keepFound_ = keyColumns_.isEmpty() ? Bookmark{} : FindRow(*refresh.records, keepRow_, keyColumns_);
     WorkQuery->setRecords(std::move(refresh.records), std::move(refresh.marks));
     frame_ = std::move(refresh.frame);
 }
@@ -437,11 +441,19 @@ void TQueryThread::HandOver(bool reloaded)
         if (reloaded)
             ScriptChanged = false;
         Monitor.CountRefresh();
+        keepRow_ = CurrentRowIdentity(Monitor.DataSet(), keyColumns_);
         return;
     }
     Query& query = Monitor.DataSet();
     const bool wasActive = query.active();
-    const Bookmark bookmark = wasActive && query.recordCount() > 0 ? query.bookmark() : Bookmark{};
+    Bookmark bookmark = wasActive && query.recordCount() > 0 ? query.bookmark() : Bookmark{};
+    // A script with key columns keeps the operator's row by its key, where the row stands in the
+    // new result. The worker has looked for it already, unless the operator has moved since: then
+    // it is looked for here, once.
+    if (!keyColumns_.isEmpty() && wasActive && WorkQuery->records()) {
+        const RowIdentity current = CurrentRowIdentity(query, keyColumns_);
+        bookmark = current == keepRow_ ? keepFound_ : FindRow(*WorkQuery->records(), current, keyColumns_);
+    }
     std::vector<int> tags;
     if (wasActive) {
         for (int i = 0; i < query.fieldCount(); ++i)
@@ -482,6 +494,7 @@ void TQueryThread::HandOver(bool reloaded)
         ScriptChanged = false;
     Monitor.CountRefresh();
     Monitor.ShowPosition();
+    keepRow_ = CurrentRowIdentity(query, keyColumns_);
     // The next pass sorts its rows in the window's order before handing them over.
     sortText_ = query.sort();
     delete sortUpdate_.exchange(nullptr, std::memory_order_acq_rel);

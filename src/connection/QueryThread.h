@@ -2,6 +2,7 @@
 
 #include "connection/MonitorPort.h"
 #include "data/history/HistoryFrame.h"
+#include "data/history/RowIdentity.h"
 
 #include <QString>
 #include <QStringList>
@@ -125,6 +126,11 @@ private:
     // The refresh's frame and what the recorder reported, kept for the hand-over.
     HistoryFrame frame_;
     QString recordingError_;
+    // The script's key columns; the operator's row as the last hand-over left it, and where the
+    // worker found it in the rows it fetched since.
+    QStringList keyColumns_;
+    RowIdentity keepRow_;
+    Bookmark keepFound_;
     // What the marking of the refresh met: key columns the result lacks, rows with a repeated key.
     QStringList missingKeys_;
     int repeatedKeys_ = 0;

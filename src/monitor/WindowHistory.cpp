@@ -4,6 +4,7 @@
 #include "app/ScriptOptions.h"
 #include "data/DataErrors.h"
 #include "data/history/ResultChanges.h"
+#include "data/history/RowIdentity.h"
 #include "data/records/RecordSet.h"
 #include "data/view/RecordView.h"
 #include "monitor/ChangeMarkDelegate.h"
@@ -17,51 +18,6 @@ namespace {
 
 constexpr qint64 MillisecondsPerMinute = 60 * 1000;
 constexpr qint64 BytesPerMegabyte = 1024 * 1024;
-
-// The texts that identify the view's current row: its key columns', or, without keys, its place.
-struct RowIdentity {
-    QStringList keys;
-    int record = -1;
-};
-
-RowIdentity CurrentRow(const RecordView& view, const QStringList& keyColumns)
-{
-    RowIdentity identity;
-    if (!view.active() || view.recNo() == 0)
-        return identity;
-    identity.record = view.bookmark().row;
-    for (const QString& column : keyColumns) {
-        if (view.fieldIndex(column) < 0)
-            return RowIdentity{{}, identity.record};
-        identity.keys << view.fieldTextByName(column);
-    }
-    return identity;
-}
-
-Bookmark RowIn(const RecordSet& records, const RowIdentity& identity, const QStringList& keyColumns)
-{
-    if (identity.record < 0)
-        return {};
-    std::vector<int> columns;
-    for (const QString& name : keyColumns) {
-        for (int i = 0; i < records.fieldCount(); ++i) {
-            if (records.field(i).name.compare(name, Qt::CaseInsensitive) == 0) {
-                columns.push_back(i);
-                break;
-            }
-        }
-    }
-    if (identity.keys.isEmpty() || columns.size() != std::size_t(identity.keys.size()))
-        return identity.record < records.rowCount() ? Bookmark{identity.record} : Bookmark{};
-    for (int row = 0; row < records.rowCount(); ++row) {
-        bool same = true;
-        for (std::size_t k = 0; k < columns.size() && same; ++k)
-            same = records.displayText(row, columns[k]) == identity.keys[qsizetype(k)];
-        if (same)
-            return Bookmark{row};
-    }
-    return {};
-}
 
 } // namespace
 
@@ -152,7 +108,7 @@ void WindowHistory::Show(std::unique_ptr<RecordSet> records, const RecordSet* be
         marks = std::move(changes.marks);
         bar_.ShowMatching(marks.byPosition || keyColumns_.isEmpty());
     }
-    const Bookmark keep = RowIn(*records, CurrentRow(view_, keyColumns_), keyColumns_);
+    const Bookmark keep = FindRow(*records, CurrentRowIdentity(view_, keyColumns_), keyColumns_);
     // The sort markers belong to the window, not to the refresh.
     std::vector<int> tags;
     for (int i = 0; i < view_.fieldCount(); ++i)
