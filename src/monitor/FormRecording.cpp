@@ -59,6 +59,8 @@ TFormRecording::TFormRecording(const QString& path, QWidget* parent)
 
     HistoryControls = new HistoryBar(false, body);
     body->addToolBar(Qt::TopToolBarArea, HistoryControls);
+    // The history bar is all this window has to act with: never folded away.
+    body->setMinimumWidth(HistoryControls->sizeHint().width());
     History = new WindowHistory(*Records, *HistoryControls, *markDelegate_, *DBGrid, false, this);
     // A recording is kept whole, however long it ran.
     History->SetScript(header.keyColumns, std::numeric_limits<int>::max() / 60000, std::numeric_limits<int>::max() / 2048);

@@ -14,6 +14,10 @@
 #include "monitor/CommandWaitBox.h"
 #include "monitor/FormMon.h"
 #include "monitor/FormViewResult.h"
+#include "monitor/HistoryBar.h"
+#include "monitor/WindowHistory.h"
+#include "data/display/DataSetModel.h"
+#include "data/history/ResultHistory.h"
 #include "monitor/MonitorStatusBar.h"
 #include "platform/TextCodec.h"
 
@@ -23,6 +27,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QScopeGuard>
 #include <QtTest>
 #include <thread>
@@ -241,6 +246,86 @@ private Q_SLOTS:
         QCOMPARE(w->Query->displayText(0, w->Query->fieldIndex(QStringLiteral("ProgramName"))).trimmed(), busyProgram);
         QVERIFY2(w->Query->displayText(0, rate).toDouble() > 100, qPrintable(w->Query->displayText(0, rate)));
         QCOMPARE(w->StatusBar->PanelText(StatusPanel::Message), QString());
+        BoundedCall("Stop", [&w] { w->acStart->trigger(); });
+    }
+
+    // Sessions as the grid shows them at a refresh, by program name: those that vanished left out,
+    // and the mark of each.
+    static QMap<QString, int> shownSessions(const TFormMon& w)
+    {
+        QMap<QString, int> shown;
+        const int column = w.Query->fieldIndex(QStringLiteral("ProgramName"));
+        const QAbstractItemModel& model = *w.DBGrid->model();
+        for (int row = 0; row < model.rowCount(); ++row)
+            shown.insert(model.index(row, column).data().toString().trimmed(), model.index(row, 0).data(DataSetModel::MarkRole).toInt());
+        return shown;
+    }
+
+    // The sample's sp_Who2 options key the sessions: one that comes is marked new, one that goes is
+    // marked gone; thirty refreshes back the grid shows what it showed then, with the operator's row,
+    // and "Сейчас" returns to the newest with that row still current.
+    void historyStepsBackThirtyRefreshes()
+    {
+        const std::unique_ptr<Connection> keeper = session(QStringLiteral("keeper"));
+        std::unique_ptr<Connection> comer;
+        auto w = window(QStringLiteral("WHO"), 1);
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->Query->active() && rowOf(*w, QStringLiteral("keeper")) >= 0, 10000);
+        QVERIFY(w->History->Marking());
+        w->Query->setRecNo(rowOf(*w, QStringLiteral("keeper")) + 1);
+        const auto currentProgram = [&w] { return w->Query->fieldTextByName(QStringLiteral("ProgramName")).trimmed(); };
+        const int appeared = int(DataSetModel::CellMark::RowAppeared);
+        const int vanished = int(DataSetModel::CellMark::RowVanished);
+
+        // What the grid showed at each refresh, by the refresh's place in the history.
+        QMap<qint64, QStringList> seen;
+        bool comerMarkedNew = false;
+        bool comerMarkedGone = false;
+        int counted = refreshes(*w);
+        for (int refresh = 0; refresh < 33;) {
+            QTest::qWait(20);
+            if (refreshes(*w) == counted)
+                continue;
+            counted = refreshes(*w);
+            ++refresh;
+            const QMap<QString, int> shown = shownSessions(*w);
+            QStringList live;
+            for (auto it = shown.cbegin(); it != shown.cend(); ++it) {
+                if (it.value() != vanished)
+                    live << it.key();
+            }
+            const ResultHistory& history = w->History->History();
+            seen.insert(history.firstSerial() + history.size() - 1, live);
+            comerMarkedNew = comerMarkedNew || shown.value(QStringLiteral("comer"), 0) == appeared;
+            comerMarkedGone = comerMarkedGone || (shown.contains(QStringLiteral("comer")) && shown.value(QStringLiteral("comer")) == vanished);
+            QCOMPARE(currentProgram(), QStringLiteral("keeper"));
+            if (refresh == 3)
+                comer = session(QStringLiteral("comer"));
+            if (refresh == 8)
+                comer.reset();
+        }
+        QVERIFY(comerMarkedNew);
+        QVERIFY(comerMarkedGone);
+
+        const ResultHistory& history = w->History->History();
+        const int back = history.size() - 1 - 30;
+        QVERIFY(back >= 0);
+        w->History->ShowFrame(back);
+        QVERIFY(w->History->ShowingPast());
+        QStringList then;
+        const QMap<QString, int> shown = shownSessions(*w);
+        for (auto it = shown.cbegin(); it != shown.cend(); ++it) {
+            if (it.value() != vanished)
+                then << it.key();
+        }
+        QVERIFY(seen.contains(history.firstSerial() + back));
+        QCOMPARE(then, seen.value(history.firstSerial() + back));
+        QCOMPARE(currentProgram(), QStringLiteral("keeper"));
+        w->HistoryControls->acNow->trigger();
+        QVERIFY(!w->History->ShowingPast());
+        const int now = refreshes(*w);
+        QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) > now, 5000);
+        QCOMPARE(currentProgram(), QStringLiteral("keeper"));
         BoundedCall("Stop", [&w] { w->acStart->trigger(); });
     }
 

@@ -6,6 +6,14 @@
 #include "shell/AboutBox.h"
 #include "shell/FormMain.h"
 #include "shell/ProgramStart.h"
+#include "RecordSets.h"
+#include "data/history/FrameCodec.h"
+#include "data/history/RecordingFile.h"
+#include "data/view/RecordView.h"
+#include "monitor/FormRecording.h"
+#include "monitor/HistoryBar.h"
+#include "monitor/WindowHistory.h"
+#include <QSlider>
 #include "platform/QuillonError.h"
 
 #include <QLineEdit>
@@ -65,7 +73,7 @@ private Q_SLOTS:
         for (QAction* a : top)
             titles << a->text();
         QCOMPARE(titles, (QStringList{"Главное", "Настройки", "Окно", "Помощь"}));
-        QCOMPARE(menuTexts(top[0]->menu()), (QStringList{"Подключиться", "-", "Выход"}));
+        QCOMPARE(menuTexts(top[0]->menu()), (QStringList{"Подключиться", "Открыть запись...", "-", "Выход"}));
         QCOMPARE(menuTexts(top[1]->menu()), (QStringList{"Скрипты", "-", "Система"}));
         QCOMPARE(menuTexts(top[2]->menu()),
                  (QStringList{"&Горизонтально", "&Вертикально", "&Каскадом", "В&ыровнять", "-",
@@ -125,6 +133,47 @@ private Q_SLOTS:
         QVERIFY(App != nullptr);
         // The rest of the creation was skipped: the design placement stands.
         QCOMPARE(form.pos(), QPoint(362, 160));
+    }
+
+    // A recording opens in the frame, its history controls all in sight at its smallest size; a
+    // file that is no recording is told of and opens nothing.
+    void recordingOpensInTheFrame()
+    {
+        TFormMain form(programWith());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        program->folder.write(QStringLiteral("Recordings/bad.qrec"), "no recording");
+        QVERIFY(!form.OpenRecording(program->folder.file(QStringLiteral("Recordings/bad.qrec"))));
+        QCOMPARE(program->boxes.messages.size(), 1);
+        QVERIFY2(program->boxes.messages[0].text.contains(QStringLiteral("bad.qrec")), qPrintable(program->boxes.messages[0].text));
+        QVERIFY(form.mdiArea()->subWindowList().isEmpty());
+
+        const QString path = program->folder.file(QStringLiteral("Recordings/good.qrec"));
+        {
+            RecordingWriter writer(path, RecordingHeader{.server = QStringLiteral("srv"), .scriptName = QStringLiteral("Сеансы"),
+                                                         .keyColumns = {QStringLiteral("spid")}});
+            const auto first = ProcessesOf({{51, "runnable", "ann"}, {52, "sleeping", "bob"}});
+            writer.write(EncodeKeyframe(*first, 1000));
+            writer.write(EncodeDelta(*ProcessesOf({{51, "sleeping", "ann"}}), *first, {0}, 2000));
+        }
+        TFormRecording* recording = form.OpenRecording(path);
+        QVERIFY(recording);
+        QCOMPARE(form.mdiArea()->subWindowList().size(), 1);
+        QCOMPARE(recording->windowTitle(), QStringLiteral("Запись: srv - Сеансы"));
+        QCOMPARE(recording->History->History().size(), 2);
+        QCOMPARE(recording->Records->recordCount(), 2);
+        recording->HistoryControls->Slider->setValue(1);
+        // The second refresh: 52 gone, shown struck through, and 51's status changed.
+        QCOMPARE(recording->Records->recordCount(), 2);
+        recording->resize(recording->minimumSizeHint());
+        QApplication::processEvents();
+        for (QAction* action : recording->HistoryControls->actions()) {
+            QWidget* button = recording->HistoryControls->widgetForAction(action);
+            if (!button || action->isSeparator())
+                continue;
+            QVERIFY2(button->isVisible(), qPrintable(action->text()));
+            QVERIFY(recording->rect().contains(QRect(button->mapTo(recording, QPoint()), button->size())));
+        }
     }
 
     void childWindowsCloseBeforeSettingsAreSaved()
