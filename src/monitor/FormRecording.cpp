@@ -6,6 +6,7 @@
 #include "data/view/RecordView.h"
 #include "data/view/ToggleTitleSort.h"
 #include "monitor/ChangeMarkDelegate.h"
+#include "monitor/GridColumnWidths.h"
 #include "monitor/GridCopy.h"
 #include "monitor/HistoryBar.h"
 #include "monitor/SortMarkerHeader.h"
@@ -49,11 +50,13 @@ TFormRecording::TFormRecording(const QString& path, QWidget* parent)
     DBGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid->verticalHeader()->setDefaultSectionSize(DBGrid->fontMetrics().height() + 4);
-    DBGrid->verticalHeader()->hide();
     body->setCentralWidget(DBGrid);
     Records->setObjectName(QStringLiteral("Records"));
     model_ = new DataSetModel(Records.get(), this);
     DBGrid->setModel(model_);
+    columnWidths_ = std::make_unique<GridColumnWidths>(DBGrid);
+    ConnectGuarded(model_, &QAbstractItemModel::modelAboutToBeReset, this, [this] { columnWidths_->Remember(); });
+    ConnectGuarded(model_, &QAbstractItemModel::modelReset, this, [this] { columnWidths_->Apply(); });
     markDelegate_ = new ChangeMarkDelegate(DBGrid);
     DBGrid->setItemDelegate(markDelegate_);
 
@@ -85,9 +88,15 @@ TFormRecording::TFormRecording(const QString& path, QWidget* parent)
     ConnectGuarded(acCopy, &QAction::triggered, this, [this] { acCopyExecute(); });
     ConnectGuarded(DBGrid->horizontalHeader(), &QHeaderView::sectionClicked, this,
                    [this](int section) { DBGridTitleBtnClick(section); });
+}
 
-    if (reader.frameCount() > 0)
+void TFormRecording::showEvent(QShowEvent* event)
+{
+    QMdiSubWindow::showEvent(event);
+    // The first refresh comes once the grid has its size: its columns are sized to it.
+    if (!shown_ && History->History().size() > 0)
         History->ShowFrame(0);
+    shown_ = true;
 }
 
 TFormRecording::~TFormRecording()

@@ -6,6 +6,7 @@
 
 class ChangeMarkDelegate;
 class DataSetModel;
+class GridColumnWidths;
 class HistoryBar;
 class QAction;
 class QLabel;
@@ -20,7 +21,8 @@ struct RecordingHeader;
 class TFormRecording : public QMdiSubWindow {
     Q_OBJECT
 public:
-    // Reads the whole recording; throws RecordingError (the operator's text) when it cannot.
+    // Reads the whole recording; throws RecordingError (the operator's text) when it cannot. Shows
+    // its first refresh when first shown.
     explicit TFormRecording(const QString& path, QWidget* parent = nullptr);
     ~TFormRecording() override;
 
@@ -34,8 +36,13 @@ public:
     void acCopyExecute();
     void DBGridTitleBtnClick(int field);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    bool shown_ = false;
     DataSetModel* model_ = nullptr;
+    std::unique_ptr<GridColumnWidths> columnWidths_;
     ChangeMarkDelegate* markDelegate_ = nullptr;
     QList<int> sortFields_;
 };

@@ -232,6 +232,7 @@ private Q_SLOTS:
         BoundedCall("Stop", [&w] { w->acStart->trigger(); });
 
         TFormRecording replay(path);
+        replay.show();
         const RecordingReader reader(path);
         QCOMPARE(reader.header().scriptId, QStringLiteral("HIST"));
         QCOMPARE(reader.header().keyColumns, QStringList{"id"});
@@ -281,6 +282,7 @@ private Q_SLOTS:
         QVERIFY(child.waitForFinished());
 
         TFormRecording replay(path);
+        replay.show();
         QVERIFY(replay.History->History().size() >= frames);
         for (int i = 0; i < replay.History->History().size(); ++i) {
             replay.History->ShowFrame(i);
