@@ -25,6 +25,7 @@ deb=$work/out/quillon_${version}_amd64.deb
 
 files=$(dpkg-deb -c "$deb" | awk '{ print $6 $7 $8 }')
 for f in ./opt/quillon/quillon ./opt/quillon/Config/Sensors.ini ./opt/quillon/Config/Menus.ini \
+         ./opt/quillon/Config/Options.ini ./opt/quillon/Help/history.png \
          ./opt/quillon/Scripts/postgresql/activity.sql ./opt/quillon/Help/QUILLON32.html \
          './usr/bin/quillon->/opt/quillon/quillon' ./usr/share/applications/quillon.desktop \
          ./usr/share/icons/hicolor/scalable/apps/quillon.svg ./usr/share/icons/hicolor/48x48/apps/quillon.png \
