@@ -73,7 +73,7 @@ const QString VanishedRowQuestion = QStringLiteral(
 const QString RecordingStarted = QStringLiteral("Запись: ");
 const QString RecordingStopped = QStringLiteral("Запись остановлена: ");
 
-// A file name of its own for each recording: the script and the minute it began.
+// A file name of its own for each recording: the script and the second it began.
 QString RecordingFileName(const QString& scriptId)
 {
     QString name = scriptId;
@@ -576,10 +576,11 @@ void TFormMon::UserMenuOnClick(QAction* sender)
 void TFormMon::ScriptStarts(const ScriptOptions& options)
 {
     const QString script = SensorAt(cmBox->currentIndex()).Id;
-    // A restart of the same script adds to what the window has kept of it.
-    if (script != historyScript_)
+    // A restart of the same script with the same keys adds to what the window has kept of it.
+    if (script != historyScript_ || options.keyColumns != historyKeys_)
         History->SetScript(options.keyColumns, options.keptMinutes(), options.keptMegabytes());
     historyScript_ = script;
+    historyKeys_ = options.keyColumns;
 }
 
 Tracking TFormMon::TrackingWanted() const

@@ -5,6 +5,7 @@
 #include "monitor/ScriptMenuItem.h"
 
 #include <QList>
+#include <QStringList>
 #include <QMdiSubWindow>
 #include <atomic>
 #include <memory>
@@ -159,8 +160,9 @@ private:
     DataSetModel* model_ = nullptr;
     ChangeMarkDelegate* markDelegate_ = nullptr;
     std::shared_ptr<RecordingWriter> recorder_;
-    // The script the history holds, by its identifier.
+    // The script the history holds, by its identifier, and its key columns.
     QString historyScript_;
+    QStringList historyKeys_;
     std::unique_ptr<GridColumnWidths> columnWidths_;
     ToolBarFolding* toolBarFolding_ = nullptr;
     std::atomic<int> interval_{0};
