@@ -23,7 +23,7 @@ ResultTracker::Refresh ResultTracker::track(std::unique_ptr<RecordSet> records, 
     ResultChanges changes;
     const bool compared = previous_ && (delta || (mark && !baseline));
     if (compared)
-        changes = CompareResults(*previous_, *records, keyColumns_);
+        changes = comparer_.compare(*previous_, *records, keyColumns_);
     if (delta) {
         refresh.frame = EncodeDelta(*records, *previous_, changes.before, time);
         ++sinceKeyframe_;
@@ -36,7 +36,7 @@ ResultTracker::Refresh ResultTracker::track(std::unique_ptr<RecordSet> records, 
     const RecordSet* against = baseline ? baseline : before.get();
     if (mark && against) {
         if (baseline)
-            changes = CompareResults(*baseline, *records, keyColumns_);
+            changes = comparer_.compare(*baseline, *records, keyColumns_);
         records = WithVanishedRows(std::move(records), *against, changes);
         refresh.marks = std::move(changes.marks);
     }
