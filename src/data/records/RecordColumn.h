@@ -128,6 +128,9 @@ public:
     // Characters of text held, all rows together.
     qsizetype textLength() const { return ends_.empty() ? 0 : qsizetype(ends_.back()); }
 
+    // Empties it, keeping the room it has: rows appended again fault in no fresh pages.
+    void clear();
+
     // Gives back the room growth reserved ahead, once the last row is in.
     void squeeze();
 
