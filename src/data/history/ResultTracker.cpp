@@ -10,9 +10,27 @@
 namespace {
 
 // A keyframe also once the next delta would have showing it decode more rows than this, the
-// keyframe's and every delta's since: a large result's refreshes are shown as quickly as a small
-// one's, for keyframes a few times more often.
+// keyframe's and every delta's since: a large result's refreshes are shown about as quickly as a
+// small one's, for keyframes a few times more often. Yet never more often than every few frames,
+// which a huge result's memory would not afford.
 constexpr qint64 RowsDecodedAtMost = 100'000;
+constexpr int ShortestGroup = 4;
+
+// The first rows of records, those fetched, for the next refresh to be compared with: in the room
+// of the refresh before, done with by now, where a copy of its own would fault in fresh pages.
+std::unique_ptr<RecordSet> Kept(const RecordSet& records, int rows, std::unique_ptr<RecordSet> room)
+{
+    QList<FieldInfo> fields;
+    for (int c = 0; c < records.fieldCount(); ++c)
+        fields.append(records.field(c));
+    if (room)
+        room->reset(std::move(fields));
+    else
+        room = std::make_unique<RecordSet>(std::move(fields));
+    for (int c = 0; c < records.fieldCount(); ++c)
+        room->column(c).appendCells(records.column(c), 0, rows);
+    return room;
+}
 
 } // namespace
 
@@ -27,8 +45,8 @@ ResultTracker::Refresh ResultTracker::track(std::unique_ptr<RecordSet> records, 
                                             bool keyframe, bool mark)
 {
     Refresh refresh;
-    const bool delta = previous_ && !keyframe && sinceKeyframe_ + 1 < keyframeEvery_
-        && qint64(sinceKeyframe_ + 2) * std::max(records->rowCount(), 1) <= RowsDecodedAtMost
+    const qint64 group = std::max<qint64>(RowsDecodedAtMost / std::max(records->rowCount(), 1), ShortestGroup);
+    const bool delta = previous_ && !keyframe && sinceKeyframe_ + 1 < std::min<qint64>(keyframeEvery_, group)
         && DeltaFits(*records, *previous_);
     // One comparison with the refresh before serves both the delta and the marks.
     ResultChanges changes;
@@ -42,7 +60,8 @@ ResultTracker::Refresh ResultTracker::track(std::unique_ptr<RecordSet> records, 
         refresh.frame = EncodeKeyframe(*records, time);
         sinceKeyframe_ = 0;
     }
-    const std::unique_ptr<RecordSet> before = std::exchange(previous_, records->clone());
+    std::unique_ptr<RecordSet> before = std::move(previous_);
+    const int fetched = records->rowCount();
 
     const RecordSet* against = baseline ? baseline : before.get();
     if (mark && against) {
@@ -53,6 +72,7 @@ ResultTracker::Refresh ResultTracker::track(std::unique_ptr<RecordSet> records, 
     }
     if (compared || (mark && against))
         refresh.missingKeyColumns = changes.missingKeyColumns;
+    previous_ = Kept(*records, fetched, std::move(before));
     refresh.records = std::move(records);
     return refresh;
 }
