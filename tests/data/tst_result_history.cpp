@@ -3,6 +3,7 @@
 #include "data/DataErrors.h"
 #include "data/history/FrameCodec.h"
 #include "data/history/ResultChanges.h"
+#include "data/history/ResultComparer.h"
 #include "data/history/ResultHistory.h"
 #include "data/history/ResultTracker.h"
 #include "data/records/FieldKinds.h"
@@ -203,6 +204,36 @@ private Q_SLOTS:
         QCOMPARE(changes.marks.repeatedKeys, 4);
         QCOMPARE(changes.vanished, ints({}));
         QCOMPARE(CompareResults(*before, *sessions({}), {"spid"}).vanished, ints({0, 3}));
+    }
+
+    void integerKeysMatchAsTheirDigitsDo()
+    {
+        // The key as a number (id) and as its text (name): matched alike, repeats and a null included.
+        const auto result = [](const QList<QVariantList>& rows) {
+            QList<QVariantList> full;
+            for (const QVariantList& row : rows)
+                full.append({row[0], row[0].isValid() ? row[0].toString() : QVariant(), row[1]});
+            return RecordsOf({{"id", FieldType::BigInt}, {"name", FieldType::VarChar}, {"cpu", FieldType::Integer}}, full);
+        };
+        const auto first = result({{5, 1}, {-3, 1}, {7, 1}, {7, 2}, {QVariant(), 1}, {9, 1}, {4'000'000'000LL, 1}, {12, 1}});
+        const auto second = result({{9, 2}, {5, 1}, {8, 1}, {8, 1}, {QVariant(), 3}, {-3, 5}, {7, 1}, {4'000'000'000LL, 1}, {11, 1}});
+        const auto described = [](const ResultChanges& changes) {
+            QStringList lines = marksOf(changes.marks);
+            lines << QStringLiteral("repeated %1").arg(changes.marks.repeatedKeys);
+            for (const int row : changes.before)
+                lines << QString::number(row);
+            lines << QStringLiteral("vanished");
+            for (const int row : changes.vanished)
+                lines << QString::number(row);
+            return lines;
+        };
+        ResultComparer kept;
+        for (const auto& [before, after] : {std::pair{first.get(), second.get()}, std::pair{second.get(), first.get()}}) {
+            const QStringList byText = described(CompareResults(*before, *after, {"name"}));
+            QCOMPARE(described(CompareResults(*before, *after, {"ID"})), byText);
+            // A comparer kept from one comparison to the next forgets the one before.
+            QCOMPARE(described(kept.compare(*before, *after, {"id"})), byText);
+        }
     }
 
     void vanishedRowsAreShownWhereTheyWere()

@@ -356,6 +356,14 @@ HistoryFrame EncodeDelta(const RecordSet& records, const RecordSet& before, cons
 
 std::unique_ptr<RecordSet> DecodeFrame(const HistoryFrame& frame, const RecordSet* before)
 {
+    std::unique_ptr<RecordSet> records = DecodeFrame(frame, before, nullptr);
+    records->squeeze();
+    return records;
+}
+
+std::unique_ptr<RecordSet> DecodeFrame(const HistoryFrame& frame, const RecordSet* before,
+                                       std::unique_ptr<RecordSet> room)
+{
     if (!frame.keyframe && !before)
         throw DataError(QStringLiteral("A history frame cannot be read without the frame before it"));
     const QByteArray body = Unpacked(frame);
@@ -366,12 +374,20 @@ std::unique_ptr<RecordSet> DecodeFrame(const HistoryFrame& frame, const RecordSe
         Malformed();
 
     std::unique_ptr<RecordSet> records;
+    const auto holding = [&records, &room](QList<FieldInfo> fields) {
+        if (room) {
+            records = std::move(room);
+            records->reset(std::move(fields));
+        } else {
+            records = std::make_unique<RecordSet>(std::move(fields));
+        }
+    };
     std::vector<int> beforeRows;
     if (frame.keyframe) {
         QList<FieldInfo> fields;
         for (int c = 0; c < fieldCount; ++c)
             fields.append(ReadField(in));
-        records = std::make_unique<RecordSet>(fields);
+        holding(std::move(fields));
     } else {
         if (fieldCount != before->fieldCount())
             Malformed();
@@ -380,7 +396,7 @@ std::unique_ptr<RecordSet> DecodeFrame(const HistoryFrame& frame, const RecordSe
             fields.append(before->field(c));
             fields.back().tag = 0;
         }
-        records = std::make_unique<RecordSet>(fields);
+        holding(std::move(fields));
         beforeRows.resize(std::size_t(rows));
         qint64 expected = 0;
         for (int row = 0; row < rows; ++row) {
@@ -452,6 +468,5 @@ std::unique_ptr<RecordSet> DecodeFrame(const HistoryFrame& frame, const RecordSe
     }
     if (!in.atEnd())
         Malformed();
-    records->squeeze();
     return records;
 }

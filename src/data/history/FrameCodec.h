@@ -21,3 +21,7 @@ HistoryFrame EncodeDelta(const RecordSet& records, const RecordSet& before, cons
 // The result a frame holds; before is the result of the frame before it, needed by a delta.
 // Throws DataError on data that is not a frame this codec wrote, or a delta without its frame before.
 std::unique_ptr<RecordSet> DecodeFrame(const HistoryFrame& frame, const RecordSet* before);
+// The same, decoded into room, a result no longer needed, whose columns' room it reuses and keeps
+// (not squeezed): decoding frame after frame then faults in no fresh pages.
+std::unique_ptr<RecordSet> DecodeFrame(const HistoryFrame& frame, const RecordSet* before,
+                                       std::unique_ptr<RecordSet> room);

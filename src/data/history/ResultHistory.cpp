@@ -47,11 +47,12 @@ void ResultHistory::clear()
     frameBytes_ = 0;
     decoded_.reset();
     decodedSerial_ = -1;
+    spare_.reset();
 }
 
 qint64 ResultHistory::bytesUsed() const
 {
-    return frameBytes_ + (decoded_ ? qint64(decoded_->bytesUsed()) : 0);
+    return frameBytes_ + (decoded_ ? qint64(decoded_->bytesUsed()) : 0) + (spare_ ? qint64(spare_->bytesUsed()) : 0);
 }
 
 void ResultHistory::trim()
@@ -100,12 +101,14 @@ std::unique_ptr<RecordSet> ResultHistory::snapshot(int index)
     if (decoded_ && decodedIndex >= start && decodedIndex <= index) {
         start = int(decodedIndex) + 1;
     } else {
-        decoded_.reset();
+        if (decoded_)
+            spare_ = std::move(decoded_);
         decodedSerial_ = -1;
     }
     try {
         for (int i = start; i <= index; ++i) {
-            decoded_ = DecodeFrame(frames_[std::size_t(i)], decoded_.get());
+            std::unique_ptr<RecordSet> next = DecodeFrame(frames_[std::size_t(i)], decoded_.get(), std::move(spare_));
+            spare_ = std::exchange(decoded_, std::move(next));
             decodedSerial_ = firstSerial_ + i;
         }
     } catch (...) {

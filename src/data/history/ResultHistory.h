@@ -29,7 +29,7 @@ public:
     qint64 firstSerial() const { return firstSerial_; }
     const HistoryFrame& frame(int index) const { return frames_[std::size_t(index)]; }
     qint64 time(int index) const { return frame(index).time; }
-    // The bytes of the frames held, plus what the decoded result kept costs.
+    // The bytes of the frames held, plus what the decoded results kept cost.
     qint64 bytesUsed() const;
 
     // The result of frame index. Throws DataError when a frame cannot be decoded.
@@ -48,4 +48,7 @@ private:
     // The result of the refresh numbered decodedSerial_, the last one decoded; -1 for none.
     std::unique_ptr<RecordSet> decoded_;
     qint64 decodedSerial_ = -1;
+    // The result decoded before decoded_, whose room the next frame is decoded into: two results
+    // in turn, rather than fresh pages for every frame of a chain.
+    std::unique_ptr<RecordSet> spare_;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/history/HistoryFrame.h"
+#include "data/history/ResultComparer.h"
 #include "data/view/RowMarks.h"
 
 #include <QStringList>
@@ -42,4 +43,5 @@ private:
     // The refresh before as fetched, without vanished rows: what the next frame is a delta against.
     std::unique_ptr<RecordSet> previous_;
     int sinceKeyframe_ = 0;
+    ResultComparer comparer_;
 };

@@ -221,6 +221,19 @@ void RecordColumn::reserve(int rows, qsizetype textLength)
     }
 }
 
+void RecordColumn::clear()
+{
+    size_ = 0;
+    wide_ = false;
+    nulls_.resize(0);
+    integers_.resize(0);
+    offsets_.resize(0);
+    reals_.resize(0);
+    bytes_.resize(0);
+    chars_.resize(0);
+    ends_.resize(0);
+}
+
 void RecordColumn::squeeze()
 {
     nulls_.shrinkToFit();

@@ -91,10 +91,45 @@ public:
         return sameText(row, other, otherRow);
     }
 
+    // Calls differs(i) for each i below count where the cell of row first + i does not hold what the
+    // cell of row otherFirst + i of other holds, as sameCell tells: rows that kept their order, read
+    // straight through without a switch per cell.
+    template <typename Differs>
+    void compareRun(int first, const RecordColumn& other, int otherFirst, int count, Differs&& differs) const
+    {
+        const auto nullsDiffer = [&](int i, bool valuesDiffer) {
+            const bool null = isNull(first + i);
+            return null != other.isNull(otherFirst + i) || (valuesDiffer && !null);
+        };
+        if (storage_ == Storage::Integer && !withOffsets_) {
+            const qint64* mine = integers_.data() + first;
+            const qint64* theirs = other.integers_.data() + otherFirst;
+            for (int i = 0; i < count; ++i) {
+                if (nullsDiffer(i, mine[i] != theirs[i]))
+                    differs(i);
+            }
+        } else if (storage_ == Storage::Real) {
+            const double* mine = reals_.data() + first;
+            const double* theirs = other.reals_.data() + otherFirst;
+            for (int i = 0; i < count; ++i) {
+                if (nullsDiffer(i, std::memcmp(mine + i, theirs + i, sizeof(double)) != 0))
+                    differs(i);
+            }
+        } else {
+            for (int i = 0; i < count; ++i) {
+                if (!sameCell(first + i, other, otherFirst + i))
+                    differs(i);
+            }
+        }
+    }
+
     // Room for rows more rows holding text of textLength characters in all.
     void reserve(int rows, qsizetype textLength);
     // Characters of text held, all rows together.
     qsizetype textLength() const { return ends_.empty() ? 0 : qsizetype(ends_.back()); }
+
+    // Empties it, keeping the room it has: rows appended again fault in no fresh pages.
+    void clear();
 
     // Gives back the room growth reserved ahead, once the last row is in.
     void squeeze();

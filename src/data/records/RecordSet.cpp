@@ -3,12 +3,33 @@
 #include "data/records/FieldKinds.h"
 #include "data/records/TemporalValue.h"
 
+namespace {
+
+RecordColumn ColumnFor(const FieldInfo& field)
+{
+    const FieldKind& kind = FieldKindOf(field.type);
+    return RecordColumn(kind.storage, kind.form == ValueForm::DateTimeOffset);
+}
+
+} // namespace
+
 RecordSet::RecordSet(QList<FieldInfo> fields) : fields_(std::move(fields))
 {
     columns_.reserve(std::size_t(fields_.size()));
-    for (const FieldInfo& f : fields_) {
-        const FieldKind& kind = FieldKindOf(f.type);
-        columns_.emplace_back(kind.storage, kind.form == ValueForm::DateTimeOffset);
+    for (const FieldInfo& f : fields_)
+        columns_.push_back(ColumnFor(f));
+}
+
+void RecordSet::reset(QList<FieldInfo> fields)
+{
+    fields_ = std::move(fields);
+    columns_.resize(std::size_t(fields_.size()), RecordColumn(RecordColumn::Storage::Integer));
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+        RecordColumn column = ColumnFor(fields_[qsizetype(i)]);
+        if (column.storage() == columns_[i].storage() && column.withOffsets() == columns_[i].withOffsets())
+            columns_[i].clear();
+        else
+            columns_[i] = std::move(column);
     }
 }
 

@@ -32,6 +32,9 @@ public:
     // Appends row of source, a record set of the same fields, cell for cell.
     void appendRow(const RecordSet& source, int row);
 
+    // Empties it for the rows of fields, keeping the room of each column whose storage stays.
+    void reset(QList<FieldInfo> fields);
+
     const DisplayFormat& format() const { return format_; }
     // Once the last row is in: gives back the room the columns reserved for more.
     void squeeze();
