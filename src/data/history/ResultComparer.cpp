@@ -3,22 +3,12 @@
 #include "data/history/RowKeys.h"
 #include "data/records/FieldKinds.h"
 #include "data/records/RecordSet.h"
+#include "data/view/CellChanges.h"
 
 #include <QHashFunctions>
 #include <algorithm>
 
 namespace {
-
-bool SameFields(const RecordSet& before, const RecordSet& after)
-{
-    if (before.fieldCount() != after.fieldCount())
-        return false;
-    for (int c = 0; c < after.fieldCount(); ++c) {
-        if (before.field(c).name != after.field(c).name || before.field(c).type != after.field(c).type)
-            return false;
-    }
-    return true;
-}
 
 void MatchByPosition(const RecordSet& before, const RecordSet& after, ResultChanges& changes)
 {
