@@ -10,6 +10,13 @@
 // The column names of a comma-separated list, blanks around them and empty names dropped.
 QStringList ParseColumnList(const QString& text);
 
+// A rule as the options file holds it under the keys Rule1, Rule2, ...: its name, then tagged
+// fields separated by ";" (hold=seconds, color=#rrggbb, bold, icon=index, notify, cooldown=seconds)
+// and last "when=" and the expression, which runs to the end of the value and may hold ";".
+// Unknown tags are passed over; a number that is no whole number leaves the default.
+RowRule ParseRowRule(const QString& text);
+QString RowRuleText(const RowRule& rule);
+
 // The options of one script; none when the file, the section or a key is missing.
 ScriptOptions ReadScriptOptions(const QString& file, const QString& scriptId);
 

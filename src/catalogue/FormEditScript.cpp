@@ -205,7 +205,10 @@ void TFormEditScript::BitBtn1Click()
 
 void TFormEditScript::ApplyOptions()
 {
-    const ScriptOptions typed{ParseColumnList(edKeyColumns->text()), ParseColumnList(edCumulativeColumns->text())};
+    // What the page does not show (history limits, rules typed by hand) is written back as read.
+    ScriptOptions typed = options_;
+    typed.keyColumns = ParseColumnList(edKeyColumns->text());
+    typed.cumulativeColumns = ParseColumnList(edCumulativeColumns->text());
     if (typed == options_)
         return;
     WriteScriptOptions(ExpandAppPath(App->OptionsFile), Edit1->text(), typed);

@@ -296,8 +296,9 @@ private Q_SLOTS:
     void optionsAreWrittenWhenChangedAndApplied()
     {
         start(QStringLiteral("Процессы;WHO;Scripts\\who.sql\r\n"));
-        // Blanks that a rewrite drops show whether the file was written.
-        const QByteArray options = ToCp1251(QStringLiteral("; заметка оператора\r\n[who]\r\nRule1=x\r\nKeyColumns= SPID , Login\r\n"
+        // Blanks that a rewrite drops show whether the file was written. What the page does not
+        // show stays as it was typed.
+        const QByteArray options = ToCp1251(QStringLiteral("; заметка оператора\r\n[who]\r\nRule1=x\r\nHistoryMinutes=15\r\nKeyColumns= SPID , Login\r\n"
                                                            "CumulativeColumns=CPUTime\r\n[LOCKS]\r\nKeyColumns=spid\r\n"));
         program->folder.write(QStringLiteral("Config/Options.ini"), options);
         for (const EditorMode mode : {EditorMode::View, EditorMode::Edit}) {
@@ -321,7 +322,7 @@ private Q_SLOTS:
         editor.BitBtn1->click();
         QCOMPARE(editor.result(), int(mrOk));
         QCOMPARE(bytes(QStringLiteral("Config/Options.ini")),
-                 ToCp1251(QStringLiteral("; заметка оператора\r\n[who]\r\nRule1=x\r\nCumulativeColumns=CPUTime,DiskIO\r\n"
+                 ToCp1251(QStringLiteral("; заметка оператора\r\n[who]\r\nRule1=x\r\nHistoryMinutes=15\r\nCumulativeColumns=CPUTime,DiskIO\r\n"
                                          "[LOCKS]\r\nKeyColumns=spid\r\n")));
         QVERIFY(program->boxes.messages.isEmpty());
     }

@@ -370,7 +370,8 @@ private Q_SLOTS:
                                     nullptr, &error),
                  qPrintable(error));
         RecordingPort port({QStringLiteral("select id, total, reads from %1 order by id").arg(table)});
-        port.options = {{"ID"}, {"reads", "Total"}};
+        port.options.keyColumns = {"ID"};
+        port.options.cumulativeColumns = {"reads", "Total"};
         TQueryThread worker(port, Step);
         worker.Start();
         QTRY_COMPARE_WITH_TIMEOUT(port.refreshes(), 1, 10000);
@@ -421,7 +422,7 @@ private Q_SLOTS:
                            "alter table %1 owner to %2"));
         QTemporaryDir dir;
         RecordingPort port({QStringLiteral("select id, v from %1 order by id").arg(table)});
-        port.options = {{"id"}, {}};
+        port.options.keyColumns = {"id"};
         port.tracking.mark = true;
         port.tracking.recorder = std::make_shared<RecordingWriter>(dir.filePath(QStringLiteral("r.qrec")), RecordingHeader{});
         TQueryThread worker(port, Step);
@@ -466,7 +467,8 @@ private Q_SLOTS:
 
         RecordingPort port({QStringLiteral("select 1 as id, 5 as total union all select 1, 6 union all select 2, 7")});
         port.scriptFile = file;
-        port.options = {{"id"}, {"total", "reads"}};
+        port.options.keyColumns = {"id"};
+        port.options.cumulativeColumns = {"total", "reads"};
         TQueryThread worker(port, Step);
         worker.Start();
         QTRY_COMPARE_WITH_TIMEOUT(port.refreshes(), 2, 10000);
