@@ -58,7 +58,7 @@ create_cluster() {
 start_cluster() {
   local port
   # shellcheck disable=SC2046
-  port=$(cluster_start "$(cluster_dir)" "" $(cat "$demo/port" 2>/dev/null) $(shuf -i "$first_port-$last_port" -n 20)) || exit 1
+  port=$(cluster_start "$(cluster_dir)" "-c shared_preload_libraries=pg_stat_statements" $(cat "$demo/port" 2>/dev/null) $(shuf -i "$first_port-$last_port" -n 20)) || exit 1
   echo "$port" > "$demo/port"
 }
 
@@ -72,6 +72,8 @@ create_database() {
 select 'create role $role login' where not exists (select from pg_roles where rolname = '$role')\gexec
 alter role $role password '$password';
 select 'create database $database owner $role' where not exists (select from pg_database where datname = '$database')\gexec
+\\c $database
+create extension if not exists pg_stat_statements;
 SQL
   PGOPTIONS='-c client_min_messages=warning' psql_demo demo-setup -v ON_ERROR_STOP=1 <<'SQL'
 create table if not exists accounts (

@@ -54,11 +54,15 @@ start() {
   for _ in $(seq 1 20); do
     candidates+=($((20000 + RANDOM % 30000)))
   done
-  port=$(cluster_start "$cluster" "-c synchronous_commit=off -c full_page_writes=off" "${candidates[@]}") || exit 1
+  # pg_stat_statements, loaded as a server that offers it to monitors loads it: the script cost probe reads it.
+  port=$(cluster_start "$cluster" "-c synchronous_commit=off -c full_page_writes=off -c shared_preload_libraries=pg_stat_statements" \
+    "${candidates[@]}") || exit 1
 
   "$pg_bin/psql" -X -q -v ON_ERROR_STOP=1 -h "$cluster" -p "$port" -U postgres -d postgres <<SQL
 create role $role login password '$password';
 create database $database owner $role encoding 'UTF8' template template0;
+\\c $database
+create extension pg_stat_statements;
 SQL
 
   cat > "$dir/odbc/odbcinst.ini" <<INI

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ScriptOptions.h"
+#include "connection/RefreshCost.h"
 
 #include <QString>
 #include <cstdint>
@@ -59,6 +60,8 @@ public:
     // The refresh counter: one more refresh, or back to "0" and "0".
     virtual void CountRefresh() = 0;
     virtual void ResetCounter() = 0;
+    // What the refresh being handed over cost the server, and the interval the worker keeps.
+    virtual void ShowCost(const RefreshCost& cost) = 0;
     // The position in the data set, "record number:record count".
     virtual void ShowPosition() = 0;
     // The status bar's message field.

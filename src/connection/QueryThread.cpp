@@ -272,7 +272,8 @@ void TQueryThread::Step(QTimer& stepTimer)
             exit();
             return;
         }
-        if (!PassDue(waitCounter_, step_, Interval(), RunNow)) {
+        setting_ = Interval();
+        if (!PassDue(waitCounter_, step_, cost_.interval(setting_), RunNow)) {
             ++waitCounter_;
             return;
         }
@@ -348,6 +349,8 @@ TQueryThread::PassResult TQueryThread::Pass()
     QMetaObject::invokeMethod(this, [this, started] { ArmPassDeadline(started); }, Qt::QueuedConnection);
     try {
         std::unique_ptr<RecordSet> records = WorkQuery->fetch();
+        // Under the pass's deadline still: the server may go silent during the probe as well.
+        cost_.ran(SteadyMilliseconds() - started, setting_, *WorkConnection, WorkQuery->sql());
         passStarted_ = 0;
         if (Rates->active())
             records = Rates->apply(std::move(records), started);
@@ -429,6 +432,9 @@ void TQueryThread::HandOver(bool reloaded)
 {
     if (Stopped)
         return;
+    Monitor.ShowCost(cost_.last());
+    if (const QString news = cost_.takeNews(); !news.isEmpty())
+        Monitor.SetMessage(QLatin1Char(' ') + TimeStamp() + news);
     if (!recordingError_.isEmpty()) {
         Monitor.RecordingFailed(recordingError_);
         recordingError_.clear();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "connection/MonitorPort.h"
+#include "connection/ScriptCost.h"
 #include "data/history/HistoryFrame.h"
 #include "data/history/RowIdentity.h"
 
@@ -135,6 +136,10 @@ private:
     QStringList missingKeys_;
     int repeatedKeys_ = 0;
     bool marksToldOf_ = false;
+    // What the script's runs cost, and the interval the worker keeps for them.
+    ScriptCost cost_;
+    // The operator's interval as the last wait step read it.
+    int setting_ = 0;
     // The worker's own, and read by the hand-over while the worker waits for it.
     bool RunNow = false;
     bool Stopped = false;

@@ -787,6 +787,10 @@ void TFormMon::ShowPosition()
     StatusBar->ShowPosition(std::max(Query->recNo(), 0), Query->recordCount());
 }
 
+void TFormMon::ShowCost(const RefreshCost& cost)
+{
+    StatusBar->ShowCost(cost);
+}
 
 void TFormMon::SetMessage(const QString& text)
 {

@@ -140,6 +140,7 @@ private:
     void CountRefresh() override;
     void ResetCounter() override;
     void ShowPosition() override;
+    void ShowCost(const RefreshCost& cost) override;
     void SetMessage(const QString& text) override;
     void SetWorking(bool working) override;
     void DropSort() override;

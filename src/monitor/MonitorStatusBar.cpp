@@ -1,5 +1,7 @@
 #include "monitor/MonitorStatusBar.h"
 
+#include "monitor/CostText.h"
+
 #include <QLabel>
 
 namespace {
@@ -31,6 +33,21 @@ QLabel* addMessagePanel(QStatusBar* bar)
     return panel;
 }
 
+// After the message field, at the bar's right end, as wide as its text. In a window too narrow for
+// it, it yields its room before the panels of the original do: its tool tip tells the figures.
+// Hidden until the first refresh, it keeps its place, so that the window's narrowest size holds it.
+QLabel* addCostPanel(QStatusBar* bar)
+{
+    QLabel* panel = newPanel(bar, Qt::AlignHCenter, QString());
+    panel->setMinimumWidth(1);
+    QSizePolicy policy = panel->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    panel->setSizePolicy(policy);
+    panel->hide();
+    bar->addWidget(panel);
+    return panel;
+}
+
 } // namespace
 
 QColor IndicatorColour(Indicator state)
@@ -55,6 +72,7 @@ MonitorStatusBar::MonitorStatusBar(StatusIndicator::DrawPanel drawIndicator, QWi
     addWidget(indicator_);
     panels_ << nullptr;
     panels_ << addMessagePanel(this);
+    panels_ << addCostPanel(this);
 }
 
 QString MonitorStatusBar::PanelText(StatusPanel panel) const
@@ -93,6 +111,14 @@ void MonitorStatusBar::ResetCounter()
 void MonitorStatusBar::ShowPosition(int recNo, int recordCount)
 {
     SetPanelText(StatusPanel::Position, QStringLiteral("%1:%2").arg(recNo).arg(recordCount));
+}
+
+void MonitorStatusBar::ShowCost(const RefreshCost& cost)
+{
+    QLabel* panel = panels_.value(static_cast<int>(StatusPanel::Cost));
+    panel->setText(CostPanelText(cost));
+    panel->setToolTip(CostToolTip(cost));
+    panel->show();
 }
 
 void MonitorStatusBar::Repaint()

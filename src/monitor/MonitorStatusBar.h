@@ -8,6 +8,7 @@
 #include <QStatusBar>
 
 class QLabel;
+struct RefreshCost;
 
 // The panels of a monitor window's status bar, left to right.
 enum class StatusPanel : int {
@@ -16,13 +17,14 @@ enum class StatusPanel : int {
     Position = 2,      // "record number:record count"
     Indicator = 3,     // the owner-drawn state indicator
     Message = 4,       // the filter text or an Offline message
+    Cost = 5,          // what the last refresh cost the server; hidden until the first
 };
 
 // The colour the state indicator is filled with.
 QColor IndicatorColour(Indicator state);
 
 // A monitor window's status bar: the refresh counter, the position in the result set, the state
-// indicator that its owner draws, and the message field.
+// indicator that its owner draws, the message field, and what the last refresh cost the server.
 class MonitorStatusBar : public QStatusBar {
     Q_OBJECT
 public:
@@ -36,6 +38,7 @@ public:
     // Both parts of the counter back to "0".
     void ResetCounter();
     void ShowPosition(int recNo, int recordCount);
+    void ShowCost(const RefreshCost& cost);
     // Repaints the whole bar, the indicator with it.
     void Repaint();
 

@@ -58,6 +58,7 @@ public:
         calls << QStringLiteral("count");
     }
     void ResetCounter() override { calls << QStringLiteral("reset counter"); }
+    void ShowCost(const RefreshCost&) override {}
     void ShowPosition() override
     {
         calls << QStringLiteral("position %1:%2").arg(std::max(query.recNo(), 0)).arg(query.recordCount());

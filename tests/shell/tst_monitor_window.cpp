@@ -5,6 +5,7 @@
 #include "app/ServiceClasses.h"
 #include "shell/FormMain.h"
 #include "monitor/FormMon.h"
+#include "connection/RefreshCost.h"
 #include "monitor/MonitorStatusBar.h"
 
 #include <QAccessible>
@@ -229,6 +230,53 @@ private Q_SLOTS:
         QVERIFY(window->StatusBar->width() - message->geometry().right() < 30);
         QVERIFY(message->fontMetrics().horizontalAdvance(offline) < message->contentsRect().width());
         QCOMPARE(message->toolTip(), offline);
+    }
+
+    void costPanelFitsTheBar_data()
+    {
+        QTest::addColumn<bool>("captions");
+        QTest::newRow("captions") << true;
+        QTest::newRow("no captions") << false;
+    }
+
+    // After the first refresh the cost panel joins the bar at its right end. In the narrowest window
+    // the panels of the original keep their widths and the cost panel yields; at the usual size its
+    // figures are whole.
+    void costPanelFitsTheBar()
+    {
+        QFETCH(bool, captions);
+        App->ShowCaptions = captions;
+        TFormMon* window = open(QSize(1200, 900), 0, 0, 0);
+        window->StatusBar->ShowCost({.durationMs = 12720, .intervalSeconds = 10, .stretchedSeconds = 30, .server = {}});
+        QCoreApplication::processEvents();
+        const QList<QLabel*> panels = window->StatusBar->findChildren<QLabel*>();
+        QCOMPARE(panels.size(), 5);
+        const auto verifyPanels = [&] {
+            int left = -1;
+            for (int i = 0; i < panels.size(); ++i) {
+                const QLabel* panel = panels[i];
+                QVERIFY(panel->isVisible());
+                QVERIFY2(panel->x() > left, qPrintable(panel->text()));
+                left = panel->x();
+                if (i < 3)
+                    QCOMPARE(panel->width(), 50);
+                // The message field may yield its room to nothing.
+                if (i != 3)
+                    QVERIFY2(window->StatusBar->rect().contains(panel->geometry()), qPrintable(panel->text()));
+            }
+            const QRect bar = window->StatusBar->geometry();
+            QVERIFY2(window->Body->rect().contains(bar),
+                     qPrintable(QStringLiteral("bar %1,%2 %3x%4 in %5x%6").arg(bar.x()).arg(bar.y()).arg(bar.width())
+                                    .arg(bar.height()).arg(window->Body->width()).arg(window->Body->height())));
+        };
+        verifyPanels();
+        window->resize(848, 638);
+        QCoreApplication::processEvents();
+        verifyPanels();
+        const QLabel* cost = panels.last();
+        QCOMPARE(cost->text(), QStringLiteral("12,72 с · 127% · раз в 30 с"));
+        QVERIFY(cost->fontMetrics().horizontalAdvance(cost->text()) <= cost->contentsRect().width());
+        QVERIFY(cost->toolTip().contains(QStringLiteral("выполнение скрипта 12,72 с")));
     }
 
     void popupIsInTheAccessibilityTreeWhileShown()

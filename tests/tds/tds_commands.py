@@ -1,6 +1,7 @@
 """The commands a monitor sends that PostgreSQL has no counterpart for, answered as SQL Server
 answers them from the stand-in's own live sessions: sp_who2, kill, dbcc inputbuffer, waitfor delay,
-the session options of SET, and @@spid, @@version and @@servername in a statement.
+a session's cpu_time and reads from sys.dm_exec_sessions, the session options of SET, and @@spid,
+@@version and @@servername in a statement.
 
 Part of the TDS stand-in, a test fixture: nothing here is used by the program itself.
 """
@@ -19,6 +20,9 @@ SESSION_OPTION = re.compile(
     r'|dateformat|datefirst|lock_timeout|transaction\s+isolation\s+level|xact_abort|implicit_transactions'
     r'|cursor_close_on_commit|numeric_roundabort|deadlock_priority|rowcount|fmtonly|noexec|statistics\s+\w+)\b[^;]*;?\s*',
     re.I)
+SESSION_COST = re.compile(
+    r'\s*select\s+cpu_time\s*,\s*reads\s+from\s+(?:master\.)?sys\.dm_exec_sessions\s+where\s+session_id\s*=\s*'
+    r'(@@spid|\d+)\s*;?\s*', re.I)
 ONLY_COMMENTS = re.compile(r'\s*(?:(?:--[^\n]*\n?|/\*.*?\*/)\s*)*', re.S)
 
 # Sessions of the server itself, as SQL Server lists its system tasks.
@@ -105,6 +109,17 @@ def inputbuffer(target):
     if text is None:
         return columns, [['No Event', '0', '']]
     return columns, [['Language Event', '0', text]]
+
+
+def session_cost(target):
+    """sys.dm_exec_sessions' cpu_time and reads of one session: no row for a session that is not there.
+    cpu_time is the work of the session's PostgreSQL backend in milliseconds, as sp_who2's CPUTime;
+    reads is the stand-in's own count of the rows its statements read, as sp_who2's DiskIO."""
+    columns = [('cpu_time', named_type('int')), ('reads', named_type('bigint'))]
+    if target is None:
+        return columns, []
+    state = target.snapshot()
+    return columns, [[state['cpu'], state['io']]]
 
 
 DBCC_DONE = 'DBCC execution completed. If DBCC printed error messages, contact your system administrator.'

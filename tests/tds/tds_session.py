@@ -306,6 +306,11 @@ class Session:
             columns, rows = commands.sp_who2(self, self.server.sessions(), self._blockers(), self.server.started,
                                             bool(who.group(1)))
             return result_tokens(columns, rows, self.nbc_rows)
+        cost = commands.SESSION_COST.fullmatch(text)
+        if cost:
+            spid = self.spid if cost.group(1).startswith('@') else int(cost.group(1))
+            columns, rows = commands.session_cost(self.server.session(spid))
+            return result_tokens(columns, rows, self.nbc_rows)
         killed = commands.KILL.fullmatch(text)
         if killed:
             return self._kill(int(killed.group(1)))

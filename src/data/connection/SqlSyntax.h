@@ -23,3 +23,18 @@ struct SqlSyntax {
     // (standard_conforming_strings); nullopt when the session did not tell.
     std::optional<bool> standardStrings;
 };
+
+// What the server counts of a monitor's work, where it tells cheaply. SQL Server: the statement that
+// reads the session's own cpu_time (milliseconds) and reads since it logged on, one row; every login
+// sees its own session. Empty for the other dialects.
+QString SessionCostSql(SqlDialect dialect);
+// PostgreSQL: the statement whose result holds the line "Query Identifier: n", the identifier under
+// which pg_stat_statements counts statement; empty for the other dialects and for a text of more than
+// one statement, which EXPLAIN cannot take.
+QString StatementIdSql(SqlDialect dialect, const QString& statement);
+// The query identifier in a line of StatementIdSql's result; nullopt when the line holds none.
+std::optional<qint64> StatementIdInLine(const QString& line);
+// PostgreSQL: the statement that reads what pg_stat_statements counted for the statement of that
+// identifier in this database for this session's user: its total execution time in milliseconds, the
+// blocks it read (from the cache or not) and its calls, one row.
+QString StatementCostSql(SqlDialect dialect, qint64 queryId);
