@@ -325,6 +325,7 @@ TQueryThread::PassResult TQueryThread::Pass()
         Rates = std::make_unique<CumulativeRates>(options.keyColumns, options.cumulativeColumns);
         Tracker = std::make_unique<ResultTracker>(options.keyColumns);
         keyColumns_ = options.keyColumns;
+        blockingColumns_ = {options.keyColumns.value(0), options.blockedByColumn, options.waitColumn};
         keepRow_ = {};
         ratesToldOf_ = false;
         marksToldOf_ = false;
@@ -394,6 +395,7 @@ void TQueryThread::Track(std::unique_ptr<RecordSet> records, qint64 fetchedAt)
     repeatedKeys_ = refresh.marks.repeatedKeys;
     // Looked for here, not in the hand-over: a search of many rows would hold up the window.
     keepFound_ = keyColumns_.isEmpty() ? Bookmark{} : FindRow(*refresh.records, keepRow_, keyColumns_);
+    blocking_ = BuildBlockingForest(*refresh.records, refresh.marks, blockingColumns_);
     WorkQuery->setRecords(std::move(refresh.records), std::move(refresh.marks));
     frame_ = std::move(refresh.frame);
 }
@@ -467,6 +469,7 @@ void TQueryThread::HandOver(bool reloaded)
     // the refresh goes on without it rather than ending the worker.
     // The operator's row stays current unless the script was reloaded; when it is gone the data
     // set stays on its first row.
+    Monitor.BlockingBuilt(std::move(blocking_));
     try {
         query.adopt(*WorkQuery, reloaded ? Bookmark{} : bookmark);
     } catch (const DataError& error) {

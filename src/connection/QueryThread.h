@@ -3,6 +3,7 @@
 #include "connection/MonitorPort.h"
 #include "data/history/HistoryFrame.h"
 #include "data/history/RowIdentity.h"
+#include "data/view/BlockingForest.h"
 
 #include <QString>
 #include <QStringList>
@@ -135,6 +136,9 @@ private:
     QStringList missingKeys_;
     int repeatedKeys_ = 0;
     bool marksToldOf_ = false;
+    // Who blocks whom in the refresh, built here: for many rows it would hold up the hand-over.
+    BlockingColumns blockingColumns_;
+    std::shared_ptr<const BlockingForest> blocking_;
     // The worker's own, and read by the hand-over while the worker waits for it.
     bool RunNow = false;
     bool Stopped = false;
