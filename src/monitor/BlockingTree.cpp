@@ -87,7 +87,7 @@ void BlockingTree::SetShown(bool shown)
 void BlockingTree::BeforeChange()
 {
     // Hidden and empty, the tree costs the data set's changes nothing.
-    if (shown_ || model_->forest())
+    if (shown_ || model_->sharedForest())
         model_->beginChange();
 }
 
@@ -100,7 +100,7 @@ void BlockingTree::AfterChange()
         available_ = available;
         Q_EMIT availableChanged(available);
     }
-    if (!shown_ && !model_->forest()) {
+    if (!shown_ && !model_->sharedForest()) {
         pending_.reset();
         return;
     }
@@ -111,7 +111,7 @@ void BlockingTree::AfterChange()
         // rows that came otherwise (an earlier refresh of the history, the switch just turned on).
         if (pending_ && pending_->records == records)
             forest = std::move(pending_);
-        else if (model_->forest() && model_->forest()->records == records)
+        else if (model_->sharedForest() && model_->sharedForest()->records == records)
             forest = model_->sharedForest();
         else
             forest = BuildBlockingForest(*records, query_.marks(), columns_);

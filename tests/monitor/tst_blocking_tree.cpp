@@ -8,13 +8,15 @@
 
 #include "data/display/BlockingTreeModel.h"
 #include "data/Query.h"
+#include "data/records/RecordSet.h"
 #include "monitor/BlockingTree.h"
 #include "monitor/FormMon.h"
 #include "monitor/HistoryBar.h"
 #include "monitor/MonitorStatusBar.h"
 
+#include <QAbstractItemModelTester>
 #include <QMenu>
-#include <QStackedWidget>
+#include <QTableView>
 #include <QtTest>
 
 namespace {
@@ -70,7 +72,7 @@ class TestBlockingTree : public DatabaseTest {
         QTRY_VERIFY_WITH_TIMEOUT(refreshes(w) >= before + count, 10000);
     }
 
-    static QString program(const QModelIndex& index)
+    static QString programOf(const QModelIndex& index)
     {
         const QAbstractItemModel& model = *index.model();
         return index.siblingAtColumn(model.columnCount() - 1).data().toString();
@@ -85,7 +87,7 @@ class TestBlockingTree : public DatabaseTest {
         for (int row = 0; row < model.rowCount(parent); ++row) {
             const QModelIndex index = model.index(row, 0, parent);
             const QString waiting = index.siblingAtColumn(1).data().toString();
-            lines << QString(depth * 2, u' ') + program(index) + (waiting.isEmpty() ? QString() : u' ' + waiting)
+            lines << QString(depth * 2, u' ') + programOf(index) + (waiting.isEmpty() ? QString() : u' ' + waiting)
                     + (model.hasChildren(index) && !tree.isExpanded(index) ? QStringLiteral(" +") : QString());
             if (tree.isExpanded(index))
                 lines << shown(tree, index, depth + 1);
@@ -98,7 +100,7 @@ class TestBlockingTree : public DatabaseTest {
         const QAbstractItemModel& model = *tree.model();
         for (int row = 0; row < model.rowCount(parent); ++row) {
             const QModelIndex index = model.index(row, 0, parent);
-            if (program(index) == name)
+            if (programOf(index) == name)
                 return index;
             if (const QModelIndex below = find(tree, name, index); below.isValid())
                 return below;
@@ -113,6 +115,8 @@ class TestBlockingTree : public DatabaseTest {
         auto w = ShowMonitor({.connectionString = TestDatabase::pgConnectionString(Application),
                               .server = TestDatabase::pgDsn(),
                               .interval = 1});
+        QAbstractItemModel* model = w->Blocking->model();
+        new QAbstractItemModelTester(model, QAbstractItemModelTester::FailureReportingMode::QtTest, model);
         QAction* toggle = w->HistoryControls->acBlocking;
         if (toggle->isEnabled())
             qWarning("the tree is offered before there are rows");
@@ -164,7 +168,7 @@ private Q_SLOTS:
         tree.collapse(find(tree, Middle));
         nextRefreshes(*w, 2);
         QCOMPARE(shown(tree), (QStringList{Head + " 2", "  " + Middle + " 1 +"}));
-        QCOMPARE(program(tree.currentIndex()), Middle);
+        QCOMPARE(programOf(tree.currentIndex()), Middle);
         QCOMPARE(w->Query->fieldTextByName(QStringLiteral("application_name")), Middle);
         tree.expand(find(tree, Middle));
         nextRefreshes(*w, 1);

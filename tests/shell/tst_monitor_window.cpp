@@ -16,6 +16,7 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMenu>
+#include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>

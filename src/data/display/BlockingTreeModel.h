@@ -23,7 +23,8 @@ public:
     void beginChange();
     // A forest (none for an empty tree), and by record row whether the window's view shows it.
     void endChange(std::shared_ptr<const BlockingForest> forest, std::vector<bool> inView);
-    const BlockingForest* forest() const { return forest_.get(); }
+    // None while it changes.
+    const BlockingForest* forest() const { return changing_ ? nullptr : forest_.get(); }
     const std::shared_ptr<const BlockingForest>& sharedForest() const { return forest_; }
     // The index of node's first column; invalid for none.
     QModelIndex indexOfNode(int node) const;
