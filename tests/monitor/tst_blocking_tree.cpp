@@ -8,7 +8,6 @@
 
 #include "data/display/BlockingTreeModel.h"
 #include "data/Query.h"
-#include "data/records/RecordSet.h"
 #include "monitor/BlockingTree.h"
 #include "monitor/FormMon.h"
 #include "monitor/HistoryBar.h"

@@ -6,6 +6,7 @@
 // The table needs rows 1 and 2 in columns id and v.
 
 #include "data/connection/Connection.h"
+#include "data/records/RecordSet.h"
 #include "platform/QuillonError.h"
 
 #include <QString>
