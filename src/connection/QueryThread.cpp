@@ -464,12 +464,14 @@ void TQueryThread::HandOver(bool reloaded)
     const bool wasSorted = !query.sort().isEmpty();
     const bool wasFiltered = query.filtered();
 
+    // The tree takes its forest of these rows as they arrive.
+    Monitor.BlockingBuilt(std::move(blocking_));
+
     // The data set keeps its sort text and filter and applies them to the rows it takes over. One
     // that the new result cannot take (a script without the sorted column) is dropped there, and
     // the refresh goes on without it rather than ending the worker.
     // The operator's row stays current unless the script was reloaded; when it is gone the data
     // set stays on its first row.
-    Monitor.BlockingBuilt(std::move(blocking_));
     try {
         query.adopt(*WorkQuery, reloaded ? Bookmark{} : bookmark);
     } catch (const DataError& error) {

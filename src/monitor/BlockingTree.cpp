@@ -126,6 +126,12 @@ void BlockingTree::AfterChange()
     restoring_ = false;
     Restore();
     verticalScrollBar()->setValue(scrolled);
+    // The tree's own columns fit their titles once; the operator's widths stay from then on.
+    if (!sized_ && model_->forest()) {
+        sized_ = true;
+        for (int column = 0; column < model_->columnCount() - model_->forest()->records->fieldCount(); ++column)
+            resizeColumnToContents(column);
+    }
 }
 
 void BlockingTree::Restore()

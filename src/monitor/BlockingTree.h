@@ -54,4 +54,5 @@ private:
     bool shown_ = false;
     bool available_ = false;
     bool restoring_ = false;
+    bool sized_ = false;
 };
