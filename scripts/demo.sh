@@ -142,7 +142,8 @@ workload_running() {
 
 # A few client sessions under their own application names, each restarted when it ends (when the
 # operator terminates it, say): one keeps a row locked in an open transaction, one waits for that
-# row, one runs a slow report over and over, one sits idle between short queries.
+# row holding another, one waits for that other row, one runs a slow report over and over, one
+# sits idle between short queries.
 workload() {
   set +e
   trap 'kill 0 2>/dev/null; exit 0' TERM INT
@@ -153,7 +154,13 @@ workload() {
    done) &
   (sleep 1
    while :; do
-     psql_demo demo-payments -c "update accounts set balance = balance + 10 where id = 1" >/dev/null 2>&1
+     psql_demo demo-payments -c "update accounts set balance = balance + 10 where id = 3;
+                                 update accounts set balance = balance + 10 where id = 1" >/dev/null 2>&1
+     sleep 2
+   done) &
+  (sleep 2
+   while :; do
+     psql_demo demo-audit -c "update accounts set balance = balance where id = 3" >/dev/null 2>&1
      sleep 2
    done) &
   (while :; do

@@ -133,6 +133,10 @@ xdotool mousemove 450 300 click 1
 key alt+s
 sleep 5
 shoot_main monitor.png
+# "Дерево блокировок" at the end of the history bar: the demo's chain, then the grid again.
+xdotool mousemove 825 64 click 1
+shoot_main blocking-tree.png 2.5
+xdotool mousemove 825 64 click 1
 xdotool mousemove 250 94 click 1 click 3
 shoot_main popup-menu.png
 key Down Down Down Return

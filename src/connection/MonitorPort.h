@@ -10,6 +10,7 @@
 class Query;
 class RecordSet;
 class RecordingWriter;
+struct BlockingForest;
 struct HistoryFrame;
 
 // What the worker does with each refresh beyond handing it over, as the window last asked.
@@ -56,6 +57,9 @@ public:
     virtual bool KeepRefresh(HistoryFrame frame) = 0;
     // Writing the recording failed with message: the worker has stopped writing to it.
     virtual void RecordingFailed(const QString& message) = 0;
+    // The blocking forest of the rows the data set takes over next; none when the script names no
+    // blocked-by column or the rows lack it.
+    virtual void BlockingBuilt(std::shared_ptr<const BlockingForest> forest) = 0;
 
     // The refresh counter: one more refresh, or back to "0" and "0".
     virtual void CountRefresh() = 0;

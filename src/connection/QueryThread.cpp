@@ -326,6 +326,7 @@ TQueryThread::PassResult TQueryThread::Pass()
         Rates = std::make_unique<CumulativeRates>(options.keyColumns, options.cumulativeColumns);
         Tracker = std::make_unique<ResultTracker>(options.keyColumns);
         keyColumns_ = options.keyColumns;
+        blockingColumns_ = {options.keyColumns.value(0), options.blockedByColumn, options.waitColumn};
         keepRow_ = {};
         ratesToldOf_ = false;
         marksToldOf_ = false;
@@ -397,6 +398,7 @@ void TQueryThread::Track(std::unique_ptr<RecordSet> records, qint64 fetchedAt)
     repeatedKeys_ = refresh.marks.repeatedKeys;
     // Looked for here, not in the hand-over: a search of many rows would hold up the window.
     keepFound_ = keyColumns_.isEmpty() ? Bookmark{} : FindRow(*refresh.records, keepRow_, keyColumns_);
+    blocking_ = BuildBlockingForest(*refresh.records, refresh.marks, blockingColumns_);
     WorkQuery->setRecords(std::move(refresh.records), std::move(refresh.marks));
     frame_ = std::move(refresh.frame);
 }
@@ -467,6 +469,9 @@ void TQueryThread::HandOver(bool reloaded)
     }
     const bool wasSorted = !query.sort().isEmpty();
     const bool wasFiltered = query.filtered();
+
+    // The tree takes its forest of these rows as they arrive.
+    Monitor.BlockingBuilt(std::move(blocking_));
 
     // The data set keeps its sort text and filter and applies them to the rows it takes over. One
     // that the new result cannot take (a script without the sorted column) is dropped there, and

@@ -4,6 +4,7 @@
 #include "connection/ScriptCost.h"
 #include "data/history/HistoryFrame.h"
 #include "data/history/RowIdentity.h"
+#include "data/view/BlockingForest.h"
 
 #include <QString>
 #include <QStringList>
@@ -140,6 +141,9 @@ private:
     ScriptCost cost_;
     // The operator's interval as the last wait step read it.
     int setting_ = 0;
+    // Who blocks whom in the refresh, built here: for many rows it would hold up the hand-over.
+    BlockingColumns blockingColumns_;
+    std::shared_ptr<const BlockingForest> blocking_;
     // The worker's own, and read by the hand-over while the worker waits for it.
     bool RunNow = false;
     bool Stopped = false;

@@ -23,6 +23,7 @@
 #include "data/history/RecordingFile.h"
 #include "data/records/RecordSet.h"
 #include "data/view/ToggleTitleSort.h"
+#include "monitor/BlockingTree.h"
 #include "monitor/ChangeMarkDelegate.h"
 #include "monitor/CommandRun.h"
 #include "monitor/ExcelExport.h"
@@ -203,6 +204,8 @@ TFormMon::TFormMon(TConnect*& connectInfo, QWidget* parent)
     History = new WindowHistory(*Query, *HistoryControls, *markDelegate_, *DBGrid, true, this);
     ConnectGuarded(History, &WindowHistory::shownChanged, this, [this] { ShowPosition(); });
     ConnectGuarded(HistoryControls->acRecord, &QAction::toggled, this, [this](bool on) { acRecordExecute(on); });
+    Blocking = new BlockingTree(*Query, Body);
+    Blocking->Install(*Body, *HistoryControls->acBlocking, *PopupMenu);
 
     ConnectGuarded(acStart, &QAction::triggered, this, [this] { acStartExecute(); });
     ConnectGuarded(acSetFilter, &QAction::triggered, this, [this] { acSetFilterExecute(); });
@@ -581,6 +584,7 @@ void TFormMon::ScriptStarts(const ScriptOptions& options)
         History->SetScript(options.keyColumns, options.keptMinutes(), options.keptMegabytes());
     historyScript_ = script;
     historyKeys_ = options.keyColumns;
+    Blocking->SetColumns({options.keyColumns.value(0), options.blockedByColumn, options.waitColumn});
 }
 
 Tracking TFormMon::TrackingWanted() const
@@ -596,6 +600,11 @@ bool TFormMon::KeepRefresh(HistoryFrame frame)
 void TFormMon::RecordingFailed(const QString& message)
 {
     StopRecording(message);
+}
+
+void TFormMon::BlockingBuilt(std::shared_ptr<const BlockingForest> forest)
+{
+    Blocking->Take(std::move(forest));
 }
 
 void TFormMon::StopRecording(const QString& message)

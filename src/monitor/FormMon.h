@@ -28,6 +28,7 @@ class QPainter;
 class QSpinBox;
 class QTableView;
 class TConnect;
+class BlockingTree;
 class ChangeMarkDelegate;
 class HistoryBar;
 class RecordingWriter;
@@ -75,6 +76,8 @@ public:
     // The history's slider, "Сейчас", the marking switches and "Записывать".
     HistoryBar* HistoryControls;
     WindowHistory* History;
+    // The rows as chains of blocked sessions, in the grid's place while its switch is on.
+    BlockingTree* Blocking;
 
     void acStartExecute();
     void acSetFilterExecute();
@@ -148,6 +151,7 @@ private:
     Tracking TrackingWanted() const override;
     bool KeepRefresh(HistoryFrame frame) override;
     void RecordingFailed(const QString& message) override;
+    void BlockingBuilt(std::shared_ptr<const BlockingForest> forest) override;
     // The recording stops: the worker lets go of its file at its next hand-over.
     void StopRecording(const QString& message);
 

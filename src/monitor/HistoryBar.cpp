@@ -50,6 +50,12 @@ HistoryBar::HistoryBar(bool recordable, QWidget* parent) : QToolBar(QStringLiter
         acRecord->setObjectName(QStringLiteral("acRecord"));
         acRecord->setCheckable(true);
         acRecord->setToolTip(QStringLiteral("Записывать каждое обновление в файл записи"));
+        addSeparator();
+        acBlocking = addAction(QStringLiteral("Дерево блокировок"));
+        acBlocking->setObjectName(QStringLiteral("acBlocking"));
+        acBlocking->setCheckable(true);
+        acBlocking->setEnabled(false);
+        acBlocking->setToolTip(QStringLiteral("Показать цепочки заблокированных сеансов вместо таблицы"));
     }
     connect(Slider, &QSlider::valueChanged, this, &HistoryBar::frameChosen);
     ShowPlace(0, -1, true, 0);

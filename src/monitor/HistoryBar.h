@@ -7,7 +7,7 @@ class QSlider;
 
 // The controls of a window's history: a slider over the refreshes kept, the time of the one shown,
 // "Сейчас" back to the newest, and the switches of change marking and of its pinned comparison;
-// in a live window also "Записывать".
+// in a live window also "Записывать" and "Дерево блокировок".
 class HistoryBar : public QToolBar {
     Q_OBJECT
 public:
@@ -18,6 +18,8 @@ public:
     QAction* acNow;
     // Null where nothing is recorded (a recording's own window).
     QAction* acRecord = nullptr;
+    // The blocking tree in place of the grid; null where nothing is recorded.
+    QAction* acBlocking = nullptr;
     QSlider* Slider;
     QLabel* TimeLabel;
 

@@ -81,7 +81,7 @@ private Q_SLOTS:
         const QString file = folder.file(QStringLiteral("Config/Options.ini"));
         const QHash<QString, QString> entries = catalogue();
         const QStringList sections = IniFile(file).ReadSections();
-        QCOMPARE(sections, (QStringList{"WHO", "REQUESTS", "WAITS", "PGACTIVITY", "PGDATABASES"}));
+        QCOMPARE(sections, (QStringList{"WHO", "REQUESTS", "WAITS", "PGACTIVITY", "PGDATABASES", "BLOCKING"}));
         for (const QString& id : sections) {
             QVERIFY2(entries.contains(id.toUpper()), qPrintable(id));
             const ScriptOptions options = ReadScriptOptions(file, id);
@@ -99,7 +99,12 @@ private Q_SLOTS:
             } catch (const QuillonError& e) {
                 QFAIL(qPrintable(id + QStringLiteral(": ") + e.message()));
             }
-            for (const QString& name : options.keyColumns + options.cumulativeColumns)
+            QStringList named = options.keyColumns + options.cumulativeColumns;
+            for (const QString& name : {options.blockedByColumn, options.waitColumn}) {
+                if (!name.isEmpty())
+                    named << name;
+            }
+            for (const QString& name : named)
                 QVERIFY2(columns.contains(name.toLower()), qPrintable(id + QStringLiteral(": ") + name));
             // The stand-in sends sp_Who2's columns as text.
             if (postgresql) {

@@ -79,6 +79,7 @@ public:
         return !showingPast;
     }
     void RecordingFailed(const QString& message) override { calls << QStringLiteral("recording failed ") + message; }
+    void BlockingBuilt(std::shared_ptr<const BlockingForest>) override {}
     void SwitchFilterOff() override
     {
         query.setFiltered(false);

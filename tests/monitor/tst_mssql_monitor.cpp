@@ -1,5 +1,6 @@
 #include "BoundedCall.h"
 #include "DatabaseTest.h"
+#include "LockChain.h"
 #include "MonitorWindow.h"
 #include "ProgramFixture.h"
 #include "ResultWindows.h"
@@ -11,6 +12,7 @@
 #include "data/connection/Connection.h"
 #include "data/DataErrors.h"
 #include "data/Query.h"
+#include "monitor/BlockingTree.h"
 #include "monitor/CommandWaitBox.h"
 #include "monitor/FormMon.h"
 #include "monitor/FormViewResult.h"
@@ -163,6 +165,48 @@ private Q_SLOTS:
     }
 
     void cleanup() { program.reset(); }
+
+    // The chain below the top row of the tree whose program is head: each row's program and the count
+    // of those waiting behind it.
+    static QStringList chainOf(const QAbstractItemModel& tree, const QString& head)
+    {
+        int column = 0;
+        while (column < tree.columnCount() && tree.headerData(column, Qt::Horizontal).toString() != "ProgramName")
+            ++column;
+        QStringList chain;
+        for (int row = 0; row < tree.rowCount(); ++row) {
+            QModelIndex at = tree.index(row, 0);
+            if (at.siblingAtColumn(column).data().toString().trimmed() != head)
+                continue;
+            for (; at.isValid(); at = tree.index(0, 0, at)) {
+                const QString waiting = at.siblingAtColumn(1).data().toString();
+                chain << at.siblingAtColumn(column).data().toString().trimmed() + (waiting.isEmpty() ? "" : " " + waiting);
+            }
+        }
+        return chain;
+    }
+
+    // sp_Who2's BlkBy as a tree: sessions of the stand-in waiting for each other's row locks hang
+    // under their head, which counts both behind it.
+    void whoShowsTheBlockingTree()
+    {
+        QString error;
+        QVERIFY2(TestDatabase::psql(QStringLiteral("drop table if exists quillon_who_locks;"
+                                                   "create table quillon_who_locks(id int primary key, v int);"
+                                                   "insert into quillon_who_locks values (1, 1), (2, 2);"
+                                                   "alter table quillon_who_locks owner to %1").arg(TestDatabase::user()),
+                                    nullptr, &error),
+                 qPrintable(error));
+        const LockChain chain([](const QString& program) { return session(program); }, QStringLiteral("quillon_who_locks"),
+                              QStringLiteral("tree-head"), QStringLiteral("tree-middle"), QStringLiteral("tree-tail"));
+        auto w = window(QStringLiteral("WHO"), 1);
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->HistoryControls->acBlocking->isEnabled(), 10000);
+        w->HistoryControls->acBlocking->trigger();
+        QTRY_COMPARE_WITH_TIMEOUT(chainOf(*w->Blocking->model(), QStringLiteral("tree-head")),
+                                  (QStringList{"tree-head 2", "tree-middle 1", "tree-tail"}), 10000);
+        BoundedCall("Stop", [&w] { w->acStart->trigger(); });
+    }
 
     // sp_Who2's thirteen columns, with the sample options' rates beside its running totals, and the
     // live sessions; the popup's "Текст запроса" shows what a

@@ -1,11 +1,15 @@
 #include "MonitorWindow.h"
 #include "ProgramFixture.h"
+#include "RecordSets.h"
 #include "Widgets.h"
 
 #include "app/ServiceClasses.h"
 #include "shell/FormMain.h"
+#include "data/Query.h"
+#include "monitor/BlockingTree.h"
 #include "monitor/FormMon.h"
 #include "connection/RefreshCost.h"
+#include "monitor/HistoryBar.h"
 #include "monitor/MonitorStatusBar.h"
 
 #include <QAccessible>
@@ -13,6 +17,7 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMenu>
+#include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
 #include <QtTest>
@@ -45,9 +50,9 @@ class TestMonitorWindow : public QObject {
     static QToolBar* toolBar(TFormMon* window) { return Child<QToolBar>(window, "ToolBar1"); }
 
     // Every control of the tool bar is shown and lies inside the tool bar, which lies inside the window.
-    static void verifyToolBarWhole(TFormMon* window)
+    static void verifyToolBarWhole(TFormMon* window, QToolBar* bar = nullptr)
     {
-        QToolBar* bar = toolBar(window);
+        bar = bar ? bar : toolBar(window);
         for (QAction* action : bar->actions()) {
             QWidget* control = bar->widgetForAction(action);
             QVERIFY(control);
@@ -61,12 +66,12 @@ class TestMonitorWindow : public QObject {
 
     // Every control of the tool bar is in reach: shown in the bar, or, in a window narrower than the
     // bar, behind its extension button, which unfolds them all.
-    static void verifyToolBarReachable(TFormMon* window)
+    static void verifyToolBarReachable(TFormMon* window, QToolBar* bar = nullptr)
     {
-        QToolBar* bar = toolBar(window);
+        bar = bar ? bar : toolBar(window);
         auto* overflow = Child<QToolButton>(bar, "qt_toolbar_ext_button");
         if (!overflow || !overflow->isVisible()) {
-            verifyToolBarWhole(window);
+            verifyToolBarWhole(window, bar);
             return;
         }
         QVERIFY(bar->rect().contains(overflow->geometry()));
@@ -186,6 +191,36 @@ private Q_SLOTS:
         window->resize(10, 500);
         QCoreApplication::processEvents();
         QCOMPARE(window->size(), QSize(window->minimumWidth(), 500));
+        verifyToolBarReachable(window);
+    }
+
+    void blockingTreeInTheSmallestWindow_data()
+    {
+        QTest::addColumn<bool>("captions");
+        QTest::newRow("captions") << true;
+        QTest::newRow("no captions") << false;
+    }
+
+    // The blocking tree in the grid's place in a window as small as it goes: it shows inside the
+    // window, and its switch at the end of the history row stays in reach.
+    void blockingTreeInTheSmallestWindow()
+    {
+        QFETCH(bool, captions);
+        App->ShowCaptions = captions;
+        TFormMon* window = open(QSize(1200, 900), 0, 0, 0);
+        window->Blocking->SetColumns({QStringLiteral("spid"), QStringLiteral("blocked_by"), {}});
+        window->Query->setRecords(RecordsOf({{"spid", FieldType::Integer}, {"blocked_by", FieldType::Integer}},
+                                            {{51, 0}, {52, 51}, {53, 52}}));
+        QVERIFY(window->HistoryControls->acBlocking->isEnabled());
+        window->HistoryControls->acBlocking->trigger();
+        QCoreApplication::processEvents();
+        QCOMPARE(window->size(), window->minimumSize());
+        const BlockingTree* tree = window->Blocking;
+        QVERIFY(tree->isVisible());
+        QVERIFY(!window->DBGrid->isVisible());
+        QVERIFY(tree->viewport()->height() > tree->visualRect(tree->model()->index(0, 0)).height());
+        QVERIFY(window->Body->rect().contains(QRect(tree->mapTo(window->Body, QPoint()), tree->size())));
+        verifyToolBarReachable(window, window->HistoryControls);
         verifyToolBarReachable(window);
     }
 

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """A few client sessions on the TDS stand-in for the demo, so that sp_who2 has something to show: one
-keeps a row locked in an open transaction, one waits for that row, one waits on the server now and
-then, one sits idle between short queries. Each starts again when it ends (killed from the monitor,
+keeps a row locked in an open transaction, one waits for that row holding another, one waits for that
+other row, one waits on the server now and then, one sits idle between short queries. Each starts again when it ends (killed from the monitor,
 say). A minimal TDS client of its own: logins in the clear, SQL batches, replies read and dropped.
 
 Part of the TDS stand-in, a test fixture: nothing here is used by the program itself.
@@ -77,7 +77,15 @@ def billing(client):
 def payments(client):
     time.sleep(1)
     while True:
-        client.batch('update accounts set balance = balance + 1 where id = 2')
+        client.batch('update accounts set balance = balance + 1 where id = 4; '
+                     'update accounts set balance = balance + 1 where id = 2')
+        time.sleep(2)
+
+
+def audit(client):
+    time.sleep(2)
+    while True:
+        client.batch('update accounts set balance = balance where id = 4')
         time.sleep(2)
 
 
@@ -102,8 +110,8 @@ def main():
     args = parser.parse_args()
     with open(args.password_file, encoding='utf-8') as file:
         password = file.read().strip()
-    for application, work in (('demo-billing', billing), ('demo-payments', payments), ('demo-reports', reports),
-                              ('demo-dashboard', dashboard)):
+    for application, work in (('demo-billing', billing), ('demo-payments', payments), ('demo-audit', audit),
+                              ('demo-reports', reports), ('demo-dashboard', dashboard)):
         threading.Thread(target=session, args=(args.port, args.user, password, application, work), daemon=True).start()
     threading.Event().wait()
 

@@ -1,7 +1,8 @@
 /* Sessions of client programs on the PostgreSQL server, the busiest first:
    who is connected, from where, what the session is doing and since when,
-   and the text of its current or last query. The monitor's own session
-   is left out. */
+   and the text of its current or last query, and blocked_by, the first
+   session it waits for (0 for none). The monitor's own session is left
+   out. */
 SELECT
     a.pid                                                   AS pid,
     CAST(a.usename AS varchar(63))                          AS usename,
@@ -11,6 +12,7 @@ SELECT
     CAST(a.state AS varchar(32))                            AS state,
     CAST(a.wait_event_type AS varchar(32))                  AS wait_event_type,
     CAST(a.wait_event AS varchar(64))                       AS wait_event,
+    COALESCE((pg_blocking_pids(a.pid))[1], 0)               AS blocked_by,
     CAST(a.backend_start AS timestamp(0))                   AS backend_start,
     CAST(a.xact_start AS timestamp(0))                      AS xact_start,
     CAST(a.query_start AS timestamp(0))                     AS query_start,
