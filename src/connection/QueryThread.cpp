@@ -6,6 +6,7 @@
 #include "connection/RateMessage.h"
 #include "data/view/Bookmark.h"
 #include "data/connection/Connection.h"
+#include "data/connection/SessionId.h"
 #include "data/DataErrors.h"
 #include "data/history/CumulativeRates.h"
 #include "data/history/RecordingFile.h"
@@ -347,6 +348,11 @@ TQueryThread::PassResult TQueryThread::Pass()
     passStarted_ = started;
     QMetaObject::invokeMethod(this, [this, started] { ArmPassDeadline(started); }, Qt::QueuedConnection);
     try {
+        if (!sessionAsked_) {
+            // The window refuses a command aimed at the worker's own session.
+            sessionAsked_ = true;
+            sessionId_.store(OwnSessionId(*WorkConnection), std::memory_order_release);
+        }
         std::unique_ptr<RecordSet> records = WorkQuery->fetch();
         passStarted_ = 0;
         if (Rates->active())

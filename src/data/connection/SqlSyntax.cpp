@@ -9,3 +9,16 @@ SqlDialect SqlDialectOfDbms(const QString& dbmsName)
         return SqlDialect::SqlServer;
     return SqlDialect::Other;
 }
+
+QString SessionIdQuery(SqlDialect dialect)
+{
+    switch (dialect) {
+    case SqlDialect::SqlServer:
+        return QStringLiteral("select @@spid");
+    case SqlDialect::PostgreSql:
+        return QStringLiteral("select pg_backend_pid()");
+    case SqlDialect::Other:
+        break;
+    }
+    return QString();
+}

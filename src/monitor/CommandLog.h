@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// The action log's line of one command run from the command menu, written once, when its outcome
+// is known. A log that cannot be written is told once per program run and log file; the command's
+// own outcome is shown all the same.
+class CommandLog {
+public:
+    CommandLog(QString server, QString login, QString command, QWidget* parent);
+
+    // The text as it runs, once the row's value is put in.
+    void SetCommand(const QString& text) { command_ = text; }
+
+    void Done();
+    void Failed(const QString& error);
+    void Refused(const QString& why);
+    void Cancelled();
+    bool Written() const { return written_; }
+
+private:
+    void Write(const QString& outcome);
+
+    QString server_;
+    QString login_;
+    QString command_;
+    QWidget* parent_;
+    bool written_ = false;
+};
