@@ -2,6 +2,7 @@
 
 #include "app/ActionLog.h"
 #include "app/MessageBox.h"
+#include "data/connection/ConnectionString.h"
 #include "platform/QuillonError.h"
 
 #include <QSet>
@@ -11,6 +12,15 @@ namespace {
 const QString LogUnwritten = QStringLiteral("Журнал действий не записывается: %1");
 
 } // namespace
+
+QString ActionLogin(const QString& connectionString)
+{
+    const ConnectionSettings settings = ParseConnectionString(connectionString);
+    if (!settings.userId.isEmpty() || !settings.integratedSecurity)
+        return settings.userId;
+    const QString user = qEnvironmentVariable("USER");
+    return user.isEmpty() ? qEnvironmentVariable("USERNAME") : user;
+}
 
 CommandLog::CommandLog(QString server, QString login, QString command, QWidget* parent)
     : server_(std::move(server))

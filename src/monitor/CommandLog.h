@@ -4,6 +4,10 @@
 
 class QWidget;
 
+// The login a connection string logs on with: its user, or the operating system's user where it
+// logs on with the operating system's authentication.
+QString ActionLogin(const QString& connectionString);
+
 // The action log's line of one command run from the command menu, written once, when its outcome
 // is known. A log that cannot be written is told once per program run and log file; the command's
 // own outcome is shown all the same.

@@ -17,7 +17,6 @@
 #include "connection/ConnectionProfiles.h"
 #include "connection/QueryThread.h"
 #include "data/connection/Connection.h"
-#include "data/connection/ConnectionString.h"
 #include "data/history/RowIdentity.h"
 #include "data/DataErrors.h"
 #include "data/display/DataSetModel.h"
@@ -507,7 +506,7 @@ void TFormMon::UserMenuOnClick(QAction* sender)
     if (position < 0 || position >= static_cast<qsizetype>(ScriptMenuItems.size()))
         return;
     const TScriptMenuItem& item = *ScriptMenuItems[static_cast<std::size_t>(position)];
-    CommandLog log(ConnectInfo->Server, ParseConnectionString(ConnectInfo->ConnectionString).userId, item.Caption, this);
+    CommandLog log(ConnectInfo->Server, ActionLogin(ConnectInfo->ConnectionString), item.Caption, this);
     try {
         RunUserCommand(item, log);
     } catch (const QuillonError& error) {
