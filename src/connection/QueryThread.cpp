@@ -6,6 +6,7 @@
 #include "connection/RateMessage.h"
 #include "data/view/Bookmark.h"
 #include "data/connection/Connection.h"
+#include "data/connection/SessionId.h"
 #include "data/DataErrors.h"
 #include "data/history/CumulativeRates.h"
 #include "data/history/RecordingFile.h"
@@ -349,6 +350,11 @@ TQueryThread::PassResult TQueryThread::Pass()
     passStarted_ = started;
     QMetaObject::invokeMethod(this, [this, started] { ArmPassDeadline(started); }, Qt::QueuedConnection);
     try {
+        if (!sessionAsked_) {
+            // The window refuses a command aimed at the worker's own session.
+            sessionAsked_ = true;
+            sessionId_.store(OwnSessionId(*WorkConnection), std::memory_order_release);
+        }
         std::unique_ptr<RecordSet> records = WorkQuery->fetch();
         // Under the pass's deadline still: the server may go silent during the probe as well.
         cost_.ran(SteadyMilliseconds() - started, setting_, *WorkConnection, WorkQuery->sql());

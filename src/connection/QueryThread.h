@@ -71,6 +71,10 @@ public:
     // user-interface thread.
     void FollowSort(const QString& text);
 
+    // The server's number of the worker's own session, once its first pass has asked; 0 before
+    // that and where the server cannot tell. From any thread.
+    qint64 SessionId() const { return sessionId_.load(std::memory_order_acquire); }
+
     // Written by the window: no new pass may begin (cleared before a termination request), and the
     // next pass reloads the script.
     std::atomic<bool> MayRun{true};
@@ -158,6 +162,8 @@ private:
     // A sort text the window has told of since, owned by whoever takes it out.
     std::atomic<QString*> sortUpdate_{nullptr};
     std::atomic<bool> ended_{false};
+    std::atomic<qint64> sessionId_{0};
+    bool sessionAsked_ = false;
     // The call posted to ServeCall, owned by whoever takes it out.
     std::atomic<std::shared_ptr<PendingCall>*> pending_{nullptr};
     // The reads of the interval under way on the worker thread, and the Detached bit that the

@@ -17,6 +17,7 @@
 #include "connection/ConnectionProfiles.h"
 #include "connection/QueryThread.h"
 #include "data/connection/Connection.h"
+#include "data/history/RowIdentity.h"
 #include "data/DataErrors.h"
 #include "data/display/DataSetModel.h"
 #include "data/Query.h"
@@ -25,7 +26,9 @@
 #include "data/view/ToggleTitleSort.h"
 #include "monitor/BlockingTree.h"
 #include "monitor/ChangeMarkDelegate.h"
+#include "monitor/CommandLog.h"
 #include "monitor/CommandRun.h"
+#include "monitor/DangerousCommand.h"
 #include "monitor/ExcelExport.h"
 #include "monitor/ExportSpreadsheets.h"
 #include "monitor/FormFilter.h"
@@ -467,6 +470,7 @@ void TFormMon::BuildUserMenu()
     for (const auto& entry : entries) {
         auto item = std::make_unique<TScriptMenuItem>();
         item->Caption = entry->Name;
+        item->CommandId = entry->Id;
         item->CommandFile = entry->ScriptFile;
         item->IdField = entry->IdField;
         item->ShowResult = entry->ShowResult;
@@ -505,6 +509,17 @@ void TFormMon::UserMenuOnClick(QAction* sender)
     if (position < 0 || position >= static_cast<qsizetype>(ScriptMenuItems.size()))
         return;
     const TScriptMenuItem& item = *ScriptMenuItems[static_cast<std::size_t>(position)];
+    CommandLog log(ConnectInfo->Server, ActionLogin(ConnectInfo->ConnectionString), item.Caption, this);
+    try {
+        RunUserCommand(item, log);
+    } catch (const QuillonError& error) {
+        log.Failed(error.message());
+        throw;
+    }
+}
+
+void TFormMon::RunUserCommand(const TScriptMenuItem& item, CommandLog& log)
+{
     const QString scriptFile = ExpandAppPath(item.CommandFile);
     const bool showResult = (item.ShowResult & 0xFF) != 0;
     const QString idField = item.IdField;
@@ -517,16 +532,19 @@ void TFormMon::UserMenuOnClick(QAction* sender)
                 ? PastRowQuestion.arg(QDateTime::fromMSecsSinceEpoch(History->ShownTime()).toString(QStringLiteral("HH:mm:ss")))
                 : VanishedRowQuestion;
             if (ShowMessage(MessageType::Confirmation, question, QMessageBox::Yes | QMessageBox::No, this)
-                != QMessageBox::Yes)
+                != QMessageBox::Yes) {
+                log.Cancelled();
                 return;
+            }
         }
     }
 
     if (!ADOC->connected()) {
         try {
             OpenConnection(*ADOC, this);
-        } catch (const QuillonError&) {
+        } catch (const QuillonError& error) {
             ADOC->close();
+            log.Failed(error.message());
             ShowMessage(MessageType::Warning,
                         CommandTimeStamp() + QLatin1Char('\r') + Texts::ServerSentencePrefix + ConnectInfo->Server
                             + Texts::ServerSentenceSuffix,
@@ -540,30 +558,40 @@ void TFormMon::UserMenuOnClick(QAction* sender)
     command.setSql(ReadLines(scriptFile));
     // The value is read once, before anything runs: the current row cannot change under the
     // substitution, also while a hand-over is served during a long command.
+    QString value;
     if (!idField.isEmpty() && !command.sql().isEmpty()) {
         const QString mark = QLatin1Char('%') + idField + QLatin1Char('%');
-        if (!SubstituteMark(command.sql(), mark, RowValue(idField), ADOC->syntax())) {
-            ShowMessage(MessageType::Error,
-                        QStringLiteral("Значение поля %1 не может быть подставлено в команду.").arg(idField),
-                        QMessageBox::Cancel, this);
+        value = RowValue(idField);
+        if (!SubstituteMark(command.sql(), mark, value, ADOC->syntax())) {
+            const QString refusal = QStringLiteral("Значение поля %1 не может быть подставлено в команду.").arg(idField);
+            log.Refused(refusal);
+            ShowMessage(MessageType::Error, refusal, QMessageBox::Cancel, this);
             return;
         }
     }
     if (command.sql().isEmpty()) {
+        log.Failed(Texts::ScriptLoadError);
         ShowMessage(MessageType::Error, Texts::ScriptLoadError, QMessageBox::Cancel, this);
         return;
     }
+    log.SetCommand(command.sql().join(QLatin1Char('\n')));
+    if (!SafeToRun(item, command.sql(), value, log))
+        return;
 
     try {
-        if (!OpenCommandQuery(command, this))
+        if (!OpenCommandQuery(command, this)) {
+            log.Cancelled();
             return;
+        }
     } catch (const DataError&) {
+        log.Done();
         // Also the statement that returns no result set: the usual end of a command that changes
         // something, and a fault only where rows are expected.
         if (showResult)
             ShowMessage(MessageType::Warning, NoDataWarning, QMessageBox::Cancel, this);
         return;
     }
+    log.Done();
     if (!showResult)
         return;
 
@@ -574,6 +602,36 @@ void TFormMon::UserMenuOnClick(QAction* sender)
     count->setText(QString::number(command.recordCount()) + QLatin1Char(' ') + count->text());
     form.rchEdit->moveCursor(QTextCursor::Start);
     form.exec();
+}
+
+bool TFormMon::SafeToRun(const TScriptMenuItem& item, const QStringList& sql, const QString& value, CommandLog& log)
+{
+    const ScriptOptions options = SelectedScriptOptions();
+    if (!options.dangerousCommands.contains(item.CommandId, Qt::CaseInsensitive))
+        return true;
+    DangerousCommand command;
+    command.caption = item.Caption;
+    command.text = sql.join(QLatin1Char('\r'));
+    command.idField = item.IdField;
+    command.idValue = value;
+    command.keyColumns = options.keyColumns.isEmpty() ? QStringList{item.IdField} : options.keyColumns;
+    command.keyColumns.removeAll(QString());
+    command.row = CurrentRowIdentity(*Query, command.keyColumns);
+    command.checkSql = ReadLines(options.checkScript.isEmpty() ? SelectedScriptFile() : ExpandAppPath(options.checkScript));
+    command.decimalsAsFloat = Query->decimalsAsFloat();
+    if (!item.IdField.isEmpty()
+        && !SubstituteMark(command.checkSql, QLatin1Char('%') + item.IdField + QLatin1Char('%'), value, ADOC->syntax()))
+        command.checkSql.clear();
+    const qint64 worker = QueryThread && !QueryThread->Ended() ? QueryThread->SessionId() : 0;
+    const CommandVerdict verdict = VetDangerousCommand(command, *ADOC, worker, this);
+    if (verdict.kind == CommandVerdict::Kind::Cancelled)
+        log.Cancelled();
+    if (verdict.kind != CommandVerdict::Kind::Refused)
+        return verdict.kind == CommandVerdict::Kind::Run;
+    log.Refused(verdict.reason);
+    ShowMessage(MessageType::Warning, QStringLiteral("Команда «%1» не выполнена: %2.").arg(item.Caption, verdict.reason),
+                QMessageBox::Ok, this);
+    return false;
 }
 
 void TFormMon::ScriptStarts(const ScriptOptions& options)

@@ -30,6 +30,7 @@ class QTableView;
 class TConnect;
 class BlockingTree;
 class ChangeMarkDelegate;
+class CommandLog;
 class HistoryBar;
 class RecordingWriter;
 class TQueryThread;
@@ -96,7 +97,7 @@ public:
     void StatusBarDrawPanel(QPainter& painter, const QRect& rect) const;
     // The command menu of the script selected in cmBox, inserted at the top of the popup.
     void BuildUserMenu();
-    // Runs the command of the clicked item for the current row.
+    // Runs the command of the clicked item for the current row; the action log gets its line.
     void UserMenuOnClick(QAction* sender);
 
     // Tool bar captions as App->ShowCaptions says, and the window never narrower than its tool
@@ -134,6 +135,9 @@ private:
     // The current row's value of field as text: empty for a null and for an empty result; throws
     // "Field '%s' not found" when there is no such field or no result yet.
     QString RowValue(const QString& field) const;
+    void RunUserCommand(const TScriptMenuItem& item, CommandLog& log);
+    // A command the script's options mark dangerous runs only once VetDangerousCommand lets it.
+    bool SafeToRun(const TScriptMenuItem& item, const QStringList& sql, const QString& value, CommandLog& log);
 
     // What the worker asks of the window.
     int Interval() const override { return interval_.load(); }

@@ -8,6 +8,8 @@
 class TScriptMenuItem : public TSensor {
 public:
     QString Caption;
+    // The command's identifier (field 2 of its menu value): the script's options may mark it dangerous.
+    QString CommandId;
     // Resolved against the program folder when the command runs.
     QString CommandFile;
     // The result column whose value goes into the script; empty means no substitution.

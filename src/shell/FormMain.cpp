@@ -1,6 +1,7 @@
 #include "shell/FormMain.h"
 #include "ui_FormMain.h"
 
+#include "app/ActionLog.h"
 #include "app/Application.h"
 #include "app/Guarded.h"
 #include "app/ImageList.h"
@@ -8,6 +9,7 @@
 #include "app/ModalResult.h"
 #include "app/ServiceClasses.h"
 #include "shell/AboutBox.h"
+#include "shell/FormActionLog.h"
 #include "shell/FormSettings.h"
 #include "shell/HelpWindow.h"
 #include "app/Texts.h"
@@ -65,9 +67,14 @@ TFormMain::TFormMain(const QString& executablePath, QWidget* parent)
     acOpenRecording->setShortcutContext(Qt::ApplicationShortcut);
     ui->mnMain->insertAction(ui->acConnect, acOpenRecording);
     ui->mnMain->insertAction(acOpenRecording, ui->acConnect);
+    acActionLog = new QAction(QStringLiteral("Журнал действий..."), this);
+    acActionLog->setObjectName(QStringLiteral("acActionLog"));
+    acActionLog->setShortcutContext(Qt::ApplicationShortcut);
+    ui->mnMain->insertAction(ui->mnMain->actions().value(ui->mnMain->actions().indexOf(acOpenRecording) + 1), acActionLog);
 
     ConnectGuarded(ui->acConnect, &QAction::triggered, this, [this] { acConnectExecute(); });
     ConnectGuarded(acOpenRecording, &QAction::triggered, this, [this] { acOpenRecordingExecute(); });
+    ConnectGuarded(acActionLog, &QAction::triggered, this, [this] { acActionLogExecute(); });
     ConnectGuarded(ui->acExit, &QAction::triggered, this, [this] { acExitExecute(); });
     ConnectGuarded(ui->acScripts, &QAction::triggered, this, [this] { acScriptsExecute(); });
     ConnectGuarded(ui->acSettings, &QAction::triggered, this, [this] { acSettingsExecute(); });
@@ -169,6 +176,19 @@ void TFormMain::acOpenRecordingExecute()
                                                       QStringLiteral("Записи (*.qrec);;Все файлы (*)"));
     if (!path.isEmpty())
         OpenRecording(path);
+}
+
+void TFormMain::acActionLogExecute()
+{
+    TFormActionLog* log = nullptr;
+    try {
+        log = new TFormActionLog(ActionLogPath(), ui->MdiArea);
+    } catch (const QuillonError& error) {
+        ShowMessage(MessageType::Error, error.message(), QMessageBox::Ok, this);
+        return;
+    }
+    ui->MdiArea->addSubWindow(log);
+    log->show();
 }
 
 TFormRecording* TFormMain::OpenRecording(const QString& path)

@@ -32,6 +32,8 @@ public:
 
     // "Открыть запись…" in the main menu, below the logon.
     QAction* acOpenRecording;
+    // "Журнал действий…" below it: the action log in a window of its own.
+    QAction* acActionLog;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -41,6 +43,7 @@ private:
     void FormDestroy();
     void acConnectExecute();
     void acOpenRecordingExecute();
+    void acActionLogExecute();
     void acExitExecute();
     void acScriptsExecute();
     void acSettingsExecute();

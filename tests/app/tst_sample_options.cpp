@@ -81,7 +81,8 @@ private Q_SLOTS:
         const QString file = folder.file(QStringLiteral("Config/Options.ini"));
         const QHash<QString, QString> entries = catalogue();
         const QStringList sections = IniFile(file).ReadSections();
-        QCOMPARE(sections, (QStringList{"WHO", "REQUESTS", "WAITS", "PGACTIVITY", "PGDATABASES", "BLOCKING"}));
+        QCOMPARE(sections, (QStringList{"WHO", "REQUESTS", "WAITS", "PGACTIVITY", "PGLONG", "BLOCKING", "PGDATABASES"}));
+        const QString menus = sampleText(QStringLiteral("Config/Menus.ini"));
         for (const QString& id : sections) {
             QVERIFY2(entries.contains(id.toUpper()), qPrintable(id));
             const ScriptOptions options = ReadScriptOptions(file, id);
@@ -99,6 +100,8 @@ private Q_SLOTS:
             } catch (const QuillonError& e) {
                 QFAIL(qPrintable(id + QStringLiteral(": ") + e.message()));
             }
+            for (const QString& command : options.dangerousCommands)
+                QVERIFY2(menus.contains(QLatin1Char(';') + command + QLatin1Char(';')), qPrintable(id + QStringLiteral(": ") + command));
             QStringList named = options.keyColumns + options.cumulativeColumns;
             for (const QString& name : {options.blockedByColumn, options.waitColumn}) {
                 if (!name.isEmpty())

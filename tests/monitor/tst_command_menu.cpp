@@ -6,6 +6,7 @@
 #include "TestDatabase.h"
 #include "Widgets.h"
 
+#include "app/ActionLog.h"
 #include "app/ServiceClasses.h"
 #include "connection/Connect.h"
 #include "connection/QueryThread.h"
@@ -15,6 +16,7 @@
 #include "monitor/FormMon.h"
 #include "monitor/FormViewResult.h"
 #include "monitor/MonitorStatusBar.h"
+#include "platform/FileSystem.h"
 #include "platform/TextCodec.h"
 
 #include <QComboBox>
@@ -250,6 +252,68 @@ private Q_SLOTS:
         QVERIFY(boxes->messages.isEmpty());
         QVERIFY(results.isEmpty());
         QTRY_COMPARE_WITH_TIMEOUT(SleepingSession::Count(victim), 0, 10000);
+    }
+
+    // A terminate marked dangerous runs only on the session the row showed, by its key pid and
+    // backend_start, as the server lists it once the operator has confirmed; never on the worker's
+    // own session. A log that cannot be written is told once, and the commands run all the same.
+    void dangerousCommandChecksTheRowOnTheServer()
+    {
+        QVERIFY(TestDatabase::psql(QStringLiteral("drop table if exists quillon_sessions; "
+                                                  "create table quillon_sessions(pid int, backend_start text); "
+                                                  "insert into quillon_sessions values (4242, '10:00'); grant all on quillon_sessions to public")));
+        const auto listed = [] {
+            QString rows;
+            TestDatabase::psql(QStringLiteral("select count(*) from quillon_sessions"), &rows);
+            return rows.toInt();
+        };
+        writeCatalogue({{QStringLiteral("sessions"), "select pid, backend_start from quillon_sessions"},
+                        {QStringLiteral("worker"), "select pid, backend_start::text from pg_stat_activity where pid = pg_backend_pid()"}});
+        folder->write(QStringLiteral("Config/Options.ini"),
+                      "[sessions]\r\nKeyColumns=pid,backend_start\r\nDangerousCommands=END.SQL\r\n"
+                      "[worker]\r\nKeyColumns=pid,backend_start\r\nDangerousCommands=end.sql\r\n");
+        for (const QString& id : {QStringLiteral("sessions"), QStringLiteral("worker")})
+            writeCommand(id, 0, QStringLiteral("Завершить сеанс"), QStringLiteral("end.sql"),
+                         "delete from quillon_sessions where pid = %pid%", QStringLiteral("pid"), QStringLiteral("0"));
+        QVERIFY(QDir().mkpath(ActionLogPath()));
+
+        QString meanwhile;
+        MessageRecorder operatorBoxes([&](const ShownMessage& box) {
+            if (box.type != MessageType::Confirmation)
+                return QMessageBox::Ok;
+            TestDatabase::psql(meanwhile);
+            return QMessageBox::Yes;
+        });
+        auto w = startedWindow();
+        const QString row = QStringLiteral("pid = 4242, backend_start = 10:00");
+        meanwhile = QStringLiteral("update quillon_sessions set backend_start = '11:00'");
+        click(*w, 0);
+        meanwhile = QStringLiteral("delete from quillon_sessions");
+        click(*w, 0);
+        meanwhile = QStringLiteral("insert into quillon_sessions values (4242, '10:00')");
+        click(*w, 0);
+        QStringList texts;
+        for (const ShownMessage& box : operatorBoxes.messages)
+            texts << box.text;
+        QVERIFY2(listed() == 0, qPrintable(texts.join(u'\n')));
+        QCOMPARE(texts.size(), 6);
+        QVERIFY2(texts[0].contains(QStringLiteral("delete from quillon_sessions where pid = 4242\n\nСтрока: ") + row), qPrintable(texts[0]));
+        QCOMPARE(texts[1], QStringLiteral("Журнал действий не записывается: Cannot write to ") + DisplayPath(ActionLogPath()));
+        QCOMPARE(texts[2], QStringLiteral("Команда «Завершить сеанс» не выполнена: pid = 4242 теперь у другого сеанса "
+                                          "(pid = 4242, backend_start = 11:00), а не у сеанса ") + row + QLatin1Char('.'));
+        QCOMPARE(texts[4], QStringLiteral("Команда «Завершить сеанс» не выполнена: сеанса ") + row + QStringLiteral(" на сервере больше нет."));
+        QCOMPARE(operatorBoxes.messages[3].type, MessageType::Confirmation);
+        QCOMPARE(operatorBoxes.messages[5].type, MessageType::Confirmation);
+
+        operatorBoxes.messages.clear();
+        auto own = startedWindow(1, 1);
+        QTRY_VERIFY_WITH_TIMEOUT(own->QueryThread->SessionId() > 0, 10000);
+        QCOMPARE(own->Query->fieldTextByName(QStringLiteral("pid")), QString::number(own->QueryThread->SessionId()));
+        click(*own, 0);
+        QCOMPARE(operatorBoxes.messages.size(), 1);
+        QCOMPARE(operatorBoxes.messages[0].text,
+                 QStringLiteral("Команда «Завершить сеанс» не выполнена: pid = %1 — сеанс самого монитора.").arg(own->QueryThread->SessionId()));
+        BoundedCall("Stop", [&own] { own->acStart->trigger(); });
     }
 
     void resultWindowShowsAlignedTable()

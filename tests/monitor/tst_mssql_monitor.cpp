@@ -7,8 +7,10 @@
 #include "TdsStandIn.h"
 #include "TestDatabase.h"
 
+#include "app/ActionLog.h"
 #include "app/ServiceClasses.h"
 #include "connection/Connect.h"
+#include "connection/QueryThread.h"
 #include "data/connection/Connection.h"
 #include "data/DataErrors.h"
 #include "data/Query.h"
@@ -46,6 +48,8 @@ public:
 private:
     std::unique_ptr<ProgramFixture> program;
     QStringList results;   // the texts of the result windows shown
+    // How the operator answers a box: Cancel unless a test says otherwise.
+    MessageRecorder::Answer answer;
 
     static inline const QString Application = QStringLiteral("Quillon mssql monitor test");
 
@@ -138,6 +142,33 @@ private:
         return query.fieldText(0);
     }
 
+    static QString spidOf(const TFormMon& w, int row)
+    {
+        return w.Query->displayText(row, w.Query->fieldIndex(QStringLiteral("SPID"))).trimmed();
+    }
+
+    // The outcomes the action log holds, oldest first.
+    static QStringList loggedOutcomes()
+    {
+        QFile log(ActionLogPath());
+        if (!log.open(QIODevice::ReadOnly))
+            return {};
+        QStringList outcomes;
+        for (const QByteArray& line : log.readAll().split('\n')) {
+            if (!line.isEmpty())
+                outcomes << QString::fromUtf8(line).section(u'\t', 4);
+        }
+        return outcomes;
+    }
+
+    // A confirmation is answered so, every other box with Cancel.
+    void confirmWith(QMessageBox::StandardButton button)
+    {
+        answer = [button](const ShownMessage& box) {
+            return box.type == MessageType::Confirmation ? button : QMessageBox::Cancel;
+        };
+    }
+
     // What sp_who2 tells of the sessions of the window's program: their commands.
     static QStringList commandsOfTheWindow()
     {
@@ -157,7 +188,10 @@ private:
 private Q_SLOTS:
     void init()
     {
-        program = std::make_unique<ProgramFixture>(QMessageBox::Cancel, "[Main]\r\nSLEEP_INTERVAL=20\r\n");
+        answer = {};
+        program = std::make_unique<ProgramFixture>(
+            MessageRecorder::Answer([this](const ShownMessage& box) { return answer ? answer(box) : QMessageBox::Cancel; }),
+            "[Main]\r\nSLEEP_INTERVAL=20\r\n");
         copySample();
         program->startApp()->LoadSensors();
         results.clear();
@@ -238,15 +272,144 @@ private Q_SLOTS:
         QVERIFY2(results[0].contains(QStringLiteral("Language Event")), qPrintable(results[0]));
         QVERIFY2(results[0].contains(QStringLiteral("select 'sent by the victim' as v")), qPrintable(results[0]));
 
+        // The sample marks kill dangerous: it runs once the operator confirms it, for the row he saw.
         w->Query->setRecNo(rowOf(*w, crafted) + 1);
+        const QString spid = spidOf(*w, rowOf(*w, crafted));
+        confirmWith(QMessageBox::Yes);
         click(*w, 0);
-        QVERIFY2(program->boxes.messages.isEmpty(), qPrintable(program->boxes.messages.value(0).text));
+        QCOMPARE(program->boxes.messages.size(), 1);
+        const QString question = program->boxes.messages[0].text;
+        QCOMPARE(program->boxes.messages[0].type, MessageType::Confirmation);
+        QVERIFY2(question.contains(QStringLiteral("«Завершить сеанс»")), qPrintable(question));
+        QVERIFY2(question.contains(QStringLiteral("\nkill ") + spid), qPrintable(question));
+        QVERIFY2(question.contains(QStringLiteral("SPID = %1, Login = %2").arg(spid, TestDatabase::user())), qPrintable(question));
+        QVERIFY2(question.contains(QStringLiteral("ProgramName = ") + crafted), qPrintable(question));
         QTRY_VERIFY_WITH_TIMEOUT(w->Query->active() && rowOf(*w, crafted) < 0, 10000);
         QVERIFY_THROWS_EXCEPTION(DatabaseError, run(*victim, QStringLiteral("select 1")));
         // Only that session ended.
         QCOMPARE(run(*bystander, QStringLiteral("select 2")), QStringLiteral("2"));
         QVERIFY(rowOf(*w, QStringLiteral("bystander")) >= 0);
+        QCOMPARE(loggedOutcomes(), (QStringList{"выполнена", "выполнена"}));
         BoundedCall("Stop", [&w] { w->acStart->trigger(); });
+    }
+
+    // Between the click and the confirmation the row's session ends and a new one gets its number:
+    // the check on the server tells them apart by the key, and the kill does not run.
+    void killOfAReusedSpidIsRefused()
+    {
+        auto victim = session(QStringLiteral("victim"));
+        auto w = window(QStringLiteral("WHO"), 0);
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->Query->active() && rowOf(*w, QStringLiteral("victim")) >= 0, 10000);
+        w->Query->setRecNo(rowOf(*w, QStringLiteral("victim")) + 1);
+        const QString spid = spidOf(*w, rowOf(*w, QStringLiteral("victim")));
+
+        std::unique_ptr<Connection> newcomer;
+        std::vector<std::unique_ptr<Connection>> others;
+        answer = [&](const ShownMessage& box) {
+            if (box.type != MessageType::Confirmation)
+                return QMessageBox::Ok;
+            victim.reset();
+            // The stand-in, like SQL Server, gives the lowest free number once the session has gone.
+            for (int attempt = 0; attempt < 40 && !newcomer; ++attempt) {
+                QTest::qWait(50);
+                auto next = session(QStringLiteral("newcomer"));
+                if (run(*next, QStringLiteral("select @@spid")).trimmed() == spid)
+                    newcomer = std::move(next);
+                else
+                    others.push_back(std::move(next));
+            }
+            return QMessageBox::Yes;
+        };
+        click(*w, 0);
+        QVERIFY2(newcomer, "no new session got the number");
+        QCOMPARE(program->boxes.messages.size(), 2);
+        const QString refusal = program->boxes.messages[1].text;
+        QVERIFY2(refusal.startsWith(QStringLiteral("Команда «Завершить сеанс» не выполнена: SPID = ") + spid
+                                    + QStringLiteral(" теперь у другого сеанса")),
+                 qPrintable(refusal));
+        QVERIFY2(refusal.contains(QStringLiteral("ProgramName = newcomer")), qPrintable(refusal));
+        QVERIFY2(refusal.contains(QStringLiteral("ProgramName = victim")), qPrintable(refusal));
+        QCOMPARE(run(*newcomer, QStringLiteral("select 4")), QStringLiteral("4"));
+        QVERIFY(loggedOutcomes().value(0).startsWith(QStringLiteral("отказано: SPID = ") + spid));
+    }
+
+    // Neither the window's connection nor its worker's may be killed from the window: refused
+    // before the operator is asked; both sessions go on.
+    void killOfTheMonitorsOwnSessionsIsRefused()
+    {
+        auto w = window(QStringLiteral("WHO"), 1);
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->Query->active() && w->QueryThread->SessionId() > 0
+                                     && commandsOfTheWindow().size() == 2 && w->Query->recordCount() > 0,
+                                 10000);
+        confirmWith(QMessageBox::Yes);
+        QStringList own;
+        for (int row = 0; row < w->Query->viewRowCount(); ++row) {
+            if (w->Query->displayText(row, w->Query->fieldIndex(QStringLiteral("ProgramName"))).trimmed() == Application)
+                own << spidOf(*w, row);
+        }
+        QCOMPARE(own.size(), 2);
+        QVERIFY(own.contains(QString::number(w->QueryThread->SessionId())));
+        for (const QString& spid : own) {
+            const int column = w->Query->fieldIndex(QStringLiteral("SPID"));
+            for (int row = 0; row < w->Query->viewRowCount(); ++row) {
+                if (w->Query->displayText(row, column).trimmed() == spid)
+                    w->Query->setRecNo(row + 1);
+            }
+            click(*w, 0);
+        }
+        QCOMPARE(program->boxes.messages.size(), 2);
+        for (const ShownMessage& box : program->boxes.messages) {
+            QCOMPARE(box.type, MessageType::Warning);
+            QVERIFY2(box.text.contains(QStringLiteral("— сеанс самого монитора")), qPrintable(box.text));
+        }
+        QCOMPARE(commandsOfTheWindow().size(), 2);
+        const int counted = refreshes(*w);
+        QTRY_VERIFY_WITH_TIMEOUT(refreshes(*w) > counted, 5000);
+        QCOMPARE(loggedOutcomes().size(), 2);
+        BoundedCall("Stop", [&w] { w->acStart->trigger(); });
+    }
+
+    // Every command the menu runs gets its line: done, failed with the server's error, refused,
+    // and cancelled by the operator.
+    void actionLogHoldsEveryCommand()
+    {
+        addScript(QStringLiteral("BROKEN"), "exec sp_who2", QStringLiteral("Сломанная"), "select * from no_such_table_q");
+        const std::unique_ptr<Connection> bystander = session(QStringLiteral("bystander"));
+        auto w = window(QStringLiteral("WHO"), 0);
+        w->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(w->Query->active() && rowOf(*w, QStringLiteral("bystander")) >= 0, 10000);
+        const QString spid = spidOf(*w, rowOf(*w, QStringLiteral("bystander")));
+        w->Query->setRecNo(rowOf(*w, QStringLiteral("bystander")) + 1);
+        click(*w, 1);
+        confirmWith(QMessageBox::No);
+        click(*w, 0);
+        w->Query->setRecNo(rowOf(*w, Application) + 1);
+        click(*w, 0);
+        QCOMPARE(run(*bystander, QStringLiteral("select 5")), QStringLiteral("5"));
+        auto broken = window(QStringLiteral("BROKEN"), 0);
+        broken->acStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(broken->Query->active() && broken->Query->recordCount() > 0, 10000);
+        click(*broken, 0);
+
+        QFile file(ActionLogPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4);
+        const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\t"));
+        const QString who = QLatin1Char('\t') + TestDatabase::mssqlDsn() + QLatin1Char('\t') + TestDatabase::user() + QLatin1Char('\t');
+        for (const QString& line : lines)
+            QVERIFY2(line.contains(stamp) && line.contains(who), qPrintable(line));
+        QVERIFY2(lines[0].contains(QStringLiteral("\tdbcc inputbuffer(") + spid), qPrintable(lines[0]));
+        QVERIFY2(lines[1].contains(QStringLiteral("\tkill %1\t").arg(spid)), qPrintable(lines[1]));
+        const QStringList outcomes = loggedOutcomes();
+        QCOMPARE(outcomes[0], QStringLiteral("выполнена"));
+        QCOMPARE(outcomes[1], QStringLiteral("отменена"));
+        QVERIFY2(outcomes[2].startsWith(QStringLiteral("отказано: SPID = ")), qPrintable(outcomes[2]));
+        QVERIFY2(outcomes[3].startsWith(QStringLiteral("ошибка: ")) && outcomes[3].contains(QStringLiteral("no_such_table_q")),
+                 qPrintable(outcomes[3]));
+        QVERIFY2(lines[3].contains(QStringLiteral("\tselect * from no_such_table_q\t")), qPrintable(lines[3]));
     }
 
     // With SPID as the key and CPUTime and DiskIO as running totals, a session that starts working

@@ -3,7 +3,9 @@
 
 #include "app/Application.h"
 #include "app/ServiceClasses.h"
+#include "app/ActionLog.h"
 #include "shell/AboutBox.h"
+#include "shell/FormActionLog.h"
 #include "shell/FormMain.h"
 #include "shell/ProgramStart.h"
 #include "RecordSets.h"
@@ -17,6 +19,8 @@
 #include "platform/QuillonError.h"
 
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -73,7 +77,7 @@ private Q_SLOTS:
         for (QAction* a : top)
             titles << a->text();
         QCOMPARE(titles, (QStringList{"Главное", "Настройки", "Окно", "Помощь"}));
-        QCOMPARE(menuTexts(top[0]->menu()), (QStringList{"Подключиться", "Открыть запись...", "-", "Выход"}));
+        QCOMPARE(menuTexts(top[0]->menu()), (QStringList{"Подключиться", "Открыть запись...", "Журнал действий...", "-", "Выход"}));
         QCOMPARE(menuTexts(top[1]->menu()), (QStringList{"Скрипты", "-", "Система"}));
         QCOMPARE(menuTexts(top[2]->menu()),
                  (QStringList{"&Горизонтально", "&Вертикально", "&Каскадом", "В&ыровнять", "-",
@@ -174,6 +178,34 @@ private Q_SLOTS:
             QVERIFY2(button->isVisible(), qPrintable(action->text()));
             QVERIFY(recording->rect().contains(QRect(button->mapTo(recording, QPoint()), button->size())));
         }
+    }
+
+    // "Журнал действий..." shows the log as it is, read-only, its newest line in view at the bottom;
+    // one that cannot be read is told of.
+    void actionLogOpensFromTheMainMenu()
+    {
+        TFormMain form(programWith());
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        for (int i = 1; i <= 60; ++i)
+            AppendAction(ActionLogPath(), {QDateTime(QDate(2026, 12, 9), QTime(20, 0, i % 60)), QStringLiteral("srv"),
+                                           QStringLiteral("sa"), QStringLiteral("kill %1").arg(i), QStringLiteral("выполнена")});
+        action(form, "acActionLog")->trigger();
+        auto* log = Child<TFormActionLog>(&form, "FormActionLog");
+        QVERIFY(log && log->isVisible());
+        QVERIFY(log->Lines->isReadOnly());
+        const QStringList lines = log->Lines->toPlainText().split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 60);
+        QCOMPARE(lines.last(), QStringLiteral("2026-12-09 20:00:00\tsrv\tsa\tkill 60\tвыполнена"));
+        QApplication::processEvents();
+        QCOMPARE(log->Lines->verticalScrollBar()->value(), log->Lines->verticalScrollBar()->maximum());
+        log->close();
+
+        QVERIFY(QFile::remove(ActionLogPath()));
+        QVERIFY(QDir().mkpath(ActionLogPath()));
+        action(form, "acActionLog")->trigger();
+        QCOMPARE(program->boxes.messages.size(), 1);
+        QVERIFY2(program->boxes.messages[0].text.contains(QStringLiteral("actions.log")), qPrintable(program->boxes.messages[0].text));
     }
 
     void childWindowsCloseBeforeSettingsAreSaved()

@@ -8,6 +8,7 @@
 #include "ModalDriver.h"
 #include "ProgramApp.h"
 #include "ProgramFolder.h"
+#include "ScopedEnvironment.h"
 
 #include <QDir>
 #include <QList>
@@ -61,6 +62,8 @@ public:
     void verifyModals() const { QVERIFY2(modals.failures.isEmpty(), qPrintable(modals.failures.join(u'\n'))); }
 
     ProgramFolder folder;
+    // The per-user folder (the action log's) inside the test's folder.
+    ScopedEnvironment userData{{"XDG_DATA_HOME", folder.file(QStringLiteral("user")).toUtf8()}};
     MessageRecorder boxes;
     // Goes before the recorder: what it shows on its way out is recorded too.
     ProgramApp app;

@@ -82,14 +82,18 @@ class Server:
         self.started = datetime.datetime.now()
         self._lock = threading.Lock()
         self._sessions = {}
-        self._next_spid = 51
+        self._first_spid = 51
         self._text_oids = None
 
     def register(self, session):
         with self._lock:
-            session.spid = self._next_spid
-            self._next_spid += 1
-            self._sessions[session.spid] = session
+            # Like SQL Server, the lowest number that no live session holds: an ended session's
+            # number goes to the next one that connects.
+            spid = self._first_spid
+            while spid in self._sessions:
+                spid += 1
+            session.spid = spid
+            self._sessions[spid] = session
 
     def forget(self, session):
         with self._lock:

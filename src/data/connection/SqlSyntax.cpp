@@ -52,3 +52,16 @@ QString StatementCostSql(SqlDialect dialect, qint64 queryId)
                           " and dbid = (select oid from pg_database where datname = current_database())")
         .arg(queryId);
 }
+
+QString SessionIdQuery(SqlDialect dialect)
+{
+    switch (dialect) {
+    case SqlDialect::SqlServer:
+        return QStringLiteral("select @@spid");
+    case SqlDialect::PostgreSql:
+        return QStringLiteral("select pg_backend_pid()");
+    case SqlDialect::Other:
+        break;
+    }
+    return QString();
+}

@@ -15,6 +15,10 @@ enum class SqlDialect {
 // The dialect of a server by the name its ODBC driver gives it (SQL_DBMS_NAME).
 SqlDialect SqlDialectOfDbms(const QString& dbmsName);
 
+// A statement that returns the server's number of the session it runs on, in one row and column;
+// empty where the dialect has none.
+QString SessionIdQuery(SqlDialect dialect);
+
 // How the server of a session reads the text of a batch, as far as a value put into it can
 // change what the batch does.
 struct SqlSyntax {
