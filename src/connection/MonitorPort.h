@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ScriptOptions.h"
+#include "data/history/RuleEvent.h"
 
 #include <QString>
 #include <cstdint>
@@ -55,6 +56,8 @@ public:
     virtual bool KeepRefresh(HistoryFrame frame) = 0;
     // Writing the recording failed with message: the worker has stopped writing to it.
     virtual void RecordingFailed(const QString& message) = 0;
+    // Rules that notify have started to apply to rows since the last hand-over.
+    virtual void RulesStarted(const QList<RuleEvent>& events) = 0;
 
     // The refresh counter: one more refresh, or back to "0" and "0".
     virtual void CountRefresh() = 0;

@@ -25,6 +25,7 @@
 #include "data/view/ToggleTitleSort.h"
 #include "monitor/ChangeMarkDelegate.h"
 #include "monitor/CommandRun.h"
+#include "monitor/DesktopNotifier.h"
 #include "monitor/ExcelExport.h"
 #include "monitor/ExportSpreadsheets.h"
 #include "monitor/FormFilter.h"
@@ -35,6 +36,7 @@
 #include "monitor/MarkSubstitution.h"
 #include "monitor/MonitorStatusBar.h"
 #include "monitor/ResultText.h"
+#include "monitor/RuleEventList.h"
 #include "monitor/SortMarkerHeader.h"
 #include "monitor/ToolBarFolding.h"
 #include "monitor/WindowHistory.h"
@@ -203,6 +205,10 @@ TFormMon::TFormMon(TConnect*& connectInfo, QWidget* parent)
     History = new WindowHistory(*Query, *HistoryControls, *markDelegate_, *DBGrid, true, this);
     ConnectGuarded(History, &WindowHistory::shownChanged, this, [this] { ShowPosition(); });
     ConnectGuarded(HistoryControls->acRecord, &QAction::toggled, this, [this](bool on) { acRecordExecute(on); });
+    ruleEvents_ = new RuleEventList(this);
+    notifier_ = new DesktopNotifier(this);
+    connect(HistoryControls->acEvents, &QAction::toggled, ruleEvents_, &QWidget::setVisible);
+    connect(ruleEvents_, &RuleEventList::closed, HistoryControls->acEvents, [this] { HistoryControls->acEvents->setChecked(false); });
 
     ConnectGuarded(acStart, &QAction::triggered, this, [this] { acStartExecute(); });
     ConnectGuarded(acSetFilter, &QAction::triggered, this, [this] { acSetFilterExecute(); });
@@ -596,6 +602,14 @@ bool TFormMon::KeepRefresh(HistoryFrame frame)
 void TFormMon::RecordingFailed(const QString& message)
 {
     StopRecording(message);
+}
+
+void TFormMon::RulesStarted(const QList<RuleEvent>& events)
+{
+    for (const RuleEvent& event : events) {
+        ruleEvents_->append(event);
+        notifier_->notify(windowTitle(), event);
+    }
 }
 
 void TFormMon::StopRecording(const QString& message)

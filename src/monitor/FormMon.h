@@ -29,6 +29,8 @@ class QSpinBox;
 class QTableView;
 class TConnect;
 class ChangeMarkDelegate;
+class DesktopNotifier;
+class RuleEventList;
 class HistoryBar;
 class RecordingWriter;
 class TQueryThread;
@@ -147,6 +149,7 @@ private:
     Tracking TrackingWanted() const override;
     bool KeepRefresh(HistoryFrame frame) override;
     void RecordingFailed(const QString& message) override;
+    void RulesStarted(const QList<RuleEvent>& events) override;
     // The recording stops: the worker lets go of its file at its next hand-over.
     void StopRecording(const QString& message);
 
@@ -159,6 +162,8 @@ private:
     std::unique_ptr<Ui::FormMon> ui;
     DataSetModel* model_ = nullptr;
     ChangeMarkDelegate* markDelegate_ = nullptr;
+    RuleEventList* ruleEvents_ = nullptr;
+    DesktopNotifier* notifier_ = nullptr;
     std::shared_ptr<RecordingWriter> recorder_;
     // The script the history holds, by its identifier, and its key columns.
     QString historyScript_;

@@ -50,6 +50,10 @@ HistoryBar::HistoryBar(bool recordable, QWidget* parent) : QToolBar(QStringLiter
         acRecord->setObjectName(QStringLiteral("acRecord"));
         acRecord->setCheckable(true);
         acRecord->setToolTip(QStringLiteral("Записывать каждое обновление в файл записи"));
+        acEvents = addAction(QStringLiteral("События"));
+        acEvents->setObjectName(QStringLiteral("acEvents"));
+        acEvents->setCheckable(true);
+        acEvents->setToolTip(QStringLiteral("Показать список событий правил строк"));
     }
     connect(Slider, &QSlider::valueChanged, this, &HistoryBar::frameChosen);
     ShowPlace(0, -1, true, 0);

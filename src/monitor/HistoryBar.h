@@ -18,6 +18,8 @@ public:
     QAction* acNow;
     // Null where nothing is recorded (a recording's own window).
     QAction* acRecord = nullptr;
+    // Shows the window's list of row rules' events; null with acRecord.
+    QAction* acEvents = nullptr;
     QSlider* Slider;
     QLabel* TimeLabel;
 

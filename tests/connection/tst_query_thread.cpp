@@ -78,6 +78,7 @@ public:
         return !showingPast;
     }
     void RecordingFailed(const QString& message) override { calls << QStringLiteral("recording failed ") + message; }
+    void RulesStarted(const QList<RuleEvent>& events) override { calls << QStringLiteral("rules started %1").arg(events.size()); }
     void SwitchFilterOff() override
     {
         query.setFiltered(false);

@@ -1,0 +1,45 @@
+#include "monitor/DesktopNotifier.h"
+
+#include "data/history/RuleEvent.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+#include <QLoggingCategory>
+#include <QVariantMap>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcNotify, "quillon.notify")
+
+// How long the notification stays, in milliseconds.
+constexpr int ShownFor = 10000;
+
+} // namespace
+
+DesktopNotifier::DesktopNotifier(QObject* parent) : QObject(parent) {}
+
+void DesktopNotifier::notify(const QString& title, const RuleEvent& event)
+{
+    // Without an address the bus library would try to start a bus of its own, which takes long.
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.Notifications"),
+                                                       QStringLiteral("/org/freedesktop/Notifications"),
+                                                       QStringLiteral("org.freedesktop.Notifications"),
+                                                       QStringLiteral("Notify"));
+    const QString body = event.values.isEmpty() ? event.key : event.key + QLatin1Char('\n') + event.values;
+    call << QStringLiteral("Quillon") << uint(0) << QStringLiteral("dialog-warning")
+         << QStringLiteral("%1: %2").arg(event.rule, title) << body << QStringList() << QVariantMap() << ShownFor;
+    // A service that is missing only logs; the answer is waited for nowhere.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* done) {
+        if (done->isError())
+            qCInfo(lcNotify) << "notification not shown:" << done->error().message();
+        done->deleteLater();
+    });
+}
