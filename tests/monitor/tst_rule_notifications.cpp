@@ -150,6 +150,9 @@ private Q_SLOTS:
                            TestDatabase::value(QStringLiteral("PG_DATABASE")), QStringLiteral("-c"), sql});
         };
         const auto stop = qScopeGuard([&] {
+            // A killed psql leaves its backend sleeping with the lock held.
+            TestDatabase::psql(QStringLiteral("select pg_terminate_backend(pid) from pg_stat_activity "
+                                              "where application_name like 'quillon-rules-%'"));
             holder.kill();
             waiter.kill();
             holder.waitForFinished(5000);
@@ -188,7 +191,7 @@ private Q_SLOTS:
             }
         });
         const auto release = qScopeGuard([&] {
-            holder->close();
+            holder->execute(QStringLiteral("rollback"), false);
             waiting.join();
         });
 
