@@ -6,6 +6,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDBusPendingCallWatcher>
+#include <QList>
 #include <QLoggingCategory>
 #include <QVariantMap>
 
@@ -20,7 +21,18 @@ constexpr int ShownFor = 10000;
 
 DesktopNotifier::DesktopNotifier(QObject* parent) : QObject(parent) {}
 
-void DesktopNotifier::notify(const QString& title, const RuleEvent& event)
+void DesktopNotifier::notify(const QString& title, const QList<RuleEvent>& events)
+{
+    for (qsizetype i = 0; i < events.size() && i < ShownSeparately; ++i) {
+        const RuleEvent& event = events[i];
+        send(QStringLiteral("%1: %2").arg(event.rule, title),
+             event.values.isEmpty() ? event.key : event.key + QLatin1Char('\n') + event.values);
+    }
+    if (events.size() > ShownSeparately)
+        send(title, QStringLiteral("Ещё событий правил: %1").arg(events.size() - ShownSeparately));
+}
+
+void DesktopNotifier::send(const QString& summary, const QString& body)
 {
     // Without an address the bus library would try to start a bus of its own, which takes long.
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
@@ -32,9 +44,8 @@ void DesktopNotifier::notify(const QString& title, const RuleEvent& event)
                                                        QStringLiteral("/org/freedesktop/Notifications"),
                                                        QStringLiteral("org.freedesktop.Notifications"),
                                                        QStringLiteral("Notify"));
-    const QString body = event.values.isEmpty() ? event.key : event.key + QLatin1Char('\n') + event.values;
-    call << QStringLiteral("Quillon") << uint(0) << QStringLiteral("dialog-warning")
-         << QStringLiteral("%1: %2").arg(event.rule, title) << body << QStringList() << QVariantMap() << ShownFor;
+    call << QStringLiteral("Quillon") << uint(0) << QStringLiteral("dialog-warning") << summary << body << QStringList()
+         << QVariantMap() << ShownFor;
     // A service that is missing only logs; the answer is waited for nowhere.
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* done) {

@@ -12,6 +12,12 @@ class DesktopNotifier : public QObject {
 public:
     explicit DesktopNotifier(QObject* parent = nullptr);
 
-    // title names the window the event happened in.
-    void notify(const QString& title, const RuleEvent& event);
+    // title names the window the events happened in. Past a few events of one refresh, the rest
+    // make one notification that counts them: a rule met by many rows at once must not flood the desktop.
+    void notify(const QString& title, const QList<RuleEvent>& events);
+
+    static constexpr int ShownSeparately = 3;
+
+private:
+    void send(const QString& summary, const QString& body);
 };

@@ -606,10 +606,9 @@ void TFormMon::RecordingFailed(const QString& message)
 
 void TFormMon::RulesStarted(const QList<RuleEvent>& events)
 {
-    for (const RuleEvent& event : events) {
+    for (const RuleEvent& event : events)
         ruleEvents_->append(event);
-        notifier_->notify(windowTitle(), event);
-    }
+    notifier_->notify(windowTitle(), events);
 }
 
 void TFormMon::StopRecording(const QString& message)

@@ -5,8 +5,10 @@
 
 #include "data/connection/Connection.h"
 #include "data/display/DataSetModel.h"
+#include "data/history/RuleEvent.h"
 #include "data/records/RecordSet.h"
 #include "data/view/RowLooks.h"
+#include "monitor/DesktopNotifier.h"
 #include "monitor/FormMon.h"
 #include "monitor/HistoryBar.h"
 #include "monitor/MonitorStatusBar.h"
@@ -201,6 +203,16 @@ private Q_SLOTS:
                                .interval = 1});
         QVERIFY(w->Query->active());
         expectBlockedToldOnce(*w, QStringLiteral(", waiter\tBlkBy = "));
+    }
+
+    void manyEventsAtOnceMakeFewNotifications()
+    {
+        if (!serviceRuns)
+            QSKIP("no dbus-daemon");
+        DesktopNotifier notifier;
+        notifier.notify(QStringLiteral("srv"), QList<RuleEvent>(5, RuleEvent{0, QStringLiteral("Long"), QStringLiteral("1"), {}}));
+        QTRY_COMPARE_WITH_TIMEOUT(service.summaries.size(), DesktopNotifier::ShownSeparately + 1, 5000);
+        QCOMPARE(service.summaries.back(), QStringLiteral("srv"));
     }
 
     void handSavedBadRuleIsToldOnce()
