@@ -3,6 +3,7 @@
 #include "TestDatabase.h"
 
 #include "app/OptionsFile.h"
+#include "data/view/FilterExpression.h"
 #include "data/Query.h"
 #include "data/connection/Connection.h"
 #include "data/records/FieldKinds.h"
@@ -81,7 +82,7 @@ private Q_SLOTS:
         const QString file = folder.file(QStringLiteral("Config/Options.ini"));
         const QHash<QString, QString> entries = catalogue();
         const QStringList sections = IniFile(file).ReadSections();
-        QCOMPARE(sections, (QStringList{"WHO", "REQUESTS", "WAITS", "PGACTIVITY", "PGDATABASES"}));
+        QCOMPARE(sections, (QStringList{"WHO", "REQUESTS", "WAITS", "PGACTIVITY", "PGLONG", "PGDATABASES"}));
         for (const QString& id : sections) {
             QVERIFY2(entries.contains(id.toUpper()), qPrintable(id));
             const ScriptOptions options = ReadScriptOptions(file, id);
@@ -99,7 +100,15 @@ private Q_SLOTS:
             } catch (const QuillonError& e) {
                 QFAIL(qPrintable(id + QStringLiteral(": ") + e.message()));
             }
-            for (const QString& name : options.keyColumns + options.cumulativeColumns)
+            QStringList named = options.keyColumns + options.cumulativeColumns;
+            // A rule's condition reads and names columns of the result.
+            for (const RowRule& rule : options.rules) {
+                for (const QList<FilterCondition>& group : ParseFilterExpression(rule.expression).groups) {
+                    for (const FilterCondition& condition : group)
+                        named << condition.field;
+                }
+            }
+            for (const QString& name : named)
                 QVERIFY2(columns.contains(name.toLower()), qPrintable(id + QStringLiteral(": ") + name));
             // The stand-in sends sp_Who2's columns as text.
             if (postgresql) {
