@@ -15,6 +15,8 @@ packages=(
   libxlsxwriter-dev unzip libreoffice-dev
   libicu-dev
   libsqlite3-dev
+  # The session bus the tests start for the desktop notifications of row rules.
+  dbus
   # The SQL Server stand-in of the tests and the demo (tests/tds, a test fixture), and FreeTDS's
   # own client, with which the demo's test reads it.
   python3 python3-psycopg2 python3-cryptography freetds-bin

@@ -11,6 +11,7 @@
 #include "catalogue/EntryCommands.h"
 #include "catalogue/EntryGrid.h"
 #include "catalogue/FormScriptMenuEditor.h"
+#include "catalogue/RuleListEditor.h"
 #include "catalogue/ScriptControls.h"
 #include "catalogue/ScriptText.h"
 #include "platform/FileSystem.h"
@@ -19,7 +20,9 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QListWidget>
 #include <QMenu>
+#include <QPushButton>
 
 namespace {
 
@@ -49,6 +52,14 @@ TFormEditScript::TFormEditScript(EditorMode mode, int entryIndex, QWidget* owner
     strGrid = ui->strGrid;
     edKeyColumns = ui->edKeyColumns;
     edCumulativeColumns = ui->edCumulativeColumns;
+    RuleList = new RuleListEditor(ui->TabSheet3);
+    // Below the hint, above the spacer.
+    ui->OptionsLayout->insertWidget(2, RuleList, 1);
+    setTabOrder(edCumulativeColumns, RuleList->lstRules);
+    setTabOrder(RuleList->lstRules, RuleList->btnAddRule);
+    setTabOrder(RuleList->btnAddRule, RuleList->btnEditRule);
+    setTabOrder(RuleList->btnEditRule, RuleList->btnDeleteRule);
+    setTabOrder(RuleList->btnDeleteRule, ui->BitBtn1);
     BitBtn1 = ui->BitBtn1;
     BitBtn2 = ui->BitBtn2;
     acIns = ui->acIns;
@@ -107,7 +118,8 @@ void TFormEditScript::FormCreate()
         const bool editable = Mode == EditorMode::Edit;
         for (QWidget* control : {static_cast<QWidget*>(Edit2), static_cast<QWidget*>(Edit3),
                                  static_cast<QWidget*>(BitBtn3), static_cast<QWidget*>(rchEdit),
-                                 static_cast<QWidget*>(edKeyColumns), static_cast<QWidget*>(edCumulativeColumns)})
+                                 static_cast<QWidget*>(edKeyColumns), static_cast<QWidget*>(edCumulativeColumns),
+                                 static_cast<QWidget*>(RuleList)})
             control->setEnabled(editable);
         if (editable)
             Edit2->setFocus();
@@ -115,6 +127,7 @@ void TFormEditScript::FormCreate()
         options_ = ReadScriptOptions(ExpandAppPath(App->OptionsFile), entry.Id);
         edKeyColumns->setText(ColumnListText(options_.keyColumns));
         edCumulativeColumns->setText(ColumnListText(options_.cumulativeColumns));
+        RuleList->setRules(options_.rules);
     }
     SetUpEntryGrid(strGrid);
     FillEntryGrid(strGrid, Menus);
@@ -205,10 +218,11 @@ void TFormEditScript::BitBtn1Click()
 
 void TFormEditScript::ApplyOptions()
 {
-    // What the page does not show (history limits, rules typed by hand) is written back as read.
+    // What the page does not show (history limits, blocking and commands) is written back as read.
     ScriptOptions typed = options_;
     typed.keyColumns = ParseColumnList(edKeyColumns->text());
     typed.cumulativeColumns = ParseColumnList(edCumulativeColumns->text());
+    typed.rules = RuleList->rules();
     if (typed == options_)
         return;
     WriteScriptOptions(ExpandAppPath(App->OptionsFile), Edit1->text(), typed);

@@ -16,6 +16,7 @@ class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
+class RuleListEditor;
 class QTabWidget;
 class QTableWidget;
 class QToolBar;
@@ -53,6 +54,7 @@ public:
     QTableWidget* strGrid;
     QLineEdit* edKeyColumns;
     QLineEdit* edCumulativeColumns;
+    RuleListEditor* RuleList;
     QPushButton* BitBtn1;
     QPushButton* BitBtn2;
     QFileDialog* OpenDlg;

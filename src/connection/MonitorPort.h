@@ -2,6 +2,7 @@
 
 #include "app/ScriptOptions.h"
 #include "connection/RefreshCost.h"
+#include "data/history/RuleEvent.h"
 
 #include <QString>
 #include <cstdint>
@@ -60,6 +61,8 @@ public:
     // The blocking forest of the rows the data set takes over next; none when the script names no
     // blocked-by column or the rows lack it.
     virtual void BlockingBuilt(std::shared_ptr<const BlockingForest> forest) = 0;
+    // Rules that notify have started to apply to rows since the last hand-over.
+    virtual void RulesStarted(const QList<RuleEvent>& events) = 0;
 
     // The refresh counter: one more refresh, or back to "0" and "0".
     virtual void CountRefresh() = 0;

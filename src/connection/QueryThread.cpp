@@ -11,6 +11,7 @@
 #include "data/history/CumulativeRates.h"
 #include "data/history/RecordingFile.h"
 #include "data/history/ResultTracker.h"
+#include "data/history/RowRuleEngine.h"
 #include "data/records/RecordSet.h"
 #include "data/Query.h"
 #include "platform/LineFile.h"
@@ -326,6 +327,8 @@ TQueryThread::PassResult TQueryThread::Pass()
         });
         Rates = std::make_unique<CumulativeRates>(options.keyColumns, options.cumulativeColumns);
         Tracker = std::make_unique<ResultTracker>(options.keyColumns);
+        Rules = std::make_unique<RowRuleEngine>(options.rules, options.keyColumns);
+        ruleProblems_.clear();
         keyColumns_ = options.keyColumns;
         blockingColumns_ = {options.keyColumns.value(0), options.blockedByColumn, options.waitColumn};
         keepRow_ = {};
@@ -388,6 +391,7 @@ void TQueryThread::Track(std::unique_ptr<RecordSet> records, qint64 fetchedAt)
 {
     // A recording begins with a whole result: its first frame is a keyframe.
     const bool newRecorder = tracking_.recorder && tracking_.recorder != recorderUsed_;
+    RowRuleEngine::Outcome rules = Rules->active() ? Rules->apply(*records, fetchedAt) : RowRuleEngine::Outcome{};
     ResultTracker::Refresh refresh =
         Tracker->track(std::move(records), fetchedAt, tracking_.baseline.get(), newRecorder, tracking_.mark);
     recorderUsed_ = tracking_.recorder;
@@ -405,6 +409,9 @@ void TQueryThread::Track(std::unique_ptr<RecordSet> records, qint64 fetchedAt)
     // Looked for here, not in the hand-over: a search of many rows would hold up the window.
     keepFound_ = keyColumns_.isEmpty() ? Bookmark{} : FindRow(*refresh.records, keepRow_, keyColumns_);
     blocking_ = BuildBlockingForest(*refresh.records, refresh.marks, blockingColumns_);
+    refresh.marks.looks = std::move(rules.looks);
+    ruleEvents_.append(rules.events);
+    ruleProblems_.append(rules.problems);
     WorkQuery->setRecords(std::move(refresh.records), std::move(refresh.marks));
     frame_ = std::move(refresh.frame);
 }
@@ -447,6 +454,9 @@ void TQueryThread::HandOver(bool reloaded)
         Monitor.RecordingFailed(recordingError_);
         recordingError_.clear();
     }
+    // Told whether or not the operator looks at the live rows.
+    if (!ruleEvents_.isEmpty())
+        Monitor.RulesStarted(std::exchange(ruleEvents_, {}));
     const bool live = Monitor.KeepRefresh(std::move(frame_));
     frame_ = {};
     tracking_ = Monitor.TrackingWanted();
@@ -505,6 +515,9 @@ void TQueryThread::HandOver(bool reloaded)
     } else if (!marksToldOf_ && tracking_.mark && (!missingKeys_.isEmpty() || repeatedKeys_ > 0)) {
         marksToldOf_ = true;
         Monitor.SetMessage(QLatin1Char(' ') + TimeStamp() + MarkProblemsMessage(missingKeys_, repeatedKeys_));
+    } else if (!ruleProblems_.isEmpty()) {
+        Monitor.SetMessage(QLatin1Char(' ') + TimeStamp() + ruleProblems_.join(QStringLiteral("; ")));
+        ruleProblems_.clear();
     }
 
     if (reloaded)

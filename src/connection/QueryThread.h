@@ -20,6 +20,7 @@ class CumulativeRates;
 class Query;
 class RecordSet;
 class ResultTracker;
+class RowRuleEngine;
 class QTimer;
 
 // How long the worker lets a pass run. A driver may wait for a silent server for ever, even past
@@ -126,6 +127,10 @@ private:
     bool ratesToldOf_ = false;
     // History, marking and recording of the script's refreshes, made with the rates.
     std::unique_ptr<ResultTracker> Tracker;
+    // The script's row rules, made with the rates; what they met, kept for the hand-over.
+    std::unique_ptr<RowRuleEngine> Rules;
+    QList<RuleEvent> ruleEvents_;
+    QStringList ruleProblems_;
     // As the window asked at the last hand-over; the recorder the last pass wrote to.
     Tracking tracking_;
     std::shared_ptr<RecordingWriter> recorderUsed_;

@@ -1,6 +1,8 @@
 #include "monitor/ChangeMarkDelegate.h"
 
+#include "app/ImageList.h"
 #include "data/display/DataSetModel.h"
+#include "data/view/RowLooks.h"
 
 ChangeMarkDelegate::ChangeMarkDelegate(QObject* parent) : QStyledItemDelegate(parent) {}
 
@@ -18,6 +20,17 @@ QColor ChangeMarkDelegate::changedColour()
 void ChangeMarkDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
 {
     QStyledItemDelegate::initStyleOption(option, index);
+    const QVariant lookData = index.data(DataSetModel::LookRole);
+    const RowLook look = lookData.isValid() ? lookData.value<RowLook>() : RowLook{};
+    if (look.background != 0)
+        option->backgroundBrush = QColor::fromRgba(look.background);
+    if (look.bold)
+        option->font.setBold(true);
+    if (look.icon >= 0 && look.icon <= int(ImageSlot::Spreadsheet) && index.column() == 0) {
+        option->icon = ImageListIcon(ImageSlot(look.icon));
+        option->decorationSize = QSize(16, 16);
+        option->features |= QStyleOptionViewItem::HasDecoration;
+    }
     if (!shown_)
         return;
     const QVariant mark = index.data(DataSetModel::MarkRole);
@@ -25,7 +38,8 @@ void ChangeMarkDelegate::initStyleOption(QStyleOptionViewItem* option, const QMo
         return;
     switch (DataSetModel::CellMark(mark.toInt())) {
     case DataSetModel::CellMark::RowAppeared:
-        option->backgroundBrush = appearedColour();
+        if (look.background == 0)
+            option->backgroundBrush = appearedColour();
         break;
     case DataSetModel::CellMark::CellChanged:
         option->backgroundBrush = changedColour();

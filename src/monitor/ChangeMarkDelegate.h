@@ -4,7 +4,8 @@
 
 // Draws the marks of a grid's changes: a row that appeared and a cell that changed each on a
 // background of its own, a row that vanished greyed and struck through. The switch turns the
-// marks off without touching the rows.
+// marks off without touching the rows. Draws the looks of row rules as well, whatever the switch
+// says: a rule's background wins over the appeared row's, a changed cell keeps its own.
 class ChangeMarkDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:

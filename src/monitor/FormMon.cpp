@@ -29,6 +29,7 @@
 #include "monitor/CommandLog.h"
 #include "monitor/CommandRun.h"
 #include "monitor/DangerousCommand.h"
+#include "monitor/DesktopNotifier.h"
 #include "monitor/ExcelExport.h"
 #include "monitor/ExportSpreadsheets.h"
 #include "monitor/FormFilter.h"
@@ -39,6 +40,7 @@
 #include "monitor/MarkSubstitution.h"
 #include "monitor/MonitorStatusBar.h"
 #include "monitor/ResultText.h"
+#include "monitor/RuleEventList.h"
 #include "monitor/SortMarkerHeader.h"
 #include "monitor/ToolBarFolding.h"
 #include "monitor/WindowHistory.h"
@@ -209,6 +211,10 @@ TFormMon::TFormMon(TConnect*& connectInfo, QWidget* parent)
     ConnectGuarded(HistoryControls->acRecord, &QAction::toggled, this, [this](bool on) { acRecordExecute(on); });
     Blocking = new BlockingTree(*Query, Body);
     Blocking->Install(*Body, *HistoryControls->acBlocking, *PopupMenu);
+    ruleEvents_ = new RuleEventList(this);
+    notifier_ = new DesktopNotifier(this);
+    connect(HistoryControls->acEvents, &QAction::toggled, ruleEvents_, &QWidget::setVisible);
+    connect(ruleEvents_, &RuleEventList::closed, HistoryControls->acEvents, [this] { HistoryControls->acEvents->setChecked(false); });
 
     ConnectGuarded(acStart, &QAction::triggered, this, [this] { acStartExecute(); });
     ConnectGuarded(acSetFilter, &QAction::triggered, this, [this] { acSetFilterExecute(); });
@@ -663,6 +669,13 @@ void TFormMon::RecordingFailed(const QString& message)
 void TFormMon::BlockingBuilt(std::shared_ptr<const BlockingForest> forest)
 {
     Blocking->Take(std::move(forest));
+}
+
+void TFormMon::RulesStarted(const QList<RuleEvent>& events)
+{
+    for (const RuleEvent& event : events)
+        ruleEvents_->append(event);
+    notifier_->notify(windowTitle(), events);
 }
 
 void TFormMon::StopRecording(const QString& message)

@@ -31,6 +31,8 @@ class TConnect;
 class BlockingTree;
 class ChangeMarkDelegate;
 class CommandLog;
+class DesktopNotifier;
+class RuleEventList;
 class HistoryBar;
 class RecordingWriter;
 class TQueryThread;
@@ -156,6 +158,7 @@ private:
     bool KeepRefresh(HistoryFrame frame) override;
     void RecordingFailed(const QString& message) override;
     void BlockingBuilt(std::shared_ptr<const BlockingForest> forest) override;
+    void RulesStarted(const QList<RuleEvent>& events) override;
     // The recording stops: the worker lets go of its file at its next hand-over.
     void StopRecording(const QString& message);
 
@@ -168,6 +171,8 @@ private:
     std::unique_ptr<Ui::FormMon> ui;
     DataSetModel* model_ = nullptr;
     ChangeMarkDelegate* markDelegate_ = nullptr;
+    RuleEventList* ruleEvents_ = nullptr;
+    DesktopNotifier* notifier_ = nullptr;
     std::shared_ptr<RecordingWriter> recorder_;
     // The script the history holds, by its identifier, and its key columns.
     QString historyScript_;

@@ -56,6 +56,10 @@ HistoryBar::HistoryBar(bool recordable, QWidget* parent) : QToolBar(QStringLiter
         acBlocking->setCheckable(true);
         acBlocking->setEnabled(false);
         acBlocking->setToolTip(QStringLiteral("Показать цепочки заблокированных сеансов вместо таблицы"));
+        acEvents = addAction(QStringLiteral("События"));
+        acEvents->setObjectName(QStringLiteral("acEvents"));
+        acEvents->setCheckable(true);
+        acEvents->setToolTip(QStringLiteral("Показать список событий правил строк"));
     }
     connect(Slider, &QSlider::valueChanged, this, &HistoryBar::frameChosen);
     ShowPlace(0, -1, true, 0);

@@ -20,6 +20,8 @@ public:
     QAction* acRecord = nullptr;
     // The blocking tree in place of the grid; null where nothing is recorded.
     QAction* acBlocking = nullptr;
+    // Shows the window's list of row rules' events; null with acRecord.
+    QAction* acEvents = nullptr;
     QSlider* Slider;
     QLabel* TimeLabel;
 

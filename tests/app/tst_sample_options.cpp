@@ -3,6 +3,7 @@
 #include "TestDatabase.h"
 
 #include "app/OptionsFile.h"
+#include "data/view/FilterExpression.h"
 #include "data/Query.h"
 #include "data/connection/Connection.h"
 #include "data/records/FieldKinds.h"
@@ -106,6 +107,13 @@ private Q_SLOTS:
             for (const QString& name : {options.blockedByColumn, options.waitColumn}) {
                 if (!name.isEmpty())
                     named << name;
+            }
+            // A rule's condition reads and names columns of the result.
+            for (const RowRule& rule : options.rules) {
+                for (const QList<FilterCondition>& group : ParseFilterExpression(rule.expression).groups) {
+                    for (const FilterCondition& condition : group)
+                        named << condition.field;
+                }
             }
             for (const QString& name : named)
                 QVERIFY2(columns.contains(name.toLower()), qPrintable(id + QStringLiteral(": ") + name));

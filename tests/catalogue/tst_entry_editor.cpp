@@ -5,16 +5,21 @@
 #include "app/EvenAdvanceFont.h"
 #include "app/ModalResult.h"
 #include "catalogue/FormEditScript.h"
+#include "catalogue/FormRule.h"
 #include "catalogue/FormScriptMenuEditor.h"
+#include "catalogue/RuleListEditor.h"
 #include "platform/QuillonError.h"
 #include "platform/TextCodec.h"
 
 #include <QCheckBox>
 #include <QMenu>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QToolBar>
@@ -144,9 +149,10 @@ private Q_SLOTS:
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(u'\n')));
         // One focus ring: the page tabs, the fields, the buttons and back to the page control, which
         // hands its focus to its tabs.
-        QCOMPARE(TabOrder(add.PageControl1->tabBar(), 11),
+        QCOMPARE(TabOrder(add.PageControl1->tabBar(), 15),
                  (QStringList{"qt_tabwidget_tabbar", "Edit1", "Edit2", "Edit3", "BitBtn3", "rchEdit", "strGrid",
-                              "edKeyColumns", "edCumulativeColumns", "BitBtn1", "BitBtn2", "PageControl1"}));
+                              "edKeyColumns", "edCumulativeColumns", "lstRules", "btnAddRule", "btnEditRule",
+                              "btnDeleteRule", "BitBtn1", "BitBtn2", "PageControl1"}));
         QCOMPARE(add.PageControl1->focusProxy(), add.PageControl1->tabBar());
         QVERIFY(add.BitBtn1->isDefault());
         QCOMPARE(add.rchEdit->lineWrapMode(), QPlainTextEdit::NoWrap);
@@ -325,6 +331,42 @@ private Q_SLOTS:
                  ToCp1251(QStringLiteral("; заметка оператора\r\n[who]\r\nRule1=x\r\nHistoryMinutes=15\r\nCumulativeColumns=CPUTime,DiskIO\r\n"
                                          "[LOCKS]\r\nKeyColumns=spid\r\n")));
         QVERIFY(program->boxes.messages.isEmpty());
+    }
+
+    // The rule dialog checks the expression as it is typed and refuses one that does not read; a
+    // rule that does is written with the options.
+    void rulesAreEditedAndABadExpressionIsRefused()
+    {
+        start(QStringLiteral("Процессы;WHO;Scripts\\who.sql\r\n"));
+        TFormEditScript editor(EditorMode::Edit, 0, nullptr);
+        QString shownError;
+        program->modals.next<TFormRule>([&](TFormRule* dialog) {
+            dialog->edName->setText(QStringLiteral("Blocked"));
+            dialog->edExpression->setText(QStringLiteral("[BlkBy] <>"));
+            shownError = dialog->lblExpressionCheck->text();
+            dialog->accept();
+            QVERIFY(dialog->isVisible());
+            dialog->reject();
+        });
+        editor.RuleList->btnAddRule->click();
+        QVERIFY2(shownError.startsWith(QStringLiteral("Invalid filter expression")), qPrintable(shownError));
+        QCOMPARE(program->boxes.messages.size(), 1);
+        QCOMPARE(program->boxes.messages.front().text, shownError);
+        QCOMPARE(editor.RuleList->lstRules->count(), 0);
+
+        program->modals.next<TFormRule>([](TFormRule* dialog) {
+            dialog->edName->setText(QStringLiteral("Blocked"));
+            dialog->edExpression->setText(QStringLiteral("[BlkBy] <> '  .'"));
+            QCOMPARE(dialog->lblExpressionCheck->text(), QStringLiteral("Условие читается"));
+            dialog->seHold->setValue(5);
+            dialog->cbNotify->setChecked(true);
+            dialog->accept();
+        });
+        editor.RuleList->btnAddRule->click();
+        editor.BitBtn1->click();
+        QCOMPARE(editor.result(), int(mrOk));
+        QCOMPARE(bytes(QStringLiteral("Config/Options.ini")),
+                 QByteArray("[WHO]\r\nRule1=Blocked;hold=5;notify;when=[BlkBy] <> '  .'\r\n"));
     }
 
     void addWritesItsOptionsOnceWhenAppliedAgain()

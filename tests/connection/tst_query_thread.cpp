@@ -80,6 +80,7 @@ public:
     }
     void RecordingFailed(const QString& message) override { calls << QStringLiteral("recording failed ") + message; }
     void BlockingBuilt(std::shared_ptr<const BlockingForest>) override {}
+    void RulesStarted(const QList<RuleEvent>& events) override { calls << QStringLiteral("rules started %1").arg(events.size()); }
     void SwitchFilterOff() override
     {
         query.setFiltered(false);

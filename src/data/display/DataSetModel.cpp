@@ -96,6 +96,10 @@ QVariant DataSetModel::data(const QModelIndex& index, int role) const
         if (IsNumberFieldType(view_->fieldType(index.column())))
             return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
         return QVariant();
+    case LookRole: {
+        const RowLook* look = view_->marks().looks.of(view_->recordRow(index.row()));
+        return look ? QVariant::fromValue(*look) : QVariant();
+    }
     case MarkRole: {
         const RowMarks& marks = view_->marks();
         if (marks.empty())

@@ -19,6 +19,8 @@ public:
     // Data role of a cell: its CellMark as an int; none when the view's rows are not marked.
     static constexpr int MarkRole = Qt::UserRole + 2;
     enum class CellMark { None = 0, RowAppeared = 1, RowVanished = 2, CellChanged = 3 };
+    // Data role of a cell: the RowLook a row rule gives its row; none when no rule applies.
+    static constexpr int LookRole = Qt::UserRole + 3;
 
     explicit DataSetModel(RecordView* view, QObject* parent = nullptr);
 

@@ -179,7 +179,7 @@ void RecordView::installRecords(std::unique_ptr<RecordSet> records, RowMarks mar
     keepsShape_ = records_ && view.size() == view_.size() && SameFields(*records_, *records)
         && qint64(view.size()) * records->fieldCount() <= ComparedCellsAtMost;
     // Marks come and go on cells whose text stays: a marked result repaints all it shows.
-    const bool marked = !marks_.empty() || !marks.empty();
+    const bool marked = !marks_.empty() || !marks.empty() || !marks_.looks.empty() || !marks.looks.empty();
     Q_EMIT dataAboutToChange();
     std::unique_ptr<RecordSet> previous = std::exchange(records_, std::move(records));
     std::vector<int> previousView = std::exchange(view_, std::move(view));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/view/RowLooks.h"
+
 #include <QtGlobal>
 #include <cstdint>
 #include <vector>
@@ -28,6 +30,8 @@ struct RowMarks {
     bool byPosition = false;
     // Rows whose key repeats within the result.
     int repeatedKeys = 0;
+    // What the script's row rules make of the rows, whether or not they are compared.
+    RowLooks looks;
 
     bool empty() const { return rows.empty(); }
     RowChange row(int record) const
