@@ -123,7 +123,8 @@ class TestBlockingTree : public DatabaseTest {
         if (!QTest::qWaitFor([toggle] { return toggle->isEnabled(); }, 10000))
             qWarning("the tree is not offered");
         toggle->trigger();
-        QTest::qWaitFor([&w] { return shown(*w->Blocking).size() == 3; }, 10000);
+        if (!QTest::qWaitFor([&w] { return shown(*w->Blocking).size() == 3; }, 10000))
+            qWarning("the tree does not show the chain");
         return w;
     }
 
