@@ -3,6 +3,7 @@
 #include "platform/IniFile.h"
 
 #include <QMap>
+#include <QRegularExpression>
 
 namespace {
 
@@ -59,9 +60,12 @@ QStringList ParseColumnList(const QString& text)
 RowRule ParseRowRule(const QString& text)
 {
     RowRule rule;
-    const qsizetype when = text.indexOf(QLatin1Char(';') + WhenTag, 0, Qt::CaseInsensitive);
+    // Blanks around the tag as around the other tags: "; when = [x] > 0".
+    static const QRegularExpression whenTag(QStringLiteral(";\\s*when\\s*="), QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = whenTag.match(text);
+    const qsizetype when = match.hasMatch() ? match.capturedStart() : -1;
     if (when >= 0)
-        rule.expression = text.mid(when + 1 + WhenTag.size()).trimmed();
+        rule.expression = text.mid(match.capturedEnd()).trimmed();
     const QStringList fields = text.left(when >= 0 ? when : text.size()).split(QLatin1Char(';'));
     rule.name = fields.first().trimmed();
     for (qsizetype i = 1; i < fields.size(); ++i) {

@@ -19,6 +19,7 @@ const QString OwnSessionUnknown = QStringLiteral("не удалось узнат
 const QString NotIdentified = QStringLiteral("строку нельзя опознать: в результате нет столбцов %1");
 const QString CheckFailed = QStringLiteral("не удалось проверить, что сеанс %1 ещё есть на сервере: %2");
 const QString SessionGone = QStringLiteral("сеанса %1 на сервере больше нет");
+const QString SessionRenumbered = QStringLiteral("у сеанса %1 теперь %2 = %3, а не %4");
 const QString SessionReused = QStringLiteral("%1 = %2 теперь у другого сеанса (%3), а не у сеанса %4");
 
 CommandVerdict Refused(const QString& reason)
@@ -64,8 +65,19 @@ CommandVerdict FindAgain(const DangerousCommand& command, const RecordSet& rows)
         if (FieldIndexIn(rows, column) < 0)
             return Refused(NotIdentified.arg(column));
     }
-    if (FindRow(rows, command.row, command.keyColumns).valid())
-        return {};
+    if (const Bookmark found = FindRow(rows, command.row, command.keyColumns); found.valid()) {
+        // The key may leave out the command's own field: the session found must still have the
+        // number the command names.
+        if (command.idField.isEmpty())
+            return {};
+        const int field = FieldIndexIn(rows, command.idField);
+        if (field < 0)
+            return Refused(NotIdentified.arg(command.idField));
+        const QString now = rows.displayText(found.row, field).trimmed();
+        if (now == command.idValue.trimmed())
+            return {};
+        return Refused(SessionRenumbered.arg(session, command.idField, now, command.idValue.trimmed()));
+    }
     const qsizetype id = IdKey(command);
     if (id >= 0) {
         const QString number = command.row.keys[id];

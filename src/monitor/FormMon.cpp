@@ -613,14 +613,18 @@ void TFormMon::RunUserCommand(const TScriptMenuItem& item, CommandLog& log)
 bool TFormMon::SafeToRun(const TScriptMenuItem& item, const QStringList& sql, const QString& value, CommandLog& log)
 {
     const ScriptOptions options = SelectedScriptOptions();
-    if (!options.dangerousCommands.contains(item.CommandId, Qt::CaseInsensitive))
+    // Also dangerous by the options the script started with: an options file that cannot be read
+    // for a moment must not let a kill through unchecked.
+    if (!options.dangerousCommands.contains(item.CommandId, Qt::CaseInsensitive)
+        && !startedDangerous_.contains(item.CommandId, Qt::CaseInsensitive))
         return true;
     DangerousCommand command;
     command.caption = item.Caption;
     command.text = sql.join(QLatin1Char('\r'));
     command.idField = item.IdField;
     command.idValue = value;
-    command.keyColumns = options.keyColumns.isEmpty() ? QStringList{item.IdField} : options.keyColumns;
+    const QStringList keys = options.keyColumns.isEmpty() ? historyKeys_ : options.keyColumns;
+    command.keyColumns = keys.isEmpty() ? QStringList{item.IdField} : keys;
     command.keyColumns.removeAll(QString());
     command.row = CurrentRowIdentity(*Query, command.keyColumns);
     command.checkSql = ReadLines(options.checkScript.isEmpty() ? SelectedScriptFile() : ExpandAppPath(options.checkScript));
@@ -648,6 +652,7 @@ void TFormMon::ScriptStarts(const ScriptOptions& options)
         History->SetScript(options.keyColumns, options.keptMinutes(), options.keptMegabytes());
     historyScript_ = script;
     historyKeys_ = options.keyColumns;
+    startedDangerous_ = options.dangerousCommands;
     Blocking->SetColumns({options.keyColumns.value(0), options.blockedByColumn, options.waitColumn});
 }
 

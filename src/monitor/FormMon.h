@@ -177,6 +177,8 @@ private:
     // The script the history holds, by its identifier, and its key columns.
     QString historyScript_;
     QStringList historyKeys_;
+    // The dangerous commands of the options the worker started the script with.
+    QStringList startedDangerous_;
     std::unique_ptr<GridColumnWidths> columnWidths_;
     ToolBarFolding* toolBarFolding_ = nullptr;
     std::atomic<int> interval_{0};

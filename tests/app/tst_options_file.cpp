@@ -57,7 +57,7 @@ private Q_SLOTS:
     void rulesKeepTheirOrderAndTheirExpressionWhole()
     {
         folder.write(QStringLiteral("Config/Options.ini"),
-                     ToCp1251(QStringLiteral("[BLOCKING]\r\nRule10=Долгий; hold=30 ;color=#ffe0a0;when=[state] = 'a;b'\r\n"
+                     ToCp1251(QStringLiteral("[BLOCKING]\r\nRule10=Долгий; hold=30 ;color=#ffe0a0 ; When = [state] = 'a;b'\r\n"
                                              "Rule2=Блокировка;hold=5;bold;icon=7;notify;cooldown=60;unknown=1;"
                                              "WHEN=[blocked_by] > 0 AND [wait_ms] > 100\r\n"
                                              "Rule3=;when=\r\nRule=x\r\nRule4=Без условия;hold=x;icon=-5\r\n"

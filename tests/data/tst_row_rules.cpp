@@ -92,11 +92,14 @@ private Q_SLOTS:
 
     void rulesThatCannotApplyAreToldOnceAndSkipped()
     {
-        RowRuleEngine engine({rule("Кривое", "[status] = "), rule("Нет столбца", "[BlkBy] <> ''"),
+        // A rule without a condition would hold for every row.
+        RowRuleEngine engine({rule("Кривое", "[status] = "), rule("Пустое", " ", 0, "#ff0000"), rule("Нет столбца", "[BlkBy] <> ''"),
                               rule("Годное", "[spid] = 1", 0, "#010203")},
                              {"spid"});
-        const auto first = engine.apply(*ProcessesOf({{1, "sleeping", "ann"}}), 0);
-        QCOMPARE(first.problems.size(), 2);
+        auto first = engine.apply(*ProcessesOf({{1, "sleeping", "ann"}}), 0);
+        QCOMPARE(first.problems.size(), 3);
+        QCOMPARE(first.problems.indexOf(QStringLiteral("Правило «Пустое» пропущено: условие не задано")), 1);
+        first.problems.removeAt(1);
         QVERIFY(first.problems[0].startsWith(QStringLiteral("Правило «Кривое» пропущено: Invalid filter expression")));
         QCOMPARE(first.problems[1], QStringLiteral("Правило «Нет столбца» пропущено: Query: Field 'BlkBy' not found"));
         QCOMPARE(backgrounds(first.looks, 1), QStringList({"#010203"}));

@@ -316,6 +316,34 @@ private Q_SLOTS:
         BoundedCall("Stop", [&own] { own->acStart->trigger(); });
     }
 
+    // A key without the command's field: the session found again must still have the number the
+    // command names. The options the script started with count when the file is gone meanwhile.
+    void dangerousCommandChecksTheNumberItNames()
+    {
+        QVERIFY(TestDatabase::psql(QStringLiteral("drop table if exists quillon_sessions; "
+                                                  "create table quillon_sessions(pid int, backend_start text); "
+                                                  "insert into quillon_sessions values (4242, '10:00'); grant all on quillon_sessions to public")));
+        writeCatalogue({{QStringLiteral("sessions"), "select pid, backend_start from quillon_sessions"}});
+        folder->write(QStringLiteral("Config/Options.ini"), "[sessions]\r\nKeyColumns=backend_start\r\nDangerousCommands=END.SQL\r\n");
+        writeCommand(QStringLiteral("sessions"), 0, QStringLiteral("Завершить сеанс"), QStringLiteral("end.sql"),
+                     "delete from quillon_sessions where pid = %pid%", QStringLiteral("pid"), QStringLiteral("0"));
+        MessageRecorder operatorBoxes([](const ShownMessage& box) {
+            if (box.type == MessageType::Confirmation)
+                TestDatabase::psql(QStringLiteral("update quillon_sessions set pid = 4243"));
+            return box.type == MessageType::Confirmation ? QMessageBox::Yes : QMessageBox::Ok;
+        });
+        auto w = startedWindow();
+        QVERIFY(QFile::remove(folder->file(QStringLiteral("Config/Options.ini"))));
+        click(*w, 0);
+        QCOMPARE(operatorBoxes.messages.size(), 2);
+        QCOMPARE(operatorBoxes.messages[0].type, MessageType::Confirmation);
+        QCOMPARE(operatorBoxes.messages[1].text,
+                 QStringLiteral("Команда «Завершить сеанс» не выполнена: у сеанса backend_start = 10:00 теперь pid = 4243, а не 4242."));
+        QString rows;
+        TestDatabase::psql(QStringLiteral("select count(*) from quillon_sessions"), &rows);
+        QCOMPARE(rows.toInt(), 1);
+    }
+
     void resultWindowShowsAlignedTable()
     {
         writeCommand(QStringLiteral("2plain"), 0, QStringLiteral("Показать"), QStringLiteral("show.sql"),

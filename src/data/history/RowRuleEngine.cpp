@@ -11,6 +11,8 @@
 
 namespace {
 
+const QString NoCondition = QStringLiteral("условие не задано");
+
 QString ProblemText(const QString& rule, const QString& error)
 {
     return QStringLiteral("Правило «%1» пропущено: %2").arg(rule, error);
@@ -45,6 +47,11 @@ RowRuleEngine::RowRuleEngine(QList<RowRule> rules, QStringList keyColumns) : key
         } catch (const DataError& error) {
             rule.skipped = true;
             pendingProblems_.append(ProblemText(rule.rule.name, error.message()));
+        }
+        // An empty condition would hold for every row: a rule typed without one colours nothing.
+        if (!rule.skipped && rule.expression.isEmpty()) {
+            rule.skipped = true;
+            pendingProblems_.append(ProblemText(rule.rule.name, NoCondition));
         }
         for (const QList<FilterCondition>& group : rule.expression.groups) {
             for (const FilterCondition& condition : group) {
