@@ -4,6 +4,7 @@
 //   quillon_bench_rates [RUNS]     median and worst of the computation, and the memory it keeps
 #include "data/history/CumulativeRates.h"
 #include "data/records/RecordSet.h"
+#include "RecordSets.h"
 #include "platform/LargeBlocks.h"
 
 #include <QCoreApplication>
@@ -28,17 +29,13 @@ double ThreadCpuMillis()
 // The refresh number refresh of a process list: every total a little higher than the last time.
 std::unique_ptr<RecordSet> Refresh(int refresh)
 {
-    QList<FieldInfo> fields;
-    for (const auto& [name, type] : {std::pair{"spid", FieldType::Integer}, {"host", FieldType::VarWChar},
-                                     {"status", FieldType::VarWChar}, {"cpu", FieldType::BigInt},
-                                     {"wait", FieldType::Float}, {"io", FieldType::VarChar},
-                                     {"program", FieldType::VarWChar}}) {
-        FieldInfo field;
-        field.name = QString::fromLatin1(name);
-        field.type = type;
-        fields.append(field);
-    }
-    auto records = std::make_unique<RecordSet>(fields);
+    auto records = std::make_unique<RecordSet>(FieldsOf({{QStringLiteral("spid"), FieldType::Integer},
+                                                         {QStringLiteral("host"), FieldType::VarWChar},
+                                                         {QStringLiteral("status"), FieldType::VarWChar},
+                                                         {QStringLiteral("cpu"), FieldType::BigInt},
+                                                         {QStringLiteral("wait"), FieldType::Float},
+                                                         {QStringLiteral("io"), FieldType::VarChar},
+                                                         {QStringLiteral("program"), FieldType::VarWChar}}));
     for (int row = 0; row < Rows; ++row) {
         const auto text = [&records](int column, const QString& value) {
             records->column(column).appendText(reinterpret_cast<const char16_t*>(value.utf16()), value.size());

@@ -4,6 +4,7 @@
 //   quillon_bench_rules [RUNS]     median and worst of each
 #include "data/history/RowRuleEngine.h"
 #include "data/records/RecordSet.h"
+#include "RecordSets.h"
 #include "data/view/RecordView.h"
 #include "platform/LargeBlocks.h"
 
@@ -22,16 +23,11 @@ constexpr int Rows = 20000;
 // The refresh number refresh: a session in 50 blocked, in turn; one in 10 running long.
 std::unique_ptr<RecordSet> Refresh(int refresh)
 {
-    QList<FieldInfo> fields;
-    for (const auto& [name, type] : {std::pair{"spid", FieldType::Integer}, {"status", FieldType::VarWChar},
-                                     {"blocked_by", FieldType::Integer}, {"elapsed_ms", FieldType::BigInt},
-                                     {"program", FieldType::VarWChar}}) {
-        FieldInfo field;
-        field.name = QString::fromLatin1(name);
-        field.type = type;
-        fields.append(field);
-    }
-    auto records = std::make_unique<RecordSet>(fields);
+    auto records = std::make_unique<RecordSet>(FieldsOf({{QStringLiteral("spid"), FieldType::Integer},
+                                                         {QStringLiteral("status"), FieldType::VarWChar},
+                                                         {QStringLiteral("blocked_by"), FieldType::Integer},
+                                                         {QStringLiteral("elapsed_ms"), FieldType::BigInt},
+                                                         {QStringLiteral("program"), FieldType::VarWChar}}));
     for (int row = 0; row < Rows; ++row) {
         const auto text = [&records](int column, const QString& value) {
             records->column(column).appendText(reinterpret_cast<const char16_t*>(value.utf16()), value.size());

@@ -14,7 +14,7 @@ struct FieldSketch {
     FieldType type;
 };
 
-inline std::unique_ptr<RecordSet> RecordsOf(const QList<FieldSketch>& fields, const QList<QVariantList>& rows)
+inline QList<FieldInfo> FieldsOf(const QList<FieldSketch>& fields)
 {
     QList<FieldInfo> infos;
     for (const FieldSketch& sketch : fields) {
@@ -23,6 +23,12 @@ inline std::unique_ptr<RecordSet> RecordsOf(const QList<FieldSketch>& fields, co
         field.type = sketch.type;
         infos.append(field);
     }
+    return infos;
+}
+
+inline std::unique_ptr<RecordSet> RecordsOf(const QList<FieldSketch>& fields, const QList<QVariantList>& rows)
+{
+    const QList<FieldInfo> infos = FieldsOf(fields);
     auto records = std::make_unique<RecordSet>(infos);
     for (const QVariantList& row : rows) {
         for (int i = 0; i < infos.size(); ++i) {
