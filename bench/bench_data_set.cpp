@@ -3,6 +3,7 @@
 //   quillon_bench ops SQL SORT FILTER RUNS   median times of adoption, sort and filter on the rows
 // --odbc before the mode reads through ODBC even where libpq would read the data source.
 #include "TestDatabase.h"
+#include "ThreadCpu.h"
 #include "data/connection/Connection.h"
 #include "data/Query.h"
 #include "platform/LargeBlocks.h"
@@ -11,7 +12,6 @@
 #include <QElapsedTimer>
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <vector>
 
 namespace {
@@ -20,13 +20,6 @@ double Median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
-}
-
-double ThreadCpuMillis()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
 // Wall time of step; its processor time goes to cpu, which a busy machine disturbs less.

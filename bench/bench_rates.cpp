@@ -2,9 +2,11 @@
 // 200,000 rows with 2 key columns and 3 cumulative columns (a number, a real and sp_who2's text),
 // refreshed with every total grown. No server: the rows are built by hand.
 //   quillon_bench_rates [RUNS]     median and worst of the computation, and the memory it keeps
+#include "RecordSets.h"
+#include "ThreadCpu.h"
+
 #include "data/history/CumulativeRates.h"
 #include "data/records/RecordSet.h"
-#include "RecordSets.h"
 #include "platform/LargeBlocks.h"
 
 #include <QCoreApplication>
@@ -12,19 +14,11 @@
 #include <algorithm>
 #include <utility>
 #include <cstdio>
-#include <ctime>
 #include <vector>
 
 namespace {
 
 constexpr int Rows = 200000;
-
-double ThreadCpuMillis()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
 
 // The refresh number refresh of a process list: every total a little higher than the last time.
 std::unique_ptr<RecordSet> Refresh(int refresh)

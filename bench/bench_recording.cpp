@@ -2,6 +2,8 @@
 // recording file, a delta of about 3 KB a refresh and a 60 KB keyframe every 30th, incompressible as
 // the codec hands them over; then the file read back. No server.
 //   quillon_bench_recording [FOLDER]     the file goes into FOLDER (default: a temporary folder)
+#include "ThreadCpu.h"
+
 #include "data/history/RecordingFile.h"
 
 #include <QCoreApplication>
@@ -12,7 +14,6 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <numeric>
 #include <vector>
 
@@ -20,13 +21,6 @@ namespace {
 
 constexpr int Frames = 3600;
 constexpr int KeyframeEvery = 30;
-
-double ThreadCpuMillis()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
 
 struct Spread {
     double median, mean, worst;

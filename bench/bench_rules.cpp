@@ -2,9 +2,11 @@
 // refreshed every second (a hold time, a blocked session that comes and goes, a long request), and
 // what the looks add to the window's hand-over of those rows. No server: the rows are built by hand.
 //   quillon_bench_rules [RUNS]     median and worst of each
+#include "RecordSets.h"
+#include "ThreadCpu.h"
+
 #include "data/history/RowRuleEngine.h"
 #include "data/records/RecordSet.h"
-#include "RecordSets.h"
 #include "data/view/RecordView.h"
 #include "platform/LargeBlocks.h"
 
@@ -12,7 +14,6 @@
 #include <QElapsedTimer>
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <utility>
 #include <vector>
 
@@ -51,14 +52,6 @@ RowRule Rule(const QString& name, const QString& expression, int hold, const QSt
     rule.background = colour;
     rule.notify = true;
     return rule;
-}
-
-// The machine is shared: the thread's own CPU time tells the work from the waiting.
-double ThreadCpuMillis()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
 double Median(std::vector<double> values)
